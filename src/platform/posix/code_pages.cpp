@@ -1,0 +1,363 @@
+// Code page services for the Linux build. UTF-8 is converted here; the byte code pages go
+// through the C library's iconv, one byte or one UTF-16 unit at a time, and each answer is
+// kept so that a page costs iconv at most once per byte and once per unit.
+#include <iconv.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <string>
+
+#include "src/platform/platform.h"
+
+namespace {
+
+struct LocalePages {
+    const char* language;
+    UINT ansi;
+    UINT oem;
+    UINT mac;
+};
+
+// Windows' defaults for a system locale of each language; anything else is Western.
+const LocalePages kLocalePages[] = {
+    {"ru", 1251, 866, 10007}, {"uk", 1251, 866, 10017}, {"be", 1251, 866, 10007},
+    {"bg", 1251, 866, 10007}, {"mk", 1251, 866, 10007}, {"sr", 1251, 855, 10007},
+    {"kk", 1251, 866, 10007}, {"pl", 1250, 852, 10029}, {"cs", 1250, 852, 10029},
+    {"sk", 1250, 852, 10029}, {"hu", 1250, 852, 10029}, {"hr", 1250, 852, 10082},
+    {"sl", 1250, 852, 10029}, {"ro", 1250, 852, 10010}, {"sq", 1250, 852, 10029},
+    {"el", 1253, 737, 10006}, {"tr", 1254, 857, 10081}, {"he", 1255, 862, 10005},
+    {"ar", 1256, 720, 10004}, {"fa", 1256, 720, 10004}, {"et", 1257, 775, 10029},
+    {"lv", 1257, 775, 10029}, {"lt", 1257, 775, 10029}, {"vi", 1258, 1258, 10000},
+    {"en", 1252, 437, 10000},
+};
+const LocalePages kWesternPages = {"", 1252, 850, 10000};
+const LocalePages kCPages = {"", 1252, 437, 10000};
+
+const LocalePages& CurrentLocalePages() {
+    static const LocalePages* pages = nullptr;
+    if (pages != nullptr) {
+        return *pages;
+    }
+    const char* name = nullptr;
+    for (const char* variable : {"LC_ALL", "LC_CTYPE", "LANG"}) {
+        const char* value = std::getenv(variable);
+        if (value != nullptr && value[0] != 0) {
+            name = value;
+            break;
+        }
+    }
+    pages = &kCPages;
+    if (name != nullptr && std::strcmp(name, "C") != 0 && std::strncmp(name, "C.", 2) != 0 &&
+        std::strcmp(name, "POSIX") != 0) {
+        pages = &kWesternPages;
+        for (const LocalePages& entry : kLocalePages) {
+            size_t n = std::strlen(entry.language);
+            if (std::strncmp(name, entry.language, n) == 0 &&
+                (name[n] == 0 || name[n] == '_' || name[n] == '.' || name[n] == '@')) {
+                pages = &entry;
+                break;
+            }
+        }
+    }
+    return *pages;
+}
+
+UINT ResolvePage(UINT codePage) {
+    switch (codePage) {
+        case CP_ACP:
+            return CurrentLocalePages().ansi;
+        case CP_OEMCP:
+            return CurrentLocalePages().oem;
+        case CP_MACCP:
+            return CurrentLocalePages().mac;
+        default:
+            return codePage;
+    }
+}
+
+// The iconv name of a single-byte page, or nullptr for a page this layer does not know.
+std::string IconvName(UINT page) {
+    if ((page >= 1250 && page <= 1258) || page == 437 || page == 720 || page == 737 ||
+        page == 775 || page == 850 || page == 852 || page == 855 || page == 857 || page == 862 ||
+        page == 866) {
+        return "CP" + std::to_string(page);
+    }
+    if (page >= 28591 && page <= 28599) {
+        return "ISO-8859-" + std::to_string(page - 28590);
+    }
+    switch (page) {
+        case 28603:
+            return "ISO-8859-13";
+        case 28605:
+            return "ISO-8859-15";
+        case 20866:
+            return "KOI8-R";
+        case 21866:
+            return "KOI8-U";
+        case 10000:
+            return "MACINTOSH";
+        case 10007:
+            return "MAC-CYRILLIC";
+        case 10017:
+            return "MACUKRAINIAN";
+        case 10029:
+            return "MAC-CENTRALEUROPE";
+        default:
+            return std::string();
+    }
+}
+
+// What one byte or one unit becomes: up to 4 output items, count 0 when it cannot be converted.
+struct Mapping {
+    uint8_t count;
+    uint8_t bytes[4];
+};
+
+struct PageTables {
+    bool known;
+    Mapping toUnits[256];  // items are UTF-16LE byte pairs
+    bool toUnitsDone[256];
+    Mapping* fromUnits;  // 65536 entries, allocated on first use
+    bool* fromUnitsDone;
+};
+
+// One conversion of `length` bytes from a fresh state, flushed, so a page that holds a letter
+// back until it sees what follows still hands it over.
+size_t ConvertOnce(const std::string& to, const std::string& from, const char* in, size_t length,
+                   char* out, size_t room) {
+    iconv_t cd = iconv_open(to.c_str(), from.c_str());
+    if (cd == reinterpret_cast<iconv_t>(-1)) {
+        return 0;
+    }
+    char* input = const_cast<char*>(in);
+    char* output = out;
+    size_t inputLeft = length;
+    size_t outputLeft = room;
+    size_t produced = 0;
+    if (iconv(cd, &input, &inputLeft, &output, &outputLeft) != static_cast<size_t>(-1) &&
+        inputLeft == 0 &&
+        iconv(cd, nullptr, nullptr, &output, &outputLeft) != static_cast<size_t>(-1)) {
+        produced = room - outputLeft;
+    }
+    iconv_close(cd);
+    return produced;
+}
+
+PageTables* TablesFor(UINT page) {
+    static std::map<UINT, PageTables*> tables;
+    auto found = tables.find(page);
+    if (found != tables.end()) {
+        return found->second;
+    }
+    PageTables* t = static_cast<PageTables*>(std::calloc(1, sizeof(PageTables)));
+    if (t == nullptr) {
+        return nullptr;
+    }
+    t->known = !IconvName(page).empty();
+    tables[page] = t;
+    return t;
+}
+
+const Mapping* ByteToUnits(UINT page, unsigned char byte) {
+    PageTables* t = TablesFor(page);
+    if (t == nullptr || !t->known) {
+        return nullptr;
+    }
+    if (!t->toUnitsDone[byte]) {
+        Mapping& m = t->toUnits[byte];
+        char in = static_cast<char>(byte);
+        char out[8];
+        size_t n = ConvertOnce("UTF-16LE", IconvName(page), &in, 1, out, sizeof(out));
+        m.count = (n == 2 || n == 4) ? static_cast<uint8_t>(n / 2) : 0;
+        std::memcpy(m.bytes, out, m.count * 2);
+        t->toUnitsDone[byte] = true;
+    }
+    return &t->toUnits[byte];
+}
+
+const Mapping* UnitToBytes(UINT page, WCHAR unit) {
+    PageTables* t = TablesFor(page);
+    if (t == nullptr || !t->known) {
+        return nullptr;
+    }
+    if (t->fromUnits == nullptr) {
+        t->fromUnits = static_cast<Mapping*>(std::calloc(65536, sizeof(Mapping)));
+        t->fromUnitsDone = static_cast<bool*>(std::calloc(65536, sizeof(bool)));
+        if (t->fromUnits == nullptr || t->fromUnitsDone == nullptr) {
+            return nullptr;
+        }
+    }
+    if (!t->fromUnitsDone[unit]) {
+        Mapping& m = t->fromUnits[unit];
+        char in[2] = {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+        char out[8];
+        size_t n = ConvertOnce(IconvName(page), "UTF-16LE", in, 2, out, sizeof(out));
+        m.count = n <= 4 ? static_cast<uint8_t>(n) : 0;
+        std::memcpy(m.bytes, out, m.count);
+        t->fromUnitsDone[unit] = true;
+    }
+    return &t->fromUnits[unit];
+}
+
+// UTF-8 natively, as Windows does it: malformed input and lone surrogates become U+FFFD.
+int Utf8ToUnits(const unsigned char* s, int n, LPWSTR units, int room) {
+    int produced = 0;
+    auto put = [&](uint32_t u) {
+        if (room > 0 && produced < room) {
+            units[produced] = static_cast<WCHAR>(u);
+        }
+        ++produced;
+    };
+    for (int i = 0; i < n;) {
+        uint32_t b0 = s[i];
+        int length = b0 < 0x80                  ? 1
+                     : b0 >= 0xC2 && b0 <= 0xDF ? 2
+                     : b0 >= 0xE0 && b0 <= 0xEF ? 3
+                     : b0 >= 0xF0 && b0 <= 0xF4 ? 4
+                                                : 0;
+        uint32_t cp = length == 1   ? b0
+                      : length == 2 ? (b0 & 0x1F)
+                      : length == 3 ? (b0 & 0x0F)
+                                    : (b0 & 0x07);
+        bool ok = length > 0 && i + length <= n;
+        for (int k = 1; ok && k < length; ++k) {
+            ok = (s[i + k] & 0xC0) == 0x80;
+            cp = (cp << 6) | (s[i + k] & 0x3F);
+        }
+        uint32_t minimum = length == 2 ? 0x80 : length == 3 ? 0x800 : length == 4 ? 0x10000 : 0;
+        if (!ok || cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+            put(0xFFFD);
+            ++i;
+            continue;
+        }
+        if (cp >= 0x10000) {
+            put(0xD800 + ((cp - 0x10000) >> 10));
+            put(0xDC00 + ((cp - 0x10000) & 0x3FF));
+        } else {
+            put(cp);
+        }
+        i += length;
+    }
+    return produced;
+}
+
+int UnitsToUtf8(LPCWSTR u, int n, LPSTR bytes, int room) {
+    int produced = 0;
+    auto put = [&](uint32_t b) {
+        if (room > 0 && produced < room) {
+            bytes[produced] = static_cast<char>(b);
+        }
+        ++produced;
+    };
+    for (int i = 0; i < n; ++i) {
+        uint32_t cp = u[i];
+        if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < n && u[i + 1] >= 0xDC00 && u[i + 1] <= 0xDFFF) {
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (u[i + 1] - 0xDC00);
+            ++i;
+        } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+            cp = 0xFFFD;
+        }
+        if (cp < 0x80) {
+            put(cp);
+        } else if (cp < 0x800) {
+            put(0xC0 | (cp >> 6));
+            put(0x80 | (cp & 0x3F));
+        } else if (cp < 0x10000) {
+            put(0xE0 | (cp >> 12));
+            put(0x80 | ((cp >> 6) & 0x3F));
+            put(0x80 | (cp & 0x3F));
+        } else {
+            put(0xF0 | (cp >> 18));
+            put(0x80 | ((cp >> 12) & 0x3F));
+            put(0x80 | ((cp >> 6) & 0x3F));
+            put(0x80 | (cp & 0x3F));
+        }
+    }
+    return produced;
+}
+
+int Finish(int needed, int room) {
+    if (room != 0 && needed > room) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return 0;
+    }
+    return needed;
+}
+
+}  // namespace
+
+int MultiByteToWideChar(UINT codePage, DWORD, LPCSTR bytes, int byteCount, LPWSTR units,
+                        int unitCount) {
+    if (byteCount < 0) {
+        byteCount = static_cast<int>(std::strlen(bytes)) + 1;
+    }
+    const unsigned char* s = reinterpret_cast<const unsigned char*>(bytes);
+    if (codePage == CP_UTF8) {
+        return Finish(Utf8ToUnits(s, byteCount, units, unitCount), unitCount);
+    }
+    UINT page = ResolvePage(codePage);
+    int needed = 0;
+    for (int i = 0; i < byteCount; ++i) {
+        const Mapping* m = ByteToUnits(page, s[i]);
+        if (m == nullptr || m->count == 0) {
+            SetLastError(ERROR_NO_UNICODE_TRANSLATION);
+            return 0;
+        }
+        needed += m->count;
+    }
+    if (unitCount == 0 || needed > unitCount) {
+        return Finish(needed, unitCount);
+    }
+    int at = 0;
+    for (int i = 0; i < byteCount; ++i) {
+        const Mapping* m = ByteToUnits(page, s[i]);
+        for (int k = 0; k < m->count; ++k) {
+            units[at++] = static_cast<WCHAR>(m->bytes[2 * k] | (m->bytes[2 * k + 1] << 8));
+        }
+    }
+    return needed;
+}
+
+int WideCharToMultiByte(UINT codePage, DWORD, LPCWSTR units, int unitCount, LPSTR bytes,
+                        int byteCount, LPCSTR, BOOL* usedDefaultChar) {
+    if (usedDefaultChar != nullptr) {
+        *usedDefaultChar = FALSE;
+    }
+    if (unitCount < 0) {
+        unitCount = static_cast<int>(std::char_traits<WCHAR>::length(units)) + 1;
+    }
+    if (codePage == CP_UTF8) {
+        return Finish(UnitsToUtf8(units, unitCount, bytes, byteCount), byteCount);
+    }
+    UINT page = ResolvePage(codePage);
+    int needed = 0;
+    for (int i = 0; i < unitCount; ++i) {
+        const Mapping* m = UnitToBytes(page, units[i]);
+        if (m == nullptr || m->count == 0) {
+            SetLastError(ERROR_NO_UNICODE_TRANSLATION);
+            return 0;
+        }
+        needed += m->count;
+    }
+    if (byteCount == 0 || needed > byteCount) {
+        return Finish(needed, byteCount);
+    }
+    int at = 0;
+    for (int i = 0; i < unitCount; ++i) {
+        const Mapping* m = UnitToBytes(page, units[i]);
+        std::memcpy(bytes + at, m->bytes, m->count);
+        at += m->count;
+    }
+    return needed;
+}
+
+int _wcsicmp(LPCWSTR a, LPCWSTR b) {
+    for (;; ++a, ++b) {
+        WCHAR x = (*a >= 'A' && *a <= 'Z') ? static_cast<WCHAR>(*a + 32) : *a;
+        WCHAR y = (*b >= 'A' && *b <= 'Z') ? static_cast<WCHAR>(*b + 32) : *b;
+        if (x != y || x == 0) {
+            return static_cast<int>(x) - static_cast<int>(y);
+        }
+    }
+}

@@ -1,0 +1,166 @@
+#include "src/platform/posix/command_line.h"
+
+#include <cstdlib>
+#include <cstring>
+
+static std::vector<WideString> processArguments;
+static WideString processCommandLine;
+
+static bool NeedsQuotes(const WideString& argument) {
+    if (argument.empty()) {
+        return true;
+    }
+    for (WCHAR c : argument) {
+        if (c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '"') {
+            return true;
+        }
+    }
+    return false;
+}
+
+static void AppendQuoted(WideString* out, const WideString& argument) {
+    out->push_back('"');
+    size_t backslashes = 0;
+    for (WCHAR c : argument) {
+        if (c == '\\') {
+            ++backslashes;
+            continue;
+        }
+        // Backslashes count only in front of a quote: there each must be doubled, and the
+        // quote itself escaped.
+        size_t copies = (c == '"') ? 2 * backslashes + 1 : backslashes;
+        out->append(copies, '\\');
+        backslashes = 0;
+        out->push_back(c);
+    }
+    out->append(2 * backslashes, '\\');
+    out->push_back('"');
+}
+
+WideString QuoteCommandLine(const std::vector<WideString>& arguments) {
+    WideString line;
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        if (i > 0) {
+            line.push_back(' ');
+        }
+        if (NeedsQuotes(arguments[i])) {
+            AppendQuoted(&line, arguments[i]);
+        } else {
+            line.append(arguments[i]);
+        }
+    }
+    return line;
+}
+
+static bool IsBlank(WCHAR c) {
+    return c == ' ' || c == '\t';
+}
+
+std::vector<WideString> SplitCommandLine(LPCWSTR line) {
+    std::vector<WideString> result;
+    size_t i = 0;
+    WideString program;
+    if (line[0] == '"') {
+        for (i = 1; line[i] != 0 && line[i] != '"'; ++i) {
+            program.push_back(line[i]);
+        }
+        if (line[i] == '"') {
+            ++i;
+        }
+    } else {
+        for (; line[i] != 0 && !IsBlank(line[i]); ++i) {
+            program.push_back(line[i]);
+        }
+    }
+    result.push_back(program);
+    for (;;) {
+        while (IsBlank(line[i])) {
+            ++i;
+        }
+        if (line[i] == 0) {
+            break;
+        }
+        WideString argument;
+        bool quoted = false;
+        while (line[i] != 0 && (quoted || !IsBlank(line[i]))) {
+            if (line[i] == '\\') {
+                size_t backslashes = 0;
+                while (line[i] == '\\') {
+                    ++backslashes;
+                    ++i;
+                }
+                if (line[i] == '"') {
+                    argument.append(backslashes / 2, '\\');
+                    if (backslashes % 2 == 1) {
+                        argument.push_back('"');
+                        ++i;
+                    }
+                } else {
+                    argument.append(backslashes, '\\');
+                }
+            } else if (line[i] == '"') {
+                if (quoted && line[i + 1] == '"') {
+                    argument.push_back('"');
+                    i += 2;
+                } else {
+                    quoted = !quoted;
+                    ++i;
+                }
+            } else {
+                argument.push_back(line[i]);
+                ++i;
+            }
+        }
+        result.push_back(argument);
+    }
+    return result;
+}
+
+void SetProcessArguments(const std::vector<WideString>& arguments) {
+    processArguments = arguments;
+    processCommandLine = QuoteCommandLine(arguments);
+}
+
+LPWSTR GetCommandLineW() {
+    return processCommandLine.data();
+}
+
+// One allocation: the pointer array, then the terminated strings; LocalFree releases it.
+static LPWSTR* PackArguments(const std::vector<WideString>& arguments) {
+    size_t pointers = (arguments.size() + 1) * sizeof(LPWSTR);
+    size_t chars = 0;
+    for (const WideString& a : arguments) {
+        chars += a.size() + 1;
+    }
+    void* memory = std::malloc(pointers + chars * sizeof(WCHAR));
+    if (memory == nullptr) {
+        return nullptr;
+    }
+    LPWSTR* array = static_cast<LPWSTR*>(memory);
+    WCHAR* text = reinterpret_cast<WCHAR*>(static_cast<char*>(memory) + pointers);
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        array[i] = text;
+        std::memcpy(text, arguments[i].c_str(), (arguments[i].size() + 1) * sizeof(WCHAR));
+        text += arguments[i].size() + 1;
+    }
+    array[arguments.size()] = nullptr;
+    return array;
+}
+
+LPWSTR* CommandLineToArgvW(LPCWSTR commandLine, int* count) {
+    // The process's own line gives back exactly the arguments it was started with, even a
+    // program path that the splitting rules could not carry.
+    const std::vector<WideString>& arguments = (commandLine == processCommandLine.c_str())
+                                                   ? processArguments
+                                                   : SplitCommandLine(commandLine);
+    LPWSTR* array = PackArguments(arguments);
+    if (array != nullptr) {
+        *count = static_cast<int>(arguments.size());
+    }
+    return array;
+}
+
+HLOCAL LocalFree(HLOCAL memory) {
+    std::free(memory);
+    return nullptr;
+}

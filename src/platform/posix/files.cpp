@@ -1,0 +1,317 @@
+// File services for the Linux build, with the Windows dispositions and share modes.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/random.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
+#include "src/platform/platform.h"
+#include "src/platform/posix/wide_text.h"
+
+static thread_local DWORD lastError = ERROR_SUCCESS;
+
+DWORD GetLastError() {
+    return lastError;
+}
+void SetLastError(DWORD error) {
+    lastError = error;
+}
+
+static int Descriptor(HANDLE file) {
+    return static_cast<int>(reinterpret_cast<intptr_t>(file));
+}
+static HANDLE HandleOf(int fd) {
+    return reinterpret_cast<HANDLE>(static_cast<intptr_t>(fd));
+}
+
+static HANDLE Fail(DWORD error) {
+    SetLastError(error);
+    return INVALID_HANDLE_VALUE;
+}
+
+// A handle that writes keeps everybody else out unless it shares writing; one that reads
+// and shares only reading keeps writers out.
+static int LockFor(DWORD access, DWORD shareMode) {
+    if ((shareMode & FILE_SHARE_WRITE) != 0) {
+        return 0;
+    }
+    return (access & GENERIC_WRITE) != 0 ? LOCK_EX : LOCK_SH;
+}
+
+HANDLE CreateFileW(LPCWSTR name, DWORD access, DWORD shareMode, LPSECURITY_ATTRIBUTES,
+                   DWORD disposition, DWORD, HANDLE) {
+    std::string path = BytesFromWide(name);
+    if (path.empty()) {
+        return Fail(ERROR_PATH_NOT_FOUND);
+    }
+    bool reads = (access & GENERIC_READ) != 0;
+    bool writes = (access & GENERIC_WRITE) != 0;
+    int flags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+    flags |= writes ? (reads ? O_RDWR : O_WRONLY) : O_RDONLY;
+    switch (disposition) {
+        case CREATE_NEW:
+            flags |= O_CREAT | O_EXCL;
+            break;
+        case CREATE_ALWAYS:
+        case OPEN_ALWAYS:
+            flags |= O_CREAT;
+            break;
+        case OPEN_EXISTING:
+            break;
+        default:
+            return Fail(ERROR_INVALID_PARAMETER);
+    }
+    int fd = open(path.c_str(), flags, 0666);
+    if (fd < 0) {
+        return Fail(ErrorFromErrno(errno));
+    }
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        close(fd);
+        return Fail(ERROR_ACCESS_DENIED);
+    }
+    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    int lock = LockFor(access, shareMode);
+    if (lock != 0 && flock(fd, lock | LOCK_NB) != 0) {
+        close(fd);
+        return Fail(ERROR_SHARING_VIOLATION);
+    }
+    // Truncate only once the file is ours, so a refused open never destroys another's content.
+    if (disposition == CREATE_ALWAYS && ftruncate(fd, 0) != 0) {
+        close(fd);
+        return Fail(ErrorFromErrno(errno));
+    }
+    SetLastError(ERROR_SUCCESS);
+    return HandleOf(fd);
+}
+
+DWORD GetFileSize(HANDLE file, LPDWORD sizeHigh) {
+    struct stat info {};
+    if (fstat(Descriptor(file), &info) != 0) {
+        SetLastError(ErrorFromErrno(errno));
+        return INVALID_FILE_SIZE;
+    }
+    uint64_t size = static_cast<uint64_t>(info.st_size);
+    if (sizeHigh != nullptr) {
+        *sizeHigh = static_cast<DWORD>(size >> 32);
+    }
+    SetLastError(ERROR_SUCCESS);
+    return static_cast<DWORD>(size);
+}
+
+DWORD GetFileType(HANDLE file) {
+    struct stat info {};
+    if (fstat(Descriptor(file), &info) != 0) {
+        return FILE_TYPE_UNKNOWN;
+    }
+    if (S_ISREG(info.st_mode)) {
+        return FILE_TYPE_DISK;
+    }
+    if (S_ISCHR(info.st_mode)) {
+        return FILE_TYPE_CHAR;
+    }
+    return S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode) ? FILE_TYPE_PIPE : FILE_TYPE_UNKNOWN;
+}
+
+// Like the Windows call on a disk file: it reads until the count is met or the file ends
+// (a single read() on Linux stops near 2 GiB).
+BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPPED) {
+    DWORD total = 0;
+    char* at = static_cast<char*>(buffer);
+    while (total < toRead) {
+        ssize_t n = ::read(Descriptor(file), at + total, toRead - total);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            if (read != nullptr) {
+                *read = total;
+            }
+            SetLastError(ERROR_READ_FAULT);
+            return FALSE;
+        }
+        if (n == 0) {
+            break;
+        }
+        total += static_cast<DWORD>(n);
+    }
+    if (read != nullptr) {
+        *read = total;
+    }
+    return TRUE;
+}
+
+BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD written, LPOVERLAPPED) {
+    DWORD total = 0;
+    const char* at = static_cast<const char*>(buffer);
+    while (total < toWrite) {
+        ssize_t n = ::write(Descriptor(file), at + total, toWrite - total);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            if (written != nullptr) {
+                *written = total;
+            }
+            SetLastError(n < 0 ? ErrorFromErrno(errno) : ERROR_WRITE_FAULT);
+            return FALSE;
+        }
+        total += static_cast<DWORD>(n);
+    }
+    if (written != nullptr) {
+        *written = total;
+    }
+    return TRUE;
+}
+
+DWORD SetFilePointer(HANDLE file, LONG distance, PLONG distanceHigh, DWORD method) {
+    int64_t offset = distance;
+    if (distanceHigh != nullptr) {
+        offset = (static_cast<int64_t>(*distanceHigh) << 32) | static_cast<uint32_t>(distance);
+    }
+    int whence = method == FILE_END ? SEEK_END : method == FILE_CURRENT ? SEEK_CUR : SEEK_SET;
+    off_t position = lseek(Descriptor(file), offset, whence);
+    if (position < 0) {
+        SetLastError(ErrorFromErrno(errno));
+        return INVALID_SET_FILE_POINTER;
+    }
+    if (distanceHigh != nullptr) {
+        *distanceHigh = static_cast<LONG>(static_cast<uint64_t>(position) >> 32);
+    }
+    return static_cast<DWORD>(position);
+}
+
+BOOL CloseHandle(HANDLE handle) {
+    return close(Descriptor(handle)) == 0 ? TRUE : FALSE;
+}
+
+DWORD GetFileAttributesW(LPCWSTR name) {
+    struct stat info {};
+    if (stat(BytesFromWide(name).c_str(), &info) != 0) {
+        SetLastError(ErrorFromErrno(errno));
+        return INVALID_FILE_ATTRIBUTES;
+    }
+    return S_ISDIR(info.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
+}
+
+BOOL DeleteFileW(LPCWSTR name) {
+    if (unlink(BytesFromWide(name).c_str()) != 0) {
+        SetLastError(ErrorFromErrno(errno));
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// --- Replacing a file through a temporary beside it -----------------------------------------
+
+static std::string FolderOf(const std::string& path) {
+    size_t slash = path.rfind('/');
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// The file a name finally stands for: symbolic links are followed, even to a file that does
+// not exist yet, so that the link itself stays and its target is what gets replaced.
+static std::string FinalPath(const std::string& name) {
+    std::string path = name;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat info {};
+        if (lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
+            return path;
+        }
+        char link[4096];
+        ssize_t n = readlink(path.c_str(), link, sizeof(link) - 1);
+        if (n <= 0) {
+            return path;
+        }
+        std::string target(link, static_cast<size_t>(n));
+        path = target[0] == '/' ? target : FolderOf(path) + "/" + target;
+    }
+    return path;
+}
+
+static std::string RandomSuffix() {
+    unsigned char random[8] = {};
+    if (getrandom(random, sizeof(random), 0) != static_cast<ssize_t>(sizeof(random))) {
+        struct timespec now {};
+        clock_gettime(CLOCK_REALTIME, &now);
+        uint64_t mix = static_cast<uint64_t>(now.tv_nsec) ^ (static_cast<uint64_t>(getpid()) << 32);
+        for (unsigned char& b : random) {
+            b = static_cast<unsigned char>(mix);
+            mix = mix * 6364136223846793005ull + 1442695040888963407ull;
+        }
+    }
+    static const char kHex[] = "0123456789abcdef";
+    std::string suffix;
+    for (unsigned char b : random) {
+        suffix.push_back(kHex[b >> 4]);
+        suffix.push_back(kHex[b & 15]);
+    }
+    return suffix;
+}
+
+HANDLE CreateReplacementFile(LPCWSTR targetName, WideString* tempName) {
+    std::string target = FinalPath(BytesFromWide(targetName));
+    if (target.empty()) {
+        return Fail(ERROR_PATH_NOT_FOUND);
+    }
+    struct stat info {};
+    bool exists = stat(target.c_str(), &info) == 0;
+    if (exists) {
+        // What could not be opened for writing in place may not be replaced either.
+        if (!S_ISREG(info.st_mode)) {
+            return Fail(ERROR_ACCESS_DENIED);
+        }
+        int probe = open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+        if (probe < 0) {
+            return Fail(ErrorFromErrno(errno));
+        }
+        bool busy = flock(probe, LOCK_EX | LOCK_NB) != 0;
+        close(probe);
+        if (busy) {
+            return Fail(ERROR_SHARING_VIOLATION);
+        }
+    }
+    std::string folder = FolderOf(target);
+    std::string base =
+        target.substr(target.rfind('/') == std::string::npos ? 0 : target.rfind('/') + 1);
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        std::string temp = folder + "/." + base + "." + RandomSuffix() + ".tmp";
+        int fd = open(temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd < 0) {
+            if (errno == EEXIST) {
+                continue;
+            }
+            return Fail(ErrorFromErrno(errno));
+        }
+        if (exists) {
+            if (fchown(fd, info.st_uid, info.st_gid) != 0) {
+                // Only the owner may hand a file over; the content matters more than its owner.
+            }
+            fchmod(fd, info.st_mode & 07777);
+        } else {
+            mode_t mask = umask(0);
+            umask(mask);
+            fchmod(fd, 0666 & ~mask);
+        }
+        *tempName = WideFromBytes(temp);
+        SetLastError(ERROR_SUCCESS);
+        return HandleOf(fd);
+    }
+    return Fail(ERROR_FILE_EXISTS);
+}
+
+BOOL CommitReplacementFile(LPCWSTR tempName, LPCWSTR targetName) {
+    std::string target = FinalPath(BytesFromWide(targetName));
+    if (rename(BytesFromWide(tempName).c_str(), target.c_str()) != 0) {
+        SetLastError(ErrorFromErrno(errno));
+        return FALSE;
+    }
+    return TRUE;
+}

@@ -1,0 +1,24 @@
+#include "src/run/run_state.h"
+
+RunState runState;
+
+void ResetRunState() {
+    runState.status = kStatusUsage;
+    runState.sourceCp = CP_UNSET;
+    runState.targetCp = CP_UNSET;
+    runState.requestedSourceCp = 0;
+    runState.writeBom = 1;
+    runState.inputHadBom = 0;
+    runState.inputName.clear();
+    runState.outputName.clear();
+    runState.logName.clear();
+    runState.logMode = 0;
+    runState.inputSize = 0;
+    runState.inputByteCount = 0;
+    runState.outputByteCount = 0;
+    runState.workBuffer = WorkBuffer{nullptr, nullptr, nullptr, nullptr};
+    runState.inputFile = INVALID_HANDLE_VALUE;
+    runState.outputFile = INVALID_HANDLE_VALUE;
+    runState.outputWriteFailed = false;
+    runState.outputTempName.clear();
+}

@@ -1,0 +1,62 @@
+// The one record of a run and the status it ends with.
+#pragma once
+
+#include <cstdint>
+
+#include "src/cmdline/code_pages.h"
+#include "src/platform/platform.h"
+
+typedef uint8_t RunStatus;
+
+constexpr RunStatus kStatusConverted = 0;
+constexpr RunStatus kStatusFoundUtf8 = 1;
+constexpr RunStatus kStatusFoundAnsi = 2;
+constexpr RunStatus kStatusFoundUtf16le = 3;
+constexpr RunStatus kStatusFoundUtf16be = 4;
+constexpr RunStatus kStatusFoundUtf32le = 5;
+constexpr RunStatus kStatusFoundUtf32be = 6;
+constexpr RunStatus kStatusBomOffset = 10;
+constexpr RunStatus kStatusUsage = 20;
+constexpr RunStatus kStatusInputFailed = 21;
+constexpr RunStatus kStatusOutputFailed = 22;
+
+constexpr DWORD kLogAppend = OPEN_ALWAYS;
+constexpr DWORD kLogOverwrite = CREATE_ALWAYS;
+
+// One block holds, in order: 8 unused bytes, the head room where output starts, the input as
+// read, four zero bytes and a little slack. Output is written behind the read position.
+struct WorkBuffer {
+    uint8_t* block;
+    uint8_t* writeBase;
+    uint8_t* readCursor;
+    uint8_t* readEnd;
+};
+
+struct RunState {
+    RunStatus status;
+    CodePageId sourceCp;
+    CodePageId targetCp;
+    CodePageId requestedSourceCp;
+    uint8_t writeBom;
+    uint8_t inputHadBom;
+    WideString inputName;
+    WideString outputName;
+    WideString logName;
+    DWORD logMode;
+    uint32_t inputSize;
+    uint32_t inputByteCount;
+    uint32_t outputByteCount;
+    WorkBuffer workBuffer;
+    HANDLE inputFile;
+    HANDLE outputFile;
+    // Set by any write to the output that fails or falls short; the run then ends with
+    // kStatusOutputFailed and the target keeps its old content.
+    bool outputWriteFailed;
+    // The temporary the output is written to before it replaces the target.
+    WideString outputTempName;
+};
+
+extern RunState runState;
+
+// Puts every field back to its value at program start (tests run many runs in one process).
+void ResetRunState();
