@@ -1,6 +1,7 @@
 // Runs that end before any file is touched: usage errors and the readme.
 #include <gtest/gtest.h>
 
+#include "tests/e2e/cases.h"
 #include "tests/e2e/program.h"
 #include "tests/support/test_files.h"
 
@@ -47,8 +48,30 @@ INSTANTIATE_TEST_SUITE_P(
                       UsageCase{"NoBomSourceWithoutOutput", {"-u8-", "a"}, 20, true},
                       UsageCase{"DoubleDash", {"--utf8", "a", "b"}, 20, true},
                       UsageCase{"LoneDash", {"-", "a", "b"}, 20, true},
-                      UsageCase{"OnlyALogName", {"-orun.log"}, 20, true},
-                      UsageCase{"RecognitionOfMissingFile", {"missing.txt"}, 21, false}),
+                      UsageCase{"OnlyALogName", {"-orun.log"}, 20, true}),
     [](const ::testing::TestParamInfo<UsageCase>& info) { return info.param.name; });
+
+}  // namespace
+
+namespace {
+
+class MissingInput : public ::testing::TestWithParam<E2eCase> {};
+
+TEST_P(MissingInput, Runs) {
+    RunE2eCase(GetParam());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, MissingInput,
+    ::testing::Values(E2eCase{"RecognitionOfMissingFile", {"missing.txt"}, {}, 21, {}, {}, {}, ""},
+                      E2eCase{"ConversionOfMissingFileLeavesOutput",
+                              {"-u8", "-u16", "missing.txt", "out.txt"},
+                              {{"out.txt", "old"}},
+                              21,
+                              {{"out.txt", "old"}},
+                              {},
+                              {},
+                              ""}),
+    [](const ::testing::TestParamInfo<E2eCase>& info) { return info.param.name; });
 
 }  // namespace

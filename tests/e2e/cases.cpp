@@ -1,0 +1,96 @@
+#include "tests/e2e/cases.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <regex>
+#include <set>
+#include <sstream>
+
+#include "tests/e2e/program.h"
+#include "tests/support/test_files.h"
+
+bool FlavorMatches(const std::string& flavors) {
+    if (flavors.empty()) {
+        return true;
+    }
+    std::stringstream list(flavors);
+    std::string item;
+    while (std::getline(list, item, ',')) {
+        if (item == Flavor()) {
+            return true;
+        }
+    }
+    return false;
+}
+
+static std::vector<std::string> SplitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::string line;
+    for (char c : text) {
+        if (c == '\n') {
+            lines.push_back(line);
+            line.clear();
+        } else {
+            line.push_back(c);
+        }
+    }
+    if (!line.empty()) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+static bool LineMatches(const std::string& expected, const std::string& actual) {
+    static const std::regex kTime(R"(\d\d-\d\d-\d{4} \d\d:\d\d:\d\d)");
+    if (expected == "{time}") {
+        return std::regex_match(actual, kTime);
+    }
+    if (!expected.empty() && expected.back() == '*') {
+        return actual.compare(0, expected.size() - 1, expected, 0, expected.size() - 1) == 0;
+    }
+    return expected == actual;
+}
+
+static void CheckLog(const std::string& folder, const std::vector<std::string>& expected) {
+    std::string log = ReadBytes(folder + "/run.log");
+    ASSERT_GE(log.size(), 3u) << "no log written";
+    EXPECT_EQ(log.substr(0, 3), "\xEF\xBB\xBF");
+    std::vector<std::string> lines = SplitLines(log.substr(3));
+    ASSERT_EQ(lines.size(), expected.size()) << log;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        EXPECT_TRUE(LineMatches(expected[i], lines[i]))
+            << "log line " << i + 1 << ": expected \"" << expected[i] << "\", got \"" << lines[i]
+            << "\"";
+    }
+}
+
+void RunE2eCase(const E2eCase& c) {
+    if (!FlavorMatches(c.flavors)) {
+        GTEST_SKIP() << "not for the " << Flavor() << " build";
+    }
+    std::string folder = MakeTempDir();
+    std::set<std::string> allowed = {"run.log", "shell.trace"};
+    for (const FileBytes& f : c.given) {
+        WriteBytes(folder + "/" + f.name, f.bytes);
+        allowed.insert(f.name);
+    }
+    EXPECT_EQ(RunProgram(c.arguments, folder), c.exitCode);
+    for (const FileBytes& f : c.expected) {
+        allowed.insert(f.name);
+        ASSERT_TRUE(FileExists(folder + "/" + f.name)) << f.name << " missing";
+        std::string actual = ReadBytes(folder + "/" + f.name);
+        EXPECT_EQ(Hex(actual), Hex(f.bytes)) << f.name;
+    }
+    for (const std::string& name : c.absent) {
+        EXPECT_FALSE(FileExists(folder + "/" + name)) << name << " must not exist";
+    }
+    if (!c.logLines.empty()) {
+        CheckLog(folder, c.logLines);
+    }
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        std::string name = entry.path().filename().string();
+        EXPECT_TRUE(allowed.count(name) == 1) << "unexpected file left behind: " << name;
+    }
+    RemoveTree(folder);
+}

@@ -1,0 +1,34 @@
+// One end-to-end case: the files a folder starts with, the arguments, and everything the run
+// must leave behind. Cases run against whichever build CODESHIFT_PROGRAM names.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct FileBytes {
+    std::string name;
+    std::string bytes;
+};
+
+struct E2eCase {
+    std::string name;
+    std::vector<std::string> arguments;
+    std::vector<FileBytes> given;  // written into the fresh folder before the run
+    int exitCode;
+    std::vector<FileBytes> expected;  // files whose whole content must match afterwards
+    std::vector<std::string> absent;  // files that must not exist afterwards
+    // Lines the file "run.log" must consist of (after its byte order mark), when not empty.
+    // "{time}" matches a time stamp line; a line ending in "*" matches by the text before it.
+    std::vector<std::string> logLines;
+    // Builds the case applies to: empty for all, else a comma-separated list of flavors
+    // ("native", "win64", "win32") for results that are the platform's own.
+    std::string flavors;
+};
+
+// Runs the case in a fresh folder and reports every difference as a test failure. Besides the
+// listed files, the folder may afterwards hold only run.log and shell.trace: a temporary left
+// behind is a failure.
+void RunE2eCase(const E2eCase& c);
+
+// Whether the build under test is one of a comma-separated list (empty = every build).
+bool FlavorMatches(const std::string& flavors);
