@@ -2,6 +2,7 @@
 // must leave behind. Cases run against whichever build CODESHIFT_PROGRAM names.
 #pragma once
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -32,3 +33,6 @@ void RunE2eCase(const E2eCase& c);
 
 // Whether the build under test is one of a comma-separated list (empty = every build).
 bool FlavorMatches(const std::string& flavors);
+
+// Test output names the case instead of dumping its bytes.
+inline void PrintTo(const E2eCase& c, std::ostream* out) { *out << c.name; }
