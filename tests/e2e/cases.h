@@ -35,4 +35,6 @@ void RunE2eCase(const E2eCase& c);
 bool FlavorMatches(const std::string& flavors);
 
 // Test output names the case instead of dumping its bytes.
-inline void PrintTo(const E2eCase& c, std::ostream* out) { *out << c.name; }
+inline void PrintTo(const E2eCase& c, std::ostream* out) {
+    *out << c.name;
+}
