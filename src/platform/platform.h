@@ -17,9 +17,10 @@
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
+#include <windows.h>
+// The shell's declarations need windows.h in front of them.
 #include <shellapi.h>
 #include <wchar.h>
-#include <windows.h>
 
 // Wide string literal in the platform's wide character type.
 #define WSTR(s) L##s
