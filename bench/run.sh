@@ -1,0 +1,183 @@
+#!/usr/bin/env bash
+# The whole comparison in one command: codeshift against iconv (glibc) and uconv (ICU) doing the
+# same conversions, with cp of the same input as the floor, all in one hyperfine run per route;
+# peak memory from /usr/bin/time; then how the cost grows with the input size. Writes
+# bench/results.md and bench/results.svg.
+#
+#   bash bench/run.sh [--size 256M] [--runs 5] [--kinds "ascii cyrillic cjk"]
+#                     [--linear-sizes "1M 16M 256M 1G"] [--no-linearity] [--keep-corpus]
+#
+# Corpora and outputs go to bench/corpus/ (not in git). The corpora of the main size are kept
+# for the next run; those made only for the growth check are deleted unless --keep-corpus.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+size=256M
+runs=5
+kinds="ascii cyrillic cjk"
+linear_sizes="1M 16M 256M 1G"
+linearity=1
+keep=0
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --size) size="$2"; shift 2 ;;
+    --runs) runs="$2"; shift 2 ;;
+    --kinds) kinds="$2"; shift 2 ;;
+    --linear-sizes) linear_sizes="$2"; shift 2 ;;
+    --no-linearity) linearity=0; shift ;;
+    --keep-corpus) keep=1; shift ;;
+    *) echo "unknown option: $1" >&2; exit 2 ;;
+  esac
+done
+
+for tool in hyperfine iconv uconv /usr/bin/time python3 cmake; do
+  if ! command -v "$tool" > /dev/null; then
+    echo "missing $tool: run 'bash scripts/install-deps.sh' (benchmark tools: scripts/deps-bench.txt)" >&2
+    exit 1
+  fi
+done
+
+echo "== build"
+cmake --preset bench > /dev/null
+cmake --build --preset bench -j "$(nproc 2>/dev/null || echo 2)" --target codeshift codeshift_corpus
+# BENCH_PROGRAM measures another build of the program instead of the one built here.
+prog="${BENCH_PROGRAM:-$PWD/build/bench/codeshift}"
+gen="$PWD/build/bench/bench/codeshift_corpus"
+
+corpus="$PWD/bench/corpus"
+out="$corpus/out"
+data="$corpus/results"
+rm -rf "$out" "$data"
+mkdir -p "$out" "$data"
+
+# id | source form | codeshift options | iconv from | iconv to | uconv from | uconv to | copy route
+# The copy routes change no character: codeshift copies the bytes (and turns the byte order, or
+# adds the mark). iconv cannot add a mark, so it converts UTF-8 to UTF-8 without one there.
+routes=(
+  "utf8-utf16le|utf8|-UTF8 -U16-|UTF-8|UTF-16LE|utf-8|utf-16le|0"
+  "utf16le-utf8|utf16le|-U16 -U8-|UTF-16LE|UTF-8|utf-16le|utf-8|0"
+  "utf8-utf32le|utf8|-UTF8 -U32-|UTF-8|UTF-32LE|utf-8|utf-32le|0"
+  "utf16be-utf8|utf16be|-U16BE -U8-|UTF-16BE|UTF-8|utf-16be|utf-8|0"
+  "cp1251-utf8|cp1251|-A1251 -U8-|CP1251|UTF-8|windows-1251|utf-8|0"
+  "utf8-cp1251|utf8|-UTF8 -A1251|UTF-8|CP1251|utf-8|windows-1251|0"
+  "cp1251-cp866|cp1251|-A1251 -CP866|CP1251|CP866|windows-1251|ibm-866|0"
+  "utf16le-utf16be|utf16le|-U16 -U16BE-|UTF-16LE|UTF-16BE|utf-16le|utf-16be|1"
+  "utf8-utf8bom|utf8|-UTF8 -UTF8|UTF-8|UTF-8|utf-8|utf-8|1"
+)
+
+forms_of() {
+  case "$1" in
+    cjk) echo "utf8,utf16le,utf16be" ;;
+    *) echo "utf8,utf16le,utf16be,cp1251" ;;
+  esac
+}
+
+make_corpus() {  # kind size
+  local first="$corpus/$1-$2.utf8"
+  if [ ! -e "$first" ] || [ "$(stat -c %s "$first")" != "$(numfmt --from=iec "$2")" ]; then
+    echo "   generating $1 $2"
+    "$gen" "$1" "$2" "$corpus" "$(forms_of "$1")"
+  fi
+}
+
+# Each command writes the same output file, removed (and the disk settled) before every run so
+# that no command pays for another's write-back.
+prepare="sh -c 'rm -f $out/o; sync'"
+
+commands_for() {  # route-line input -> prints nothing; sets cs ic uc cp arrays
+  IFS='|' read -r id form opts ifrom ito ufrom uto copy <<< "$1"
+  local in="$2"
+  uconv_extra=""
+  if [ "$id" = "utf8-utf8bom" ]; then uconv_extra="--add-signature "; fi
+  cmd_codeshift="$prog $opts $in $out/o"
+  cmd_iconv="iconv -f $ifrom -t $ito $in -o $out/o"
+  cmd_uconv="uconv ${uconv_extra}-f $ufrom -t $uto -o $out/o $in"
+  cmd_cp="cp $in $out/o"
+}
+
+{
+  echo "date=$(date -u '+%Y-%m-%d %H:%M UTC')"
+  echo "commit=$(git rev-parse --short HEAD)$(git diff --quiet HEAD -- src bench || echo '+changes')"
+  echo "cpu=$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//')"
+  echo "cores=$(nproc)"
+  echo "memory=$(free -g | awk '/Mem:/ {print $2}') GiB"
+  echo "kernel=$(uname -r)"
+  echo "filesystem=$(df -T "$corpus" | awk 'NR==2 {print $2}')"
+  echo "iconv=$(iconv --version | head -1)"
+  echo "uconv=$(uconv --version | head -1)"
+  echo "hyperfine=$(hyperfine --version)"
+  echo "size=$size"
+  echo "runs=$runs"
+} > "$data/meta.txt"
+
+echo "== corpora ($size)"
+for kind in $kinds; do make_corpus "$kind" "$size"; done
+
+echo "== comparison"
+for kind in $kinds; do
+  for line in "${routes[@]}"; do
+    IFS='|' read -r id form _ <<< "$line"
+    in="$corpus/$kind-$size.$form"
+    [ -e "$in" ] || continue
+    if [ "$kind" = cjk ] && [[ "$id" == *cp1251* ]]; then continue; fi
+    commands_for "$line" "$in"
+    echo "-- $kind $id"
+    hyperfine -N --style basic -w 1 -r "$runs" --prepare "$prepare" \
+      --export-json "$data/$kind.$id.json" \
+      -n codeshift "$cmd_codeshift" -n iconv "$cmd_iconv" -n uconv "$cmd_uconv" -n cp "$cmd_cp" \
+      | grep -E '^(Benchmark|  Time)' || true
+    stat -c %s "$in" > "$data/$kind.$id.input"
+    for tool in codeshift iconv uconv cp; do
+      var="cmd_$tool"
+      rm -f "$out/o"
+      /usr/bin/time -f %M -o "$data/$kind.$id.$tool.mem" ${!var}
+      if [ "$tool" = codeshift ] || [ "$tool" = iconv ]; then mv "$out/o" "$out/$tool.o"; fi
+    done
+    # The same bytes as iconv's, the mark aside (iconv writes none on UTF-8 to UTF-8).
+    skip=0
+    if [ "$id" = "utf8-utf8bom" ]; then skip=3; fi
+    if cmp -s -i "$skip:0" "$out/codeshift.o" "$out/iconv.o"; then
+      echo same > "$data/$kind.$id.check"
+    else
+      echo differs > "$data/$kind.$id.check"
+    fi
+    rm -f "$out/o" "$out/codeshift.o" "$out/iconv.o"
+  done
+done
+
+if [ "$linearity" = 1 ]; then
+  echo "== growth (cyrillic, codeshift)"
+  need=$(numfmt --from=iec "$(echo "$linear_sizes" | tr ' ' '\n' | sort -h | tail -1)")
+  free_bytes=$(df -B1 --output=avail "$corpus" | tail -1)
+  if [ "$free_bytes" -lt $((need * 12)) ]; then
+    echo "not enough disk for the growth check at $need bytes (needs about 12 times that)" >&2
+    exit 1
+  fi
+  make_corpus cyrillic 1K
+  for s in $linear_sizes; do
+    make_corpus cyrillic "$s"
+    for line in "${routes[@]}"; do
+      IFS='|' read -r id form _ <<< "$line"
+      in="$corpus/cyrillic-$s.$form"
+      commands_for "$line" "$in"
+      bytes=$(stat -c %s "$in")
+      # Enough runs for a stable median, fewer as the input grows.
+      n=$(( bytes < 4000000 ? 30 : bytes < 64000000 ? 10 : 3 ))
+      small="$corpus/cyrillic-1K.$form"
+      hyperfine -N --style none -w 1 -r "$n" --prepare "$prepare" \
+        --export-json "$data/growth.$s.$id.json" \
+        -n startup "$prog $opts $small $out/o" -n codeshift "$cmd_codeshift" > /dev/null
+      echo "$bytes" > "$data/growth.$s.$id.input"
+      echo "-- $s $id done"
+    done
+    if [ "$keep" = 0 ] && [ "$s" != "$size" ]; then
+      rm -f "$corpus/cyrillic-$s".*
+    fi
+  done
+  rm -f "$corpus"/cyrillic-1K.*
+fi
+rm -rf "$out"
+
+echo "== report"
+python3 bench/report.py "$data" bench/results.md bench/results.svg
+echo "wrote bench/results.md and bench/results.svg"
