@@ -1,5 +1,98 @@
 #include "src/log/run_log.h"
 
+#include "src/log/log_fields.h"
+#include "src/log/log_file.h"
 #include "src/run/run_state.h"
 
-void WriteRunLog() {}
+// Room for a usual record; longer names simply make the text grow, so nothing is ever cut.
+constexpr size_t kRecordBufferChars = 1200;
+constexpr DWORD kCurrentDirChars = 1024;
+constexpr size_t kRuleLength = 52;
+constexpr WCHAR kByteOrderMark = 0xFEFF;
+
+// The platform's working directory, whole however long; nothing when it cannot be read.
+static void AppendCurrentDirectory(WideString* text) {
+    WideString directory(kCurrentDirChars, 0);
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        DWORD length = GetCurrentDirectoryW(static_cast<DWORD>(directory.size()), &directory[0]);
+        if (length == 0) {
+            return;
+        }
+        if (length < directory.size()) {
+            text->append(directory, 0, length);
+            return;
+        }
+        directory.resize(length);  // the size asked for, terminator included
+    }
+}
+
+static WideString BuildRecord() {
+    WideString text;
+    text.reserve(kRecordBufferChars);
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    text.push_back('\n');
+    text.append(kRuleLength, '-');
+    text.push_back('\n');
+    AppendTimeStamp(now, &text);
+
+    text.append(WSTR("\n \u2022  CurrentDir:  "));
+    AppendCurrentDirectory(&text);
+    text.append(WSTR("\n \u2022 CommandLine:  "));
+    LPCWSTR commandLine = GetCommandLineW();
+    if (commandLine != nullptr) {
+        text.append(commandLine);
+    }
+    text.append(WSTR("\n \u2022 Input  File:  "));
+    text.append(runState.inputName);
+    text.push_back('\n');
+
+    bool detectOnly = runState.targetCp == CP_DETECT_ONLY;
+    WideString source;
+    WideString target;
+    if (detectOnly) {
+        text.append(WSTR(" \u2022    CodePage:  "));
+        text.append(FormatCodePageLabel(kSourceSide, &source));
+    } else {
+        text.append(WSTR(" \u2022 Output File:  "));
+        text.append(runState.outputName);
+        text.append(WSTR("\n \u2022    CodePage:  "));
+        text.append(FormatCodePageLabel(kSourceSide, &source));
+        text.append(WSTR(" ==>> "));
+        text.append(FormatCodePageLabel(kTargetSide, &target));
+    }
+
+    // A recognition-only run leaves the arrow and the output size empty, and their spaces.
+    text.append(WSTR("\n \u2022        Size:  "));
+    text.append(FormatGroupedNumber(runState.inputSize, &source));
+    text.append(detectOnly ? WSTR("  ") : WSTR(" ==>> "));
+    if (!detectOnly) {
+        text.append(FormatGroupedNumber(runState.outputByteCount, &target));
+    }
+
+    text.append(WSTR("\n \u2022 Return Code:  "));
+    AppendNumber(runState.status, 10, 1, &text);
+    text.append(WSTR(" (0x"));
+    AppendNumber(runState.status, 16, 2, &text);
+    text.append(WSTR(") "));
+    text.append(runState.status >= kStatusUsage ? WSTR("\u00A1Error!") : WSTR(" "));
+    text.push_back('\n');
+    return text;
+}
+
+void WriteRunLog() {
+    // Built before the log is opened, so that the file is held only for the one write.
+    WideString record = BuildRecord();
+    bool created = false;
+    HANDLE file = OpenLogFile(runState.logName.c_str(), runState.logMode, &created);
+    if (file == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    if (created) {
+        runState.logMode = kLogOverwrite;
+        // U+FEFF is the byte order mark once in UTF-8, so mark and record leave in one write.
+        record.insert(record.begin(), kByteOrderMark);
+    }
+    WriteUtf8Text(file, record.c_str());
+    CloseHandle(file);
+}

@@ -1,4 +1,5 @@
 #pragma once
 
-// Appends (or writes afresh) the UTF-8 record of the run to runState.logName.
+// Appends (or writes afresh) the UTF-8 record of the run to runState.logName. A log that
+// cannot be opened gets no record; the run's status is never touched.
 void WriteRunLog();

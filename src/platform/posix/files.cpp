@@ -42,6 +42,37 @@ static int LockFor(DWORD access, DWORD shareMode) {
     return (access & GENERIC_WRITE) != 0 ? LOCK_EX : LOCK_SH;
 }
 
+static std::string FolderOf(const std::string& path);
+static std::string RandomSuffix();
+
+// Windows creates a new file and takes its share lock in one step, so no other process can
+// open it in between. Here the file is made and locked under a private name beside the target
+// and only then linked to its name, which fails when the name exists. Where hard links are not
+// to be had, the plain exclusive create is used.
+static int CreateNewLocked(const std::string& path, int flags, int lock) {
+    size_t slash = path.rfind('/');
+    std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+    std::string temp = FolderOf(path) + "/." + base + "." + RandomSuffix() + ".new";
+    int fd = open(temp.c_str(), flags | O_CREAT | O_EXCL, 0666);
+    if (fd < 0) {
+        return open(path.c_str(), flags | O_CREAT | O_EXCL, 0666);
+    }
+    flock(fd, lock | LOCK_NB);
+    int linked = link(temp.c_str(), path.c_str());
+    int error = errno;
+    unlink(temp.c_str());
+    if (linked == 0) {
+        return fd;
+    }
+    close(fd);
+    if (error == EPERM || error == ENOTSUP || error == EOPNOTSUPP || error == EXDEV ||
+        error == EMLINK) {
+        return open(path.c_str(), flags | O_CREAT | O_EXCL, 0666);
+    }
+    errno = error;
+    return -1;
+}
+
 HANDLE CreateFileW(LPCWSTR name, DWORD access, DWORD shareMode, LPSECURITY_ATTRIBUTES,
                    DWORD disposition, DWORD, HANDLE) {
     std::string path = BytesFromWide(name);
@@ -65,7 +96,9 @@ HANDLE CreateFileW(LPCWSTR name, DWORD access, DWORD shareMode, LPSECURITY_ATTRI
         default:
             return Fail(ERROR_INVALID_PARAMETER);
     }
-    int fd = open(path.c_str(), flags, 0666);
+    int lock = LockFor(access, shareMode);
+    int fd = disposition == CREATE_NEW && lock != 0 ? CreateNewLocked(path, flags, lock)
+                                                    : open(path.c_str(), flags, 0666);
     if (fd < 0) {
         return Fail(ErrorFromErrno(errno));
     }
@@ -75,7 +108,6 @@ HANDLE CreateFileW(LPCWSTR name, DWORD access, DWORD shareMode, LPSECURITY_ATTRI
         return Fail(ERROR_ACCESS_DENIED);
     }
     fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    int lock = LockFor(access, shareMode);
     if (lock != 0 && flock(fd, lock | LOCK_NB) != 0) {
         close(fd);
         return Fail(ERROR_SHARING_VIOLATION);

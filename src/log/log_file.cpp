@@ -1,0 +1,56 @@
+#include "src/log/log_file.h"
+
+#include <vector>
+
+constexpr DWORD kLogRetryMilliseconds = 5;
+constexpr int kLogAttempts = 400;  // about two seconds of waiting for another run
+
+static HANDLE OpenExclusively(LPCWSTR name, DWORD disposition) {
+    return CreateFileW(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, disposition,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+HANDLE OpenLogFile(LPCWSTR name, DWORD mode, bool* created) {
+    // Appending creates only a file that is not there, so an existing log is never emptied,
+    // and creating and locking are one step, so no other run can slip in between.
+    DWORD disposition = mode == CREATE_ALWAYS ? CREATE_ALWAYS : CREATE_NEW;
+    for (int attempt = 0; attempt < kLogAttempts; ++attempt) {
+        HANDLE file = OpenExclusively(name, disposition);
+        if (file != INVALID_HANDLE_VALUE) {
+            *created = disposition != OPEN_EXISTING;
+            if (!*created) {
+                SetFilePointer(file, 0, nullptr, FILE_END);
+            }
+            return file;
+        }
+        DWORD error = GetLastError();
+        if (disposition == CREATE_NEW &&
+            (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS)) {
+            disposition = OPEN_EXISTING;
+            continue;
+        }
+        if (disposition == OPEN_EXISTING && error == ERROR_FILE_NOT_FOUND) {
+            disposition = CREATE_NEW;  // removed since it was found
+            continue;
+        }
+        if (error != ERROR_SHARING_VIOLATION) {
+            return INVALID_HANDLE_VALUE;
+        }
+        Sleep(kLogRetryMilliseconds);
+    }
+    return INVALID_HANDLE_VALUE;
+}
+
+void WriteUtf8Text(HANDLE file, LPCWSTR text) {
+    int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    if (size <= 1) {
+        return;
+    }
+    std::vector<char> bytes(static_cast<size_t>(size) + 2);
+    int converted = WideCharToMultiByte(CP_UTF8, 0, text, -1, bytes.data(), size, nullptr, nullptr);
+    if (converted <= 1) {
+        return;
+    }
+    DWORD written = 0;
+    WriteFile(file, bytes.data(), static_cast<DWORD>(converted - 1), &written, nullptr);
+}
