@@ -19,7 +19,8 @@ struct E2eCase {
     std::vector<FileBytes> expected;  // files whose whole content must match afterwards
     std::vector<std::string> absent;  // files that must not exist afterwards
     // Lines the file "run.log" must consist of (after its byte order mark), when not empty.
-    // "{time}" matches a time stamp line; a line ending in "*" matches by the text before it.
+    // "{time}" matches a time stamp line; a line ending in "*" matches by the text before it;
+    // "{program}" stands for the program's path however the platform quotes it.
     std::vector<std::string> logLines;
     // Builds the case applies to: empty for all, else a comma-separated list of flavors
     // ("native", "win64", "win32") for results that are the platform's own.
@@ -30,6 +31,9 @@ struct E2eCase {
 // listed files, the folder may afterwards hold only run.log and shell.trace: a temporary left
 // behind is a failure.
 void RunE2eCase(const E2eCase& c);
+
+// Compares log text (after any byte order mark) line by line with the patterns of logLines.
+void ExpectLogLines(const std::string& text, const std::vector<std::string>& expected);
 
 // Whether the build under test is one of a comma-separated list (empty = every build).
 bool FlavorMatches(const std::string& flavors);

@@ -1,0 +1,273 @@
+// The run log as users meet it: one record per run, appended or written afresh, whatever the
+// run did.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <latch>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/e2e/cases.h"
+#include "tests/e2e/program.h"
+#include "tests/support/test_files.h"
+
+namespace {
+
+const std::string kMark = "\xEF\xBB\xBF";
+const std::string kBullet = "\xE2\x80\xA2";
+const std::string kError =
+    "\xC2\xA1"
+    "Error!";
+
+// The ten lines of one record; `arguments` is the command line after the program.
+std::vector<std::string> Record(const std::string& arguments,
+                                const std::vector<std::string>& rest) {
+    std::vector<std::string> lines = {"", std::string(52, '-'), "{time}",
+                                      " " + kBullet + "  CurrentDir:  *",
+                                      " " + kBullet + " CommandLine:  {program} " + arguments};
+    lines.insert(lines.end(), rest.begin(), rest.end());
+    return lines;
+}
+
+std::string Input(const std::string& name) {
+    return " " + kBullet + " Input  File:  " + name;
+}
+std::string Output(const std::string& name) {
+    return " " + kBullet + " Output File:  " + name;
+}
+std::string CodePage(const std::string& labels) {
+    return " " + kBullet + "    CodePage:  " + labels;
+}
+std::string Size(const std::string& sizes) {
+    return " " + kBullet + "        Size:  " + sizes;
+}
+std::string ReturnCode(const std::string& code) {
+    return " " + kBullet + " Return Code:  " + code;
+}
+
+std::vector<std::string> Join(std::vector<std::string> first,
+                              const std::vector<std::string>& then) {
+    first.insert(first.end(), then.begin(), then.end());
+    return first;
+}
+
+// A record an earlier run left, with its own time.
+const std::string kEarlierRecord = kMark + "\n" + std::string(52, '-') + "\n01-02-2020 03:04:05\n" +
+                                   " " + kBullet + "  CurrentDir:  C:\\old\n" + " " + kBullet +
+                                   " CommandLine:  codeshift -orun.log a\n" + Input("a") + "\n" +
+                                   CodePage("TEST") + "\n" + Size("0  ") + "\n" +
+                                   ReturnCode("21 (0x15) ") + kError + "\n";
+
+const std::vector<std::string> kEarlierLines = {
+    "",
+    std::string(52, '-'),
+    "01-02-2020 03:04:05",
+    " " + kBullet + "  CurrentDir:  C:\\old",
+    " " + kBullet + " CommandLine:  codeshift -orun.log a",
+    Input("a"),
+    CodePage("TEST"),
+    Size("0  "),
+    ReturnCode("21 (0x15) " + kError)};
+
+class LogCases : public ::testing::TestWithParam<E2eCase> {};
+
+TEST_P(LogCases, Runs) {
+    RunE2eCase(GetParam());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Records, LogCases,
+    ::testing::Values(
+        E2eCase{"UsageErrorWithOnlyALog",
+                {"-orun.log"},
+                {},
+                20,
+                {},
+                {},
+                Record("-orun.log", {Input(""), Output(""), CodePage("ANSI :: ? ==>> ?"),
+                                     Size("0 ==>> 0"), ReturnCode("20 (0x14) " + kError)}),
+                ""},
+        E2eCase{"UsageErrorLeavesANoBomSource",
+                {"-orun.log", "-u8-", "in.txt"},
+                {},
+                20,
+                {},
+                {},
+                Record("-orun.log -u8- in.txt",
+                       {Input("in.txt"), Output(""), CodePage("ANSI :: UTF-8n ==>> ?"),
+                        Size("0 ==>> 0"), ReturnCode("20 (0x14) " + kError)}),
+                ""},
+        E2eCase{"UsageErrorWithBothEncodings",
+                {"-o", "run.log", "-t", "-utf16be", "in.txt"},
+                {},
+                20,
+                {},
+                {},
+                Record("-o run.log -t -utf16be in.txt",
+                       {Input("in.txt"), Output(""), CodePage("ANSI :: TEST ==>> UTF-16BE BOM"),
+                        Size("0 ==>> 0"), ReturnCode("20 (0x14) " + kError)}),
+                ""},
+        E2eCase{"UnreadableInputOfRecognition",
+                {"-orun.log", "missing.txt"},
+                {},
+                21,
+                {},
+                {"missing.txt"},
+                Record("-orun.log missing.txt", {Input("missing.txt"), CodePage("TEST"),
+                                                 Size("0  "), ReturnCode("21 (0x15) " + kError)}),
+                ""},
+        E2eCase{
+            "UnreadableInputOfConversion",
+            {"-u8", "-u16", "missing.txt", "out.txt", "-orun.log"},
+            {},
+            21,
+            {},
+            {"out.txt"},
+            Record("-u8 -u16 missing.txt out.txt -orun.log",
+                   {Input("missing.txt"), Output("out.txt"), CodePage("UTF-8n ==>> UTF-16LE BOM"),
+                    Size("0 ==>> 0"), ReturnCode("21 (0x15) " + kError)}),
+            ""},
+        E2eCase{
+            "QuotedNamesKeepTheirQuotes",
+            {"-o", "run.log", "my input.txt"},
+            {},
+            21,
+            {},
+            {},
+            Record("-o run.log \"my input.txt\"", {Input("my input.txt"), CodePage("TEST"),
+                                                   Size("0  "), ReturnCode("21 (0x15) " + kError)}),
+            ""},
+        E2eCase{"NamesOutsideAscii",
+                {"-orun.log", "-u8",
+                 "Gr\xC3\xBC\xC3\x9F"
+                 "e.txt"},
+                {},
+                20,
+                {},
+                {},
+                Record("-orun.log -u8 Gr\xC3\xBC\xC3\x9F"
+                       "e.txt",
+                       {Input("Gr\xC3\xBC\xC3\x9F"
+                              "e.txt"),
+                        Output(""), CodePage("ANSI :: UTF-8n ==>> ?"), Size("0 ==>> 0"),
+                        ReturnCode("20 (0x14) " + kError)}),
+                "native"},
+        E2eCase{"AppendFollowsAnEarlierRecord",
+                {"-orun.log", "missing.txt"},
+                {{"run.log", kEarlierRecord}},
+                21,
+                {},
+                {},
+                Join(kEarlierLines, Record("-orun.log missing.txt",
+                                           {Input("missing.txt"), CodePage("TEST"), Size("0  "),
+                                            ReturnCode("21 (0x15) " + kError)})),
+                ""},
+        E2eCase{"OverwriteReplacesAnEarlierRecord",
+                {"-Orun.log", "missing.txt"},
+                {{"run.log", kEarlierRecord + kEarlierRecord.substr(3)}},
+                21,
+                {},
+                {},
+                Record("-Orun.log missing.txt", {Input("missing.txt"), CodePage("TEST"),
+                                                 Size("0  "), ReturnCode("21 (0x15) " + kError)}),
+                ""}),
+    [](const ::testing::TestParamInfo<E2eCase>& info) { return info.param.name; });
+
+class LogFile : public ::testing::Test {
+protected:
+    void SetUp() override { folder = MakeTempDir(); }
+    void TearDown() override { RemoveTree(folder); }
+
+    std::vector<std::string> MissingInputRecord(const std::string& name) const {
+        return Record("-orun.log " + name, {Input(name), CodePage("TEST"), Size("0  "),
+                                            ReturnCode("21 (0x15) " + kError)});
+    }
+
+    std::string folder;
+};
+
+TEST_F(LogFile, NewLogStartsWithMarkAndAnEmptyLine) {
+    EXPECT_EQ(RunProgram({"-orun.log", "a.txt"}, folder), 21);
+    std::string log = ReadBytes(folder + "/run.log");
+    EXPECT_EQ(Hex(log.substr(0, 5)), "EF BB BF 0A 2D");
+    EXPECT_EQ(log.find('\r'), std::string::npos);
+    ExpectLogLines(log.substr(3), MissingInputRecord("a.txt"));
+}
+
+TEST_F(LogFile, SecondRunAppendsAfterOneEmptyLine) {
+    EXPECT_EQ(RunProgram({"-orun.log", "a.txt"}, folder), 21);
+    EXPECT_EQ(RunProgram({"-orun.log", "b.txt"}, folder), 21);
+    std::string log = ReadBytes(folder + "/run.log");
+    ASSERT_EQ(log.substr(0, 3), kMark);
+    EXPECT_EQ(log.find(kMark, 3), std::string::npos) << "a second mark";
+    ExpectLogLines(log.substr(3), Join(MissingInputRecord("a.txt"), MissingInputRecord("b.txt")));
+}
+
+TEST_F(LogFile, AppendingToAnEmptyLogWritesNoMark) {
+    WriteBytes(folder + "/run.log", "");
+    EXPECT_EQ(RunProgram({"-orun.log", "a.txt"}, folder), 21);
+    std::string log = ReadBytes(folder + "/run.log");
+    EXPECT_EQ(log.find(kMark), std::string::npos);
+    ExpectLogLines(log, MissingInputRecord("a.txt"));
+}
+
+TEST_F(LogFile, FolderAsLogGetsNothingAndTheExitCodeStays) {
+    std::filesystem::create_directory(folder + "/run.log");
+    EXPECT_EQ(RunProgram({"-orun.log", "a.txt"}, folder), 21);
+    EXPECT_EQ(RunProgram({"-Orun.log", "a.txt"}, folder), 21);
+    EXPECT_EQ(RunProgram({"-orun.log"}, folder), 20);
+    EXPECT_TRUE(std::filesystem::is_directory(folder + "/run.log"));
+    EXPECT_TRUE(std::filesystem::is_empty(folder + "/run.log"));
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        std::string name = entry.path().filename().string();
+        EXPECT_TRUE(name == "run.log" || name == "shell.trace") << name << " left behind";
+    }
+}
+
+// Runs side by side share one log: every record arrives whole, none inside another, and the
+// file that the first of them creates carries exactly one mark.
+TEST_F(LogFile, SixteenRunsTogetherLeaveSixteenRecords) {
+    constexpr int kRuns = 16;
+    std::vector<int> exitCodes(kRuns, -1);
+    std::vector<std::thread> runs;
+    std::latch ready(kRuns);
+    for (int i = 0; i < kRuns; ++i) {
+        runs.emplace_back([&, i] {
+            ready.arrive_and_wait();
+            exitCodes[i] = RunProgram({"-orun.log", "in" + std::to_string(i) + ".txt"}, folder);
+        });
+    }
+    for (std::thread& run : runs) {
+        run.join();
+    }
+    for (int code : exitCodes) {
+        EXPECT_EQ(code, 21);
+    }
+    std::string log = ReadBytes(folder + "/run.log");
+    ASSERT_EQ(log.substr(0, 3), kMark);
+    EXPECT_EQ(log.find(kMark, 3), std::string::npos) << "a second mark";
+    // Every record is whole where it stands; the input it names tells the runs apart.
+    std::vector<std::string> lines;
+    std::string text = log.substr(3);
+    for (size_t at = 0, end; (end = text.find('\n', at)) != std::string::npos; at = end + 1) {
+        lines.push_back(text.substr(at, end + 1 - at));
+    }
+    size_t perRecord = MissingInputRecord("x").size();
+    ASSERT_EQ(lines.size(), kRuns * perRecord) << text;
+    std::set<std::string> seen;
+    for (size_t first = 0; first < lines.size(); first += perRecord) {
+        std::string record;
+        for (size_t i = first; i < first + perRecord; ++i) {
+            record += lines[i];
+        }
+        std::string name = lines[first + 5].substr(Input("").size());
+        name.pop_back();
+        ExpectLogLines(record, MissingInputRecord(name));
+        EXPECT_TRUE(seen.insert(name).second) << name << " twice";
+    }
+    EXPECT_EQ(seen.size(), static_cast<size_t>(kRuns));
+}
+
+}  // namespace
