@@ -175,6 +175,61 @@ INSTANTIATE_TEST_SUITE_P(
                 ""}),
     [](const ::testing::TestParamInfo<E2eCase>& info) { return info.param.name; });
 
+// A recognition-only run of in.txt holding `bytes`, logged.
+E2eCase Recognised(const std::string& name, const std::string& bytes, int exitCode,
+                   const std::string& label, const std::string& size, const std::string& code) {
+    return E2eCase{name,
+                   {"-orun.log", "in.txt"},
+                   {{"in.txt", bytes}},
+                   exitCode,
+                   {{"in.txt", bytes}},
+                   {},
+                   Record("-orun.log in.txt",
+                          {Input("in.txt"), CodePage(label), Size(size), ReturnCode(code)}),
+                   ""};
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Recognition, LogCases,
+    ::testing::Values(Recognised("Utf8ByMark", Bytes({0xEF, 0xBB, 0xBF, 0x41}), 11,
+                                 "TEST :: UTF-8 BOM", "4  ", "11 (0x0b)  "),
+                      Recognised("Utf16beByMark", Bytes({0xFE, 0xFF, 0, 0x41}), 14,
+                                 "TEST :: UTF-16BE BOM", "4  ", "14 (0x0e)  "),
+                      Recognised("Utf16leBySniffing", Bytes({0x41, 0, 0x42, 0}), 3,
+                                 "TEST :: UTF-16LEn", "4  ", "3 (0x03)  "),
+                      Recognised("Utf8BySniffing", Bytes({0xC3, 0xA9}), 1, "TEST :: UTF-8n", "2  ",
+                                 "1 (0x01)  "),
+                      Recognised("AnsiGroupsItsSize", std::string(1234, 'a'), 2, "TEST :: ANSI",
+                                 "1 234  ", "2 (0x02)  "),
+                      Recognised("EmptyInput", "", 21, "TEST", "0  ", "21 (0x15) " + kError)),
+    [](const ::testing::TestParamInfo<E2eCase>& info) { return info.param.name; });
+
+INSTANTIATE_TEST_SUITE_P(
+    OutputFailure, LogCases,
+    ::testing::Values(E2eCase{"NamedSource",
+                              {"-A1251", "-utf8", "in.txt", "nodir/out.txt", "-orun.log"},
+                              {{"in.txt", "abc"}},
+                              22,
+                              {{"in.txt", "abc"}},
+                              {"nodir"},
+                              Record("-A1251 -utf8 in.txt nodir/out.txt -orun.log",
+                                     {Input("in.txt"), Output("nodir/out.txt"),
+                                      CodePage("A1251 ==>> UTF-8 BOM"), Size("3 ==>> 0"),
+                                      ReturnCode("22 (0x16) " + kError)}),
+                              ""},
+                      E2eCase{"NamedSourceOverruledByMark",
+                              {"-o", "run.log", "-a", "-u16-", "in.txt", "nodir/out.txt"},
+                              {{"in.txt", Bytes({0xEF, 0xBB, 0xBF, 0x41})}},
+                              22,
+                              {},
+                              {"nodir"},
+                              Record("-o run.log -a -u16- in.txt nodir/out.txt",
+                                     {Input("in.txt"), Output("nodir/out.txt"),
+                                      CodePage("ANSI :: UTF-8 BOM ==>> UTF-16LEn"),
+                                      Size("4 ==>> 0"), ReturnCode("22 (0x16) " + kError)}),
+                              ""}),
+    [](const ::testing::TestParamInfo<E2eCase>& info) { return info.param.name; });
+
 class LogFile : public ::testing::Test {
 protected:
     void SetUp() override { folder = MakeTempDir(); }
