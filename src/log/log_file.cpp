@@ -5,8 +5,10 @@
 constexpr DWORD kLogRetryMilliseconds = 5;
 constexpr int kLogAttempts = 400;  // about two seconds of waiting for another run
 
+// Sharing reading only keeps every other writer out, other runs included, while whoever
+// merely watches the log may go on reading it.
 static HANDLE OpenExclusively(LPCWSTR name, DWORD disposition) {
-    return CreateFileW(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, disposition,
+    return CreateFileW(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, disposition,
                        FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 

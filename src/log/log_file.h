@@ -3,7 +3,7 @@
 
 #include "src/platform/platform.h"
 
-// Opens the log so that no other process can open it until it is closed. In append mode
+// Opens the log so that no other process can write to it until it is closed. In append mode
 // (OPEN_ALWAYS) a missing file is created and an existing one is opened with the position at
 // its end; in overwrite mode (CREATE_ALWAYS) the file is created or emptied. `*created` tells
 // whether the file now starts empty because this call made or emptied it. While another run
