@@ -17,7 +17,29 @@ for preset in windows-x64 windows-x86; do
   cmake --build --preset "$preset" -j "$jobs"
 done
 
+echo "== release bundle"
+bash scripts/release.sh
+bundle="$(cmake -E tar tf build/release/codeshift-*-windows.zip | sort | tr '\n' ' ')"
+if [ "$bundle" != "codeshift.exe codeshift32.exe readme.html " ]; then
+  echo "the release bundle holds: $bundle"
+  exit 1
+fi
+
 echo "== Linux build and tests"
-cmake --preset ci > /dev/null
+# Both Windows programs were just built: their checks and Wine runs must not be skipped.
+cmake --preset ci -DCODESHIFT_WINDOWS_REQUIRED=ON > /dev/null
 cmake --build --preset ci -j "$jobs"
 ctest --preset ci -j "$jobs"
+
+echo "== install"
+installed="$(mktemp -d)"
+cmake --install build/ci --prefix "$installed" > /dev/null
+status=0
+CODESHIFT_SHELL_TRACE="$installed/trace" "$installed/bin/codeshift" || status=$?
+if [ "$status" != 20 ] || [ "$(cat "$installed/trace")" != "open $installed/bin/readme.html" ] ||
+   ! cmp -s docs/readme.html "$installed/bin/readme.html"; then
+  echo "the installed program does not find the readme beside it (exit code $status)"
+  exit 1
+fi
+rm -rf "$installed"
+echo "installed: bin/codeshift and bin/readme.html"

@@ -1,11 +1,16 @@
 #include "tests/e2e/program.h"
 
-#include <spawn.h>
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <thread>
+
+#include "tests/support/test_files.h"
 
 extern char** environ;
 
@@ -57,6 +62,11 @@ int RunProgram(const std::vector<std::string>& arguments, const std::string& fol
         if (chdir(folder.c_str()) != 0) {
             _exit(126);
         }
+        // Nothing may wait on the test's input.
+        int devNull = open("/dev/null", O_RDONLY);
+        if (devNull >= 0) {
+            dup2(devNull, 0);
+        }
         execve(argv[0], argv.data(), envp.data());
         execvpe(argv[0], argv.data(), envp.data());
         _exit(127);
@@ -64,5 +74,47 @@ int RunProgram(const std::vector<std::string>& arguments, const std::string& fol
     int status = 0;
     while (waitpid(child, &status, 0) < 0) {
     }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    int exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    if (exitCode == 20 && !launcher.empty()) {
+        // Wine's shell starts the viewer after the program has gone; give it time to record.
+        for (int i = 0; i < 200 && ShellRequests(folder).empty(); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+    }
+    return exitCode;
+}
+
+std::string ShellRequests(const std::string& folder) {
+    // The Wine viewer writes through cmd.exe: the path in quotes, lines ended by CR LF.
+    std::string requests;
+    for (char c : ReadBytes(folder + "/shell.trace")) {
+        if (c != '"' && c != '\r') {
+            requests.push_back(c);
+        }
+    }
+    size_t end = requests.rfind('\n');
+    return end == std::string::npos ? std::string() : requests.substr(0, end + 1);
+}
+
+std::vector<std::string> ReadmePaths() {
+    namespace fs = std::filesystem;
+    fs::path program = fs::absolute(Variable("CODESHIFT_PROGRAM"));
+    std::error_code error;
+    fs::path resolved = fs::canonical(program, error);
+    std::vector<std::string> paths;
+    for (const fs::path& p : {program, resolved}) {
+        if (p.empty()) {
+            continue;
+        }
+        std::string readme = (p.parent_path() / "readme.html").string();
+        if (!Variable("CODESHIFT_LAUNCHER").empty()) {
+            // Wine shows the Linux file system as drive Z:.
+            for (char& c : readme) {
+                c = c == '/' ? '\\' : c;
+            }
+            readme = "Z:" + readme;
+        }
+        paths.push_back(readme);
+    }
+    return paths;
 }

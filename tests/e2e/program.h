@@ -10,5 +10,14 @@ std::string Flavor();
 
 // Runs the program with `arguments` in `folder`; returns its exit code, or -1 when it could not
 // be started or did not exit normally. Requests to open a document are recorded in
-// folder/shell.trace instead of starting a viewer (native build).
+// folder/shell.trace instead of starting a viewer: by the native build itself, and under Wine by
+// the test prefix's viewer for HTML, which runs after the program; after a usage error (20) the
+// run waits for that record.
 int RunProgram(const std::vector<std::string>& arguments, const std::string& folder);
+
+// The requests recorded in folder/shell.trace, one "open <path>" line each, alike for every build.
+std::string ShellRequests(const std::string& folder);
+
+// How the program under test names the readme beside itself ("Z:\..." under Wine); a symbolic
+// link in the path may or may not be resolved, so every spelling is given.
+std::vector<std::string> ReadmePaths();
