@@ -153,7 +153,7 @@ INSTANTIATE_TEST_SUITE_P(
                               "e.txt"),
                         Output(""), CodePage("ANSI :: UTF-8n ==>> ?"), Size("0 ==>> 0"),
                         ReturnCode("20 (0x14) " + kError)}),
-                "native"},
+                ""},
         E2eCase{"AppendFollowsAnEarlierRecord",
                 {"-orun.log", "missing.txt"},
                 {{"run.log", kEarlierRecord}},

@@ -18,8 +18,9 @@ required="${CODESHIFT_WINDOWS_REQUIRED:-0}"
 recipe="codeshift wine prefix 1: win64, no mono/gecko/menus, viewer.reg $(cksum < "$here/viewer.reg")"
 
 # No display: nothing may show a window or wait on one. No Mono or Gecko (their installers would
-# ask), no desktop menu entries in the user's home, no debug chatter.
-wine_env=(env -u DISPLAY -u WAYLAND_DISPLAY WINEPREFIX="$prefix" WINEDEBUG=-all
+# ask), no desktop menu entries in the user's home, no debug chatter. Wine reads the Linux
+# command line and file names in the locale's encoding: UTF-8, as the native build always does.
+wine_env=(env -u DISPLAY -u WAYLAND_DISPLAY LC_ALL=C.UTF-8 WINEPREFIX="$prefix" WINEDEBUG=-all
           WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=d")
 
 missing() {
