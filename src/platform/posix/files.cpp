@@ -268,6 +268,8 @@ static std::string FinalPath(const std::string& name) {
     return path;
 }
 
+constexpr size_t kTempBaseBytes = 100;
+
 static std::string RandomSuffix() {
     unsigned char random[8] = {};
     if (getrandom(random, sizeof(random), 0) != static_cast<ssize_t>(sizeof(random))) {
@@ -311,8 +313,10 @@ HANDLE CreateReplacementFile(LPCWSTR targetName, WideString* tempName) {
         }
     }
     std::string folder = FolderOf(target);
+    // The temporary's name must fit where the target's did, on file systems with short limits too.
     std::string base =
-        target.substr(target.rfind('/') == std::string::npos ? 0 : target.rfind('/') + 1);
+        target.substr(target.rfind('/') == std::string::npos ? 0 : target.rfind('/') + 1)
+            .substr(0, kTempBaseBytes);
     for (int attempt = 0; attempt < 16; ++attempt) {
         std::string temp = folder + "/." + base + "." + RandomSuffix() + ".tmp";
         int fd = open(temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
@@ -323,10 +327,10 @@ HANDLE CreateReplacementFile(LPCWSTR targetName, WideString* tempName) {
             return Fail(ErrorFromErrno(errno));
         }
         if (exists) {
-            if (fchown(fd, info.st_uid, info.st_gid) != 0) {
-                // Only the owner may hand a file over; the content matters more than its owner.
-            }
-            fchmod(fd, info.st_mode & 07777);
+            // Only the superuser may hand a file over; the content matters more than its owner.
+            // A file that stays ours must not take over another owner's set-id bits.
+            bool sameOwner = fchown(fd, info.st_uid, info.st_gid) == 0;
+            fchmod(fd, info.st_mode & (sameOwner ? 07777 : 0777));
         } else {
             mode_t mask = umask(0);
             umask(mask);

@@ -48,7 +48,8 @@ HANDLE CreateReplacementFile(LPCWSTR targetName, WideString* tempName) {
     }
     size_t cut = target.find_last_of(L"\\/");
     WideString folder = cut == WideString::npos ? WideString() : target.substr(0, cut + 1);
-    WideString base = cut == WideString::npos ? target : target.substr(cut + 1);
+    // The temporary's name must fit where the target's did.
+    WideString base = (cut == WideString::npos ? target : target.substr(cut + 1)).substr(0, 100);
     for (int attempt = 0; attempt < 16; ++attempt) {
         WideString temp = folder + L"~" + base + L"." + RandomSuffix() + L".tmp";
         HANDLE file = CreateFileW(temp.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
