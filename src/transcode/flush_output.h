@@ -1,0 +1,27 @@
+// The only way converted text leaves the WorkBuffer for the output file.
+#pragma once
+
+#include <cstdint>
+
+#include "src/run/run_state.h"
+
+// A route may convert the next character without flushing only while its read position is at
+// least this many bytes ahead of its write position: no character adds as many bytes.
+constexpr uint32_t kFlushMargin = 16;
+
+// Writes the bytes from writeBase up to writePos to the output file, in the target's byte order,
+// and adds their count to outputByteCount. A write that fails or falls short sets
+// outputWriteFailed; after that nothing more is written. The caller continues at writeBase.
+void FlushOutput(uint8_t* writePos);
+
+// Tests watch the pieces the output is written in; nothing else sets it.
+extern void (*flushObserver)(const uint8_t* bytes, DWORD count);
+
+// The flush rule, tested before each character: returns where the next character is written.
+inline uint8_t* KeepFlushMargin(const uint8_t* readPos, uint8_t* writePos) {
+    if (static_cast<uintptr_t>(readPos - writePos) < kFlushMargin) {
+        FlushOutput(writePos);
+        return runState.workBuffer.writeBase;
+    }
+    return writePos;
+}

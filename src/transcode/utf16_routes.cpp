@@ -1,0 +1,76 @@
+// Routes from UTF-16 (little-endian by now). The unit after the current one is looked at for a
+// low surrogate; at the end of the text it is made of the zero bytes behind the input, and
+// behind a trailing partial unit its high byte is zero, so it never completes a pair there.
+#include "src/run/run_state.h"
+#include "src/transcode/buffer_units.h"
+#include "src/transcode/flush_output.h"
+#include "src/transcode/routes.h"
+#include "src/transcode/utf8_char.h"
+
+static bool IsPartialUnit(const uint8_t* read, const uint8_t* end) {
+    return end - read < 2;
+}
+
+void Utf16ToUtf8() {
+    const uint8_t* read = runState.workBuffer.readCursor;
+    const uint8_t* end = runState.workBuffer.readEnd;
+    uint8_t* write = runState.workBuffer.writeBase;
+    while (read != end) {
+        write = KeepFlushMargin(read, write);
+        if (IsPartialUnit(read, end)) {
+            write = StoreByte(write, kReplacementChar);
+            read = end;
+            continue;
+        }
+        WCHAR units[2] = {LoadUnit16(read), LoadUnit16(read + 2)};
+        uint32_t count = EncodeUtf8Char(units, write);
+        write += count;
+        read += count == 4 ? 4 : 2;
+    }
+    FlushOutput(write);
+}
+
+void Utf16ToUtf32() {
+    const uint8_t* read = runState.workBuffer.readCursor;
+    const uint8_t* end = runState.workBuffer.readEnd;
+    uint8_t* write = runState.workBuffer.writeBase;
+    while (read != end) {
+        write = KeepFlushMargin(read, write);
+        if (IsPartialUnit(read, end)) {
+            write = StoreUnit32(write, kReplacementChar);
+            read = end;
+            continue;
+        }
+        WCHAR units[2] = {LoadUnit16(read), LoadUnit16(read + 2)};
+        uint32_t codePoint;
+        read += 2 * CombineSurrogates(units, &codePoint);
+        write = StoreUnit32(write, codePoint);
+    }
+    FlushOutput(write);
+}
+
+// Only the first unit of a pair reaches the code page; its low surrogate is stepped over.
+void Utf16ToCodePage() {
+    const UINT target = static_cast<UINT>(runState.targetCp);
+    const uint8_t* read = runState.workBuffer.readCursor;
+    const uint8_t* end = runState.workBuffer.readEnd;
+    uint8_t* write = runState.workBuffer.writeBase;
+    while (read != end) {
+        write = KeepFlushMargin(read, write);
+        if (IsPartialUnit(read, end)) {
+            write = StoreByte(write, kReplacementChar);
+            read = end;
+            continue;
+        }
+        WCHAR unit = LoadUnit16(read);
+        bool pair = IsHighSurrogate(unit) && IsLowSurrogate(LoadUnit16(read + 2));
+        if (WideCharToMultiByte(target, 0, &unit, 1, reinterpret_cast<LPSTR>(write), 1, nullptr,
+                                nullptr) > 0) {
+            write += 1;
+        } else {
+            write = StoreByte(write, kReplacementChar);
+        }
+        read += pair ? 4 : 2;
+    }
+    FlushOutput(write);
+}

@@ -1,0 +1,179 @@
+// The routes character by character: each case is one input text and the exact bytes it gives.
+#include <gtest/gtest.h>
+
+#include "src/transcode/transcode_buffer.h"
+#include "tests/support/test_files.h"
+#include "tests/transcode/work_block.h"
+
+namespace {
+
+constexpr CodePageId kUtf8 = static_cast<CodePageId>(CP_UTF8);
+// A code page number the platform offers no conversion for.
+constexpr CodePageId kNoSuchPage = 4242;
+
+struct RouteCase {
+    const char* name;
+    CodePageId source;
+    CodePageId target;
+    std::string input;
+    std::string output;
+};
+
+void PrintTo(const RouteCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class Route : public ::testing::TestWithParam<RouteCase> {};
+
+TEST_P(Route, GivesExactBytes) {
+    const RouteCase& c = GetParam();
+    Conversion run = Convert(c.source, c.target, false, c.input);
+    EXPECT_EQ(run.status, kStatusConverted);
+    EXPECT_EQ(Hex(run.output), Hex(c.output));
+    EXPECT_EQ(run.outputByteCount, c.output.size());
+    // The same text once more through the route alone, which also checks that the zero bytes
+    // behind the input survive.
+    EXPECT_EQ(Hex(TranscodeOnly(c.source, c.target, c.input)), Hex(c.output));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Examples, Route,
+    ::testing::Values(
+        RouteCase{"Utf8AstralToUtf16", kUtf8, CP_UTF16LE, Bytes({0xF0, 0x9F, 0x98, 0x80}),
+                  Bytes({0x3D, 0xD8, 0x00, 0xDE})},
+        RouteCase{"Utf8AstralToUtf32", kUtf8, CP_UTF32LE, Bytes({0xF0, 0x9F, 0x98, 0x80}),
+                  Bytes({0x00, 0xF6, 0x01, 0x00})},
+        RouteCase{"Utf8EncodedPairToUtf16", kUtf8, CP_UTF16LE,
+                  Bytes({0xED, 0xA0, 0xBD, 0xED, 0xB8, 0x80}), Bytes({0x3D, 0xD8, 0x00, 0xDE})},
+        RouteCase{"Utf8EncodedPairToUtf32", kUtf8, CP_UTF32LE,
+                  Bytes({0xED, 0xA0, 0xBD, 0xED, 0xB8, 0x80}),
+                  Bytes({0x3F, 0, 0, 0, 0x3F, 0, 0, 0})},
+        RouteCase{"Utf8FourByteZeroToUtf32", kUtf8, CP_UTF32LE, Bytes({0xF0, 0x80, 0x80, 0x80}),
+                  Bytes({0xC0, 0xD7, 0x00, 0x00})},
+        RouteCase{"Utf8FourByteZeroToUtf16", kUtf8, CP_UTF16LE, Bytes({0xF0, 0x80, 0x80, 0x80}),
+                  Bytes({0xC0, 0xD7, 0x00, 0xDC})},
+        RouteCase{"Utf8AboveThePlanesToUtf32", kUtf8, CP_UTF32LE, Bytes({0xF4, 0x90, 0x80, 0x80}),
+                  Bytes({0x3F, 0, 0, 0})},
+        RouteCase{"Utf8BadContinuationToUtf16", kUtf8, CP_UTF16LE, Bytes({0xC3, 0x28}),
+                  Bytes({0x3F, 0x00, 0x28, 0x00})},
+        RouteCase{"Utf8CutOffAtTheEndToUtf16", kUtf8, CP_UTF16LE, Bytes({0x41, 0xE2, 0x82}),
+                  Bytes({0x41, 0x00, 0x3F, 0x00, 0x3F, 0x00})},
+        RouteCase{"Utf8ToUtf8KeepsMalformed", kUtf8, kUtf8, Bytes({0xC3, 0x28, 0xFF, 0xE2, 0x82}),
+                  Bytes({0xC3, 0x28, 0xFF, 0xE2, 0x82})},
+        RouteCase{"Utf8AstralToCodePageGivesHighUnitAlone", kUtf8, 1251,
+                  Bytes({0x41, 0xF0, 0x9F, 0x98, 0x80, 0x42}), "A?B"},
+        RouteCase{"Utf8CyrillicToCodePage", kUtf8, 1251, Bytes({0xD0, 0x96, 0xD1, 0x8F}),
+                  Bytes({0xC6, 0xFF})},
+        RouteCase{"Utf8ToUnknownPage", kUtf8, kNoSuchPage, "ab", "??"},
+        RouteCase{"Utf16LoneLowToUtf8", CP_UTF16LE, kUtf8, Bytes({0x41, 0x00, 0x00, 0xDC}),
+                  Bytes({0x41, 0x3F})},
+        RouteCase{"Utf16LoneLowToUtf32", CP_UTF16LE, CP_UTF32LE, Bytes({0x41, 0x00, 0x00, 0xDC}),
+                  Bytes({0x41, 0, 0, 0, 0x3F, 0, 0, 0})},
+        RouteCase{"Utf16UnitsToCodePageOneByOne", CP_UTF16LE, 1251,
+                  Bytes({0x41, 0x00, 0x00, 0xDC, 0x16, 0x04}), Bytes({0x41, 0x3F, 0xC6})},
+        RouteCase{"Utf16PairToCodePageStepsOverLow", CP_UTF16LE, 1251,
+                  Bytes({0x3D, 0xD8, 0x00, 0xDE, 0x41, 0x00}), "?A"},
+        RouteCase{"Utf16EndingInHighToUtf8", CP_UTF16LE, kUtf8, Bytes({0x41, 0x00, 0x00, 0xD8}),
+                  "A?"},
+        RouteCase{"Utf16EndingInHighToUtf32", CP_UTF16LE, CP_UTF32LE,
+                  Bytes({0x41, 0x00, 0x00, 0xD8}), Bytes({0x41, 0, 0, 0, 0x3F, 0, 0, 0})},
+        RouteCase{"Utf16PairToUtf8", CP_UTF16LE, kUtf8, Bytes({0x3D, 0xD8, 0x00, 0xDE}),
+                  Bytes({0xF0, 0x9F, 0x98, 0x80})},
+        RouteCase{"Utf16BePairToUtf32", CP_UTF16BE, CP_UTF32LE, Bytes({0xD8, 0x3D, 0xDE, 0x00}),
+                  Bytes({0x00, 0xF6, 0x01, 0x00})},
+        RouteCase{"Utf16LeToBeSwapsPairs", CP_UTF16LE, CP_UTF16BE, Bytes({0x41, 0x00, 0x00, 0xD8}),
+                  Bytes({0x00, 0x41, 0xD8, 0x00})},
+        RouteCase{"Utf16BeToLeSwapsPairs", CP_UTF16BE, CP_UTF16LE, Bytes({0x00, 0x41, 0xD8, 0x00}),
+                  Bytes({0x41, 0x00, 0x00, 0xD8})},
+        RouteCase{"Utf16BeToBeUnchanged", CP_UTF16BE, CP_UTF16BE, Bytes({0x00, 0x41, 0xD8, 0x00}),
+                  Bytes({0x00, 0x41, 0xD8, 0x00})},
+        RouteCase{"Utf32SurrogateToUtf8", CP_UTF32LE, kUtf8, Bytes({0x00, 0xD8, 0, 0}), "?"},
+        RouteCase{"Utf32SurrogateToUtf16", CP_UTF32LE, CP_UTF16LE, Bytes({0x00, 0xD8, 0, 0}),
+                  Bytes({0x00, 0xD8})},
+        RouteCase{"Utf32AboveThePlanesToUtf16", CP_UTF32LE, CP_UTF16LE,
+                  Bytes({0x00, 0x00, 0x11, 0x00}), Bytes({0x00, 0xDC, 0x00, 0xDC})},
+        RouteCase{"Utf32AboveThePlanesToUtf8", CP_UTF32LE, kUtf8, Bytes({0x00, 0x00, 0x11, 0x00}),
+                  "?"},
+        RouteCase{"Utf32AstralToUtf8", CP_UTF32LE, kUtf8, Bytes({0x00, 0xF6, 0x01, 0x00}),
+                  Bytes({0xF0, 0x9F, 0x98, 0x80})},
+        RouteCase{"Utf32BeToUtf16", CP_UTF32BE, CP_UTF16LE, Bytes({0x00, 0x01, 0xF6, 0x00}),
+                  Bytes({0x3D, 0xD8, 0x00, 0xDE})},
+        RouteCase{"Utf32AstralToCodePage", CP_UTF32LE, 1251,
+                  Bytes({0x00, 0xF6, 0x01, 0x00, 0x16, 0x04, 0, 0}), Bytes({0x3F, 0xC6})},
+        RouteCase{"Utf32LeToBeReversesGroups", CP_UTF32LE, CP_UTF32BE,
+                  Bytes({0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08}),
+                  Bytes({0x04, 0x03, 0x02, 0x01, 0x08, 0x07, 0x06, 0x05})},
+        RouteCase{"Utf32BeToLeReversesGroups", CP_UTF32BE, CP_UTF32LE,
+                  Bytes({0x01, 0x02, 0x03, 0x04}), Bytes({0x04, 0x03, 0x02, 0x01})},
+        RouteCase{"Utf32BeToBeUnchanged", CP_UTF32BE, CP_UTF32BE, Bytes({0x01, 0x02, 0x03, 0x04}),
+                  Bytes({0x01, 0x02, 0x03, 0x04})},
+        RouteCase{"CodePageToUtf8", 1251, kUtf8, Bytes({0x41, 0xC6, 0xB8}),
+                  Bytes({0x41, 0xD0, 0x96, 0xD1, 0x91})},
+        RouteCase{"CodePageToUtf16", 1251, CP_UTF16LE, Bytes({0x41, 0xC6}),
+                  Bytes({0x41, 0x00, 0x16, 0x04})},
+        RouteCase{"CodePageToUtf16Be", 1251, CP_UTF16BE, Bytes({0x41, 0xC6}),
+                  Bytes({0x00, 0x41, 0x04, 0x16})},
+        RouteCase{"CodePageToUtf32", 1251, CP_UTF32LE, Bytes({0x41, 0xC6}),
+                  Bytes({0x41, 0, 0, 0, 0x16, 0x04, 0, 0})},
+        RouteCase{"UnknownPageToUtf8", kNoSuchPage, kUtf8, Bytes({0x41, 0xC6}), "??"},
+        RouteCase{"UnknownPageToUtf16", kNoSuchPage, CP_UTF16LE, Bytes({0x41, 0xC6}),
+                  Bytes({0x3F, 0x00, 0x3F, 0x00})},
+        RouteCase{"UnknownPageToUtf32", kNoSuchPage, CP_UTF32LE, Bytes({0x41}),
+                  Bytes({0x3F, 0, 0, 0})},
+        RouteCase{"UnknownPageToItself", kNoSuchPage, kNoSuchPage, Bytes({0x41, 0xC6}),
+                  Bytes({0x41, 0xC6})},
+        RouteCase{"CodePage1251To866", 1251, 866, Bytes({0x41, 0xC0, 0xDF, 0xE0, 0xFF, 0xA8}),
+                  Bytes({0x41, 0x80, 0x9F, 0xA0, 0xEF, 0xF0})},
+        RouteCase{"Koi8rTo1251", 20866, 1251, Bytes({0xD0, 0xD2, 0xC9, 0xD7, 0xC5, 0xD4}),
+                  Bytes({0xEF, 0xF0, 0xE8, 0xE2, 0xE5, 0xF2})},
+        RouteCase{"CodePageToItselfCopies", 1251, 1251, Bytes({0x41, 0xC6, 0x98, 0x00}),
+                  Bytes({0x41, 0xC6, 0x98, 0x00})},
+        RouteCase{"CodePageToUnknownPage", 1251, kNoSuchPage, Bytes({0x41}), "?"},
+        // A stub of a unit at the end (a source named with an odd size): one "?".
+        RouteCase{"PartialUtf16ToUtf8", CP_UTF16LE, kUtf8, Bytes({0x41, 0x00, 0x42}), "A?"},
+        RouteCase{"PartialUtf16ToUtf32", CP_UTF16LE, CP_UTF32LE, Bytes({0x41, 0x00, 0x42}),
+                  Bytes({0x41, 0, 0, 0, 0x3F, 0, 0, 0})},
+        RouteCase{"PartialUtf16ToCodePage", CP_UTF16LE, 1251, Bytes({0x41, 0x00, 0x42}), "A?"},
+        RouteCase{"PartialUtf16AfterHighSurrogate", CP_UTF16LE, kUtf8, Bytes({0x00, 0xD8, 0xDC}),
+                  "??"},
+        RouteCase{"PartialUtf16OnlyStub", CP_UTF16LE, kUtf8, Bytes({0x41}), "?"},
+        RouteCase{"PartialUtf16BeToUtf8", CP_UTF16BE, kUtf8, Bytes({0x00, 0x41, 0x42}), "A?"},
+        RouteCase{"PartialUtf16CopiedAsItStands", CP_UTF16LE, CP_UTF16LE, Bytes({0x41, 0x00, 0x42}),
+                  Bytes({0x41, 0x00, 0x42})},
+        RouteCase{"PartialUtf16BeCopiedByteForByte", CP_UTF16BE, CP_UTF16BE,
+                  Bytes({0x00, 0x41, 0x42}), Bytes({0x00, 0x41, 0x42})},
+        RouteCase{"PartialUtf16LeToBe", CP_UTF16LE, CP_UTF16BE, Bytes({0x41, 0x00, 0x42}),
+                  Bytes({0x00, 0x41, 0x42})},
+        RouteCase{"PartialUtf32ToUtf8", CP_UTF32LE, kUtf8, Bytes({0x41, 0, 0, 0, 0x42, 0}), "A?"},
+        RouteCase{"PartialUtf32ToUtf16", CP_UTF32LE, CP_UTF16LE, Bytes({0x41, 0, 0, 0, 0x42}),
+                  Bytes({0x41, 0x00, 0x3F, 0x00})},
+        RouteCase{"PartialUtf32ToCodePage", CP_UTF32LE, 1251, Bytes({0x41, 0, 0, 0, 0x42, 0, 0}),
+                  "A?"},
+        RouteCase{"PartialUtf32OnlyStub", CP_UTF32LE, CP_UTF16LE, Bytes({0x41, 0x00, 0x00}),
+                  Bytes({0x3F, 0x00})},
+        RouteCase{"PartialUtf32BeToUtf8", CP_UTF32BE, kUtf8, Bytes({0, 0, 0, 0x41, 0, 0x42}), "A?"},
+        RouteCase{"PartialUtf32BeCopiedByteForByte", CP_UTF32BE, CP_UTF32BE,
+                  Bytes({0, 0, 0, 0x41, 0, 0x42, 0x43}), Bytes({0, 0, 0, 0x41, 0, 0x42, 0x43})},
+        RouteCase{"PartialUtf32LeToBe", CP_UTF32LE, CP_UTF32BE, Bytes({0x41, 0, 0, 0, 0x42, 0x43}),
+                  Bytes({0, 0, 0, 0x41, 0x42, 0x43})}),
+    [](const ::testing::TestParamInfo<RouteCase>& info) { return info.param.name; });
+
+// Whatever the pair, an empty text (an input that was only a mark) writes nothing.
+TEST(Route, EmptyTextWritesNothing) {
+    const CodePageId all[] = {kUtf8, CP_UTF16LE, CP_UTF16BE, CP_UTF32LE, CP_UTF32BE, 1251, 866};
+    for (CodePageId source : all) {
+        for (CodePageId target : all) {
+            EXPECT_EQ(TranscodeOnly(source, target, ""), "") << source << " to " << target;
+        }
+    }
+}
+
+TEST(Route, FamiliesChooseTheRoute) {
+    EXPECT_EQ(FamilyOf(kUtf8), kFamilyUtf8);
+    EXPECT_EQ(FamilyOf(CP_UTF16BE), kFamilyUtf16);
+    EXPECT_EQ(FamilyOf(CP_UTF32BE), kFamilyUtf32);
+    EXPECT_EQ(FamilyOf(static_cast<CodePageId>(CP_ACP)), kFamilyCodePage);
+    EXPECT_EQ(FamilyOf(20866), kFamilyCodePage);
+}
+
+}  // namespace
