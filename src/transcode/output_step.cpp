@@ -1,14 +1,8 @@
 #include "src/transcode/output_step.h"
 
-#include <cstdlib>
-
+#include "src/input/load_input.h"
 #include "src/transcode/output_marks.h"
 #include "src/transcode/transcode_buffer.h"
-
-static void ReleaseWorkBuffer() {
-    std::free(runState.workBuffer.block);
-    runState.workBuffer = WorkBuffer{nullptr, nullptr, nullptr, nullptr};
-}
 
 static void WriteMark() {
     OutputMark mark = OutputMarkOf(runState.targetCp);
