@@ -230,6 +230,50 @@ INSTANTIATE_TEST_SUITE_P(
                               ""}),
     [](const ::testing::TestParamInfo<E2eCase>& info) { return info.param.name; });
 
+std::string Utf16le(const std::string& ascii) {
+    std::string out;
+    for (char c : ascii) {
+        out += c;
+        out += '\0';
+    }
+    return out;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Conversion, LogCases,
+    ::testing::Values(
+        E2eCase{"NamedSourceToMarkedUtf16",
+                {"-utf8", "-u16", "in.txt", "out.txt", "-orun.log"},
+                {{"in.txt", std::string(1234, 'a')}},
+                0,
+                {{"out.txt", Bytes({0xFF, 0xFE}) + Utf16le(std::string(1234, 'a'))}},
+                {},
+                Record("-utf8 -u16 in.txt out.txt -orun.log",
+                       {Input("in.txt"), Output("out.txt"), CodePage("UTF-8n ==>> UTF-16LE BOM"),
+                        Size("1 234 ==>> 2 470"), ReturnCode("0 (0x00)  ")}),
+                ""},
+        E2eCase{"RecognisedSourceReplacedInPlace",
+                {"-Orun.log", "-t", "-u8-", "-r", "in.txt"},
+                {{"in.txt", Bytes({0xFF, 0xFE}) + Utf16le("hi")}, {"run.log", "old"}},
+                0,
+                {{"in.txt", "hi"}},
+                {},
+                Record("-Orun.log -t -u8- -r in.txt", {Input("in.txt"), Output("in.txt"),
+                                                       CodePage("TEST :: UTF-16LE BOM ==>> UTF-8n"),
+                                                       Size("6 ==>> 2"), ReturnCode("0 (0x00)  ")}),
+                ""},
+        E2eCase{"SniffedSourceToCodePage",
+                {"-o", "run.log", "-t", "-a1251", "in.txt", "out.txt"},
+                {{"in.txt", "plain"}},
+                0,
+                {{"out.txt", "plain"}},
+                {},
+                Record("-o run.log -t -a1251 in.txt out.txt",
+                       {Input("in.txt"), Output("out.txt"), CodePage("TEST :: ANSI ==>> A1251"),
+                        Size("5 ==>> 5"), ReturnCode("0 (0x00)  ")}),
+                ""}),
+    [](const ::testing::TestParamInfo<E2eCase>& info) { return info.param.name; });
+
 class LogFile : public ::testing::Test {
 protected:
     void SetUp() override { folder = MakeTempDir(); }

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 #include "src/run/run_state.h"
@@ -26,6 +27,10 @@ struct LabelCase {
     uint8_t flag;  // inputHadBom on the source side, writeBom on the target side
     const char* label;
 };
+
+void PrintTo(const LabelCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class LabelTable : public ::testing::TestWithParam<LabelCase> {};
 
@@ -90,6 +95,10 @@ struct GroupCase {
     uint32_t value;
     const char* text;
 };
+
+void PrintTo(const GroupCase& c, std::ostream* out) {
+    *out << c.value;
+}
 
 class GroupTable : public ::testing::TestWithParam<GroupCase> {};
 

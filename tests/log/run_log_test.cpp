@@ -7,6 +7,7 @@
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <ostream>
 #include <regex>
 #include <thread>
 #include <vector>
@@ -99,6 +100,10 @@ struct RecordCase {
     RunStatus status;
     std::vector<std::string> tail;  // the lines after the command line
 };
+
+void PrintTo(const RecordCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class RecordTable : public RunLog, public ::testing::WithParamInterface<RecordCase> {};
 
