@@ -75,6 +75,10 @@ suite)
     if [ -z "$launcher" ] || [ ! -x "$launcher" ]; then missing "no Wine launcher for $flavor"; fi
     if [ ! -f "$program" ]; then missing "no $flavor program at $program: build its preset first"; fi
     if [ ! -f "$prefix/.codeshift-recipe" ]; then echo "the Wine prefix was not made"; exit 1; fi
+    # A server that outlives each run: runs under a file-size limit must not have to start one
+    # (it would crash on the limit), and no run waits for one to start. It ends 30 s after the
+    # last run, or at the stop step. (Exit 2: the other suite has started it already.)
+    "${wine_env[@]}" "$(server)" -p30 < /dev/null > /dev/null 2>&1
     "${wine_env[@]}" CODESHIFT_LAUNCHER="$launcher" CODESHIFT_PROGRAM="$program" \
         CODESHIFT_FLAVOR="$flavor" "$suite" < /dev/null
     ;;
