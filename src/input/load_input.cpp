@@ -46,6 +46,7 @@ bool LoadInput() {
         CloseInput();
         return Refuse();
     }
+    PrepareLargeBlock(block, BlockBytesFor(size));
     WorkBuffer& buffer = runState.workBuffer;
     buffer.block = block;
     buffer.writeBase = block + 8;

@@ -169,3 +169,24 @@ HANDLE CreateReplacementFile(LPCWSTR targetName, WideString* tempName);
 // Moves a finished, closed temporary over the target (through a link, onto the file it names).
 // FALSE when the move failed; the temporary is then still there for the caller to delete.
 BOOL CommitReplacementFile(LPCWSTR tempName, LPCWSTR targetName);
+
+// Byte code pages in bulk, so that a long text needs no call per character. Every entry holds
+// exactly what the code page calls above return for that one byte or unit on its own.
+struct CodePageByte {
+    uint8_t result;  // MultiByteToWideChar(codePage, 0, &byte, 1, &unit, 1): 0 or 1
+    WCHAR unit;      // the unit it wrote, when the result is 1
+};
+struct CodePageUnit {
+    // WideCharToMultiByte(codePage, 0, &unit, 1, nullptr, 0, nullptr, nullptr), the size the
+    // unit takes (0 when it cannot be converted), capped at 255.
+    uint8_t size;
+    uint8_t bytes[4];  // the unit converted with room for `size` bytes, when that is at most 4
+    uint8_t single;    // the same call with room for one byte: 0 or 1
+    uint8_t byte;      // the byte that call wrote, when it returned 1
+};
+void ReadCodePageBytes(UINT codePage, CodePageByte* table);  // 256 entries, byte 00 first
+void ReadCodePageUnits(UINT codePage, WCHAR first, int count, CodePageUnit* table);
+
+// A hint that `bytes` from `block` are about to be filled and worked through once, front to
+// back: the platform may back them with large pages. Nothing changes in what the block holds.
+void PrepareLargeBlock(void* block, size_t bytes);

@@ -2,7 +2,7 @@
 #include "src/run/run_state.h"
 #include "src/transcode/buffer_units.h"
 #include "src/transcode/flush_output.h"
-#include "src/transcode/routes.h"
+#include "src/transcode/plain_routes.h"
 #include "src/transcode/utf8_char.h"
 
 // The unit one source byte stands for, or "?" when the platform cannot convert it.
@@ -14,7 +14,7 @@ static WCHAR UnitOfByte(UINT source, const uint8_t* byte) {
     return static_cast<WCHAR>(kReplacementChar);
 }
 
-void CodePageToUtf8() {
+void PlainCodePageToUtf8() {
     const UINT source = static_cast<UINT>(runState.sourceCp);
     const uint8_t* read = runState.workBuffer.readCursor;
     const uint8_t* end = runState.workBuffer.readEnd;
@@ -28,7 +28,7 @@ void CodePageToUtf8() {
     FlushOutput(write);
 }
 
-void CodePageToUtf16() {
+void PlainCodePageToUtf16() {
     const UINT source = static_cast<UINT>(runState.sourceCp);
     const uint8_t* read = runState.workBuffer.readCursor;
     const uint8_t* end = runState.workBuffer.readEnd;
@@ -41,7 +41,7 @@ void CodePageToUtf16() {
     FlushOutput(write);
 }
 
-void CodePageToUtf32() {
+void PlainCodePageToUtf32() {
     const UINT source = static_cast<UINT>(runState.sourceCp);
     const uint8_t* read = runState.workBuffer.readCursor;
     const uint8_t* end = runState.workBuffer.readEnd;
@@ -57,7 +57,7 @@ void CodePageToUtf32() {
     FlushOutput(write);
 }
 
-void CodePageToCodePage() {
+void PlainCodePageToCodePage() {
     const UINT source = static_cast<UINT>(runState.sourceCp);
     const UINT target = static_cast<UINT>(runState.targetCp);
     const uint8_t* read = runState.workBuffer.readCursor;

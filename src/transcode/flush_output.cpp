@@ -1,6 +1,7 @@
 #include "src/transcode/flush_output.h"
 
-#include <utility>
+#include "src/transcode/route_kernels.h"
+#include "src/transcode/transcode_buffer.h"
 
 void (*flushObserver)(const uint8_t* bytes, DWORD count) = nullptr;
 
@@ -8,20 +9,19 @@ void (*flushObserver)(const uint8_t* bytes, DWORD count) = nullptr;
 // Only whole units are turned; a trailing partial unit (a copied source that was no whole
 // number of units) is written as it stands.
 static void TurnBigEndian(uint8_t* bytes, DWORD count) {
+    const RouteKernels& kernels = usePlainRoutes ? kPortableKernels : ActiveKernels();
     if (runState.targetCp == CP_UTF16BE) {
-        for (DWORD i = 0; count - i >= 2; i += 2) {
-            std::swap(bytes[i], bytes[i + 1]);
-        }
+        kernels.swapUnits16(bytes, count);
     } else if (runState.targetCp == CP_UTF32BE) {
-        for (DWORD i = 0; count - i >= 4; i += 4) {
-            std::swap(bytes[i], bytes[i + 3]);
-            std::swap(bytes[i + 1], bytes[i + 2]);
-        }
+        kernels.swapUnits32(bytes, count);
     }
 }
 
 void FlushOutput(uint8_t* writePos) {
-    uint8_t* base = runState.workBuffer.writeBase;
+    FlushOutputFrom(runState.workBuffer.writeBase, writePos);
+}
+
+void FlushOutputFrom(uint8_t* base, uint8_t* writePos) {
     DWORD count = static_cast<DWORD>(writePos - base);
     if (count == 0) {
         return;

@@ -13,6 +13,9 @@ constexpr uint32_t kFlushMargin = 16;
 // and adds their count to outputByteCount. A write that fails or falls short sets
 // outputWriteFailed; after that nothing more is written. The caller continues at writeBase.
 void FlushOutput(uint8_t* writePos);
+// The same for output that lies elsewhere in the block: the plain copy's output is the input
+// itself, and it is written from where it lies instead of being moved to writeBase first.
+void FlushOutputFrom(uint8_t* base, uint8_t* writePos);
 
 // Tests watch the pieces the output is written in; nothing else sets it.
 extern void (*flushObserver)(const uint8_t* bytes, DWORD count);

@@ -1,9 +1,11 @@
 #include "src/transcode/transcode_buffer.h"
 
-#include <utility>
-
 #include "src/run/run_state.h"
+#include "src/transcode/plain_routes.h"
+#include "src/transcode/route_kernels.h"
 #include "src/transcode/routes.h"
+
+bool usePlainRoutes = false;
 
 EncodingFamily FamilyOf(CodePageId cp) {
     switch (cp) {
@@ -24,15 +26,11 @@ EncodingFamily FamilyOf(CodePageId cp) {
 static void NormaliseByteOrder() {
     uint8_t* text = runState.workBuffer.readCursor;
     uint32_t count = runState.inputByteCount;
+    const RouteKernels& kernels = usePlainRoutes ? kPortableKernels : ActiveKernels();
     if (runState.sourceCp == CP_UTF16BE) {
-        for (uint32_t i = 0; count - i >= 2; i += 2) {
-            std::swap(text[i], text[i + 1]);
-        }
+        kernels.swapUnits16(text, count);
     } else if (runState.sourceCp == CP_UTF32BE) {
-        for (uint32_t i = 0; count - i >= 4; i += 4) {
-            std::swap(text[i], text[i + 3]);
-            std::swap(text[i + 1], text[i + 2]);
-        }
+        kernels.swapUnits32(text, count);
     }
 }
 
@@ -46,12 +44,23 @@ static const Route kRoutes[4][4] = {
     {CodePageToUtf8, CodePageToUtf16, CodePageToUtf32, CodePageToCodePage},
 };
 
+static const Route kPlainRoutes[4][4] = {
+    {PlainCopyBytes, PlainUtf8ToUtf16, PlainUtf8ToUtf32, PlainUtf8ToCodePage},
+    {PlainUtf16ToUtf8, PlainCopyBytes, PlainUtf16ToUtf32, PlainUtf16ToCodePage},
+    {PlainUtf32ToUtf8, PlainUtf32ToUtf16, PlainCopyBytes, PlainUtf32ToCodePage},
+    {PlainCodePageToUtf8, PlainCodePageToUtf16, PlainCodePageToUtf32, PlainCodePageToCodePage},
+};
+
 void TranscodeBuffer() {
     NormaliseByteOrder();
-    Route route = kRoutes[FamilyOf(runState.sourceCp)][FamilyOf(runState.targetCp)];
+    const Route(&routes)[4][4] = usePlainRoutes ? kPlainRoutes : kRoutes;
+    EncodingFamily source = FamilyOf(runState.sourceCp);
+    EncodingFamily target = FamilyOf(runState.targetCp);
+    Route route = routes[source][target];
     // The same byte code page on both sides is a copy; only two different pages convert.
-    if (route == CodePageToCodePage && runState.sourceCp == runState.targetCp) {
-        route = CopyBytes;
+    if (source == kFamilyCodePage && target == kFamilyCodePage &&
+        runState.sourceCp == runState.targetCp) {
+        route = routes[kFamilyUtf8][kFamilyUtf8];
     }
     route();
 }

@@ -4,14 +4,14 @@
 #include "src/run/run_state.h"
 #include "src/transcode/buffer_units.h"
 #include "src/transcode/flush_output.h"
-#include "src/transcode/routes.h"
+#include "src/transcode/plain_routes.h"
 #include "src/transcode/utf8_char.h"
 
 static bool IsPartialUnit(const uint8_t* read, const uint8_t* end) {
     return end - read < 2;
 }
 
-void Utf16ToUtf8() {
+void PlainUtf16ToUtf8() {
     const uint8_t* read = runState.workBuffer.readCursor;
     const uint8_t* end = runState.workBuffer.readEnd;
     uint8_t* write = runState.workBuffer.writeBase;
@@ -30,7 +30,7 @@ void Utf16ToUtf8() {
     FlushOutput(write);
 }
 
-void Utf16ToUtf32() {
+void PlainUtf16ToUtf32() {
     const uint8_t* read = runState.workBuffer.readCursor;
     const uint8_t* end = runState.workBuffer.readEnd;
     uint8_t* write = runState.workBuffer.writeBase;
@@ -50,7 +50,7 @@ void Utf16ToUtf32() {
 }
 
 // Only the first unit of a pair reaches the code page; its low surrogate is stepped over.
-void Utf16ToCodePage() {
+void PlainUtf16ToCodePage() {
     const UINT target = static_cast<UINT>(runState.targetCp);
     const uint8_t* read = runState.workBuffer.readCursor;
     const uint8_t* end = runState.workBuffer.readEnd;

@@ -3,14 +3,14 @@
 #include "src/run/run_state.h"
 #include "src/transcode/buffer_units.h"
 #include "src/transcode/flush_output.h"
-#include "src/transcode/routes.h"
+#include "src/transcode/plain_routes.h"
 #include "src/transcode/utf8_char.h"
 
 static bool IsPartialUnit(const uint8_t* read, const uint8_t* end) {
     return end - read < 4;
 }
 
-void Utf32ToUtf8() {
+void PlainUtf32ToUtf8() {
     const uint8_t* read = runState.workBuffer.readCursor;
     const uint8_t* end = runState.workBuffer.readEnd;
     uint8_t* write = runState.workBuffer.writeBase;
@@ -31,7 +31,7 @@ void Utf32ToUtf8() {
     FlushOutput(write);
 }
 
-void Utf32ToUtf16() {
+void PlainUtf32ToUtf16() {
     const uint8_t* read = runState.workBuffer.readCursor;
     const uint8_t* end = runState.workBuffer.readEnd;
     uint8_t* write = runState.workBuffer.writeBase;
@@ -53,7 +53,7 @@ void Utf32ToUtf16() {
     FlushOutput(write);
 }
 
-void Utf32ToCodePage() {
+void PlainUtf32ToCodePage() {
     const UINT target = static_cast<UINT>(runState.targetCp);
     const uint8_t* read = runState.workBuffer.readCursor;
     const uint8_t* end = runState.workBuffer.readEnd;

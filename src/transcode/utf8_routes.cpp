@@ -3,10 +3,10 @@
 #include "src/run/run_state.h"
 #include "src/transcode/buffer_units.h"
 #include "src/transcode/flush_output.h"
-#include "src/transcode/routes.h"
+#include "src/transcode/plain_routes.h"
 #include "src/transcode/utf8_char.h"
 
-void Utf8ToUtf16() {
+void PlainUtf8ToUtf16() {
     const uint8_t* read = runState.workBuffer.readCursor;
     const uint8_t* end = runState.workBuffer.readEnd;
     uint8_t* write = runState.workBuffer.writeBase;
@@ -23,7 +23,7 @@ void Utf8ToUtf16() {
     FlushOutput(write);
 }
 
-void Utf8ToUtf32() {
+void PlainUtf8ToUtf32() {
     const uint8_t* read = runState.workBuffer.readCursor;
     const uint8_t* end = runState.workBuffer.readEnd;
     uint8_t* write = runState.workBuffer.writeBase;
@@ -42,7 +42,7 @@ void Utf8ToUtf32() {
     FlushOutput(write);
 }
 
-void Utf8ToCodePage() {
+void PlainUtf8ToCodePage() {
     const UINT target = static_cast<UINT>(runState.targetCp);
     const uint8_t* read = runState.workBuffer.readCursor;
     const uint8_t* end = runState.workBuffer.readEnd;

@@ -361,3 +361,43 @@ int _wcsicmp(LPCWSTR a, LPCWSTR b) {
         }
     }
 }
+
+void ReadCodePageBytes(UINT codePage, CodePageByte* table) {
+    for (int b = 0; b < 256; ++b) {
+        char byte = static_cast<char>(b);
+        WCHAR unit = 0;
+        table[b].result = MultiByteToWideChar(codePage, 0, &byte, 1, &unit, 1) > 0 ? 1 : 0;
+        table[b].unit = unit;
+    }
+}
+
+// Straight from the kept answers: the same results as one call per unit, without looking the
+// page up again for each.
+void ReadCodePageUnits(UINT codePage, WCHAR first, int count, CodePageUnit* table) {
+    UINT page = ResolvePage(codePage);
+    for (int i = 0; i < count; ++i) {
+        WCHAR unit = static_cast<WCHAR>(first + i);
+        CodePageUnit& entry = table[i];
+        entry = CodePageUnit{};
+        if (codePage == CP_UTF8) {
+            int size = WideCharToMultiByte(codePage, 0, &unit, 1, nullptr, 0, nullptr, nullptr);
+            entry.size = static_cast<uint8_t>(size);
+            WideCharToMultiByte(codePage, 0, &unit, 1, reinterpret_cast<LPSTR>(entry.bytes), size,
+                                nullptr, nullptr);
+            char byte = 0;
+            entry.single = WideCharToMultiByte(codePage, 0, &unit, 1, &byte, 1, nullptr, nullptr);
+            entry.byte = static_cast<uint8_t>(byte);
+            continue;
+        }
+        const Mapping* m = UnitToBytes(page, unit);
+        if (m == nullptr || m->count == 0) {
+            continue;
+        }
+        entry.size = m->count;
+        std::memcpy(entry.bytes, m->bytes, m->count);
+        if (m->count == 1) {
+            entry.single = 1;
+            entry.byte = m->bytes[0];
+        }
+    }
+}

@@ -1,0 +1,60 @@
+// The wide paths behind the conversion routes, in a portable form and, where the processor has
+// them, with vector instructions chosen at run time.
+//
+// A kernel converts, from `read` on, every character that starts before `limit`, giving exactly
+// the bytes the per-character route gives, but it makes no flush test: its caller has made sure
+// that no test would fire before `limit`. It may stop earlier, at a character it leaves to the
+// per-character step, and returns where it stopped, with *write moved past its output. It reads
+// nothing beyond the four zero bytes at `end`, and it may store up to kKernelOvershoot bytes of
+// scratch behind the output it produced.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+constexpr uint32_t kKernelOvershoot = 32;
+
+typedef const uint8_t* (*RouteKernel)(const uint8_t* read, const uint8_t* limit, const uint8_t* end,
+                                      uint8_t** write);
+
+struct RouteKernels {
+    RouteKernel utf8ToUtf16;
+    RouteKernel utf8ToUtf32;
+    RouteKernel utf8ToCodePage;
+    RouteKernel utf16ToUtf8;
+    RouteKernel utf16ToUtf32;
+    RouteKernel utf16ToCodePage;
+    RouteKernel utf32ToUtf8;
+    RouteKernel utf32ToUtf16;
+    RouteKernel utf32ToCodePage;
+    RouteKernel codePageToUtf8;
+    RouteKernel codePageToUtf16;
+    RouteKernel codePageToUtf32;
+    RouteKernel codePageToCodePage;
+    // Reverse the bytes of every whole 2- or 4-byte unit in place; a partial unit at the end
+    // stays as it is.
+    void (*swapUnits16)(uint8_t* bytes, size_t count);
+    void (*swapUnits32)(uint8_t* bytes, size_t count);
+};
+
+// From plain C++ that any processor runs (the 32-bit build without SSE2 among them) to the
+// widest vector paths. Every level gives the same bytes.
+enum KernelLevel { kKernelPortable, kKernelSse2, kKernelSsse3, kKernelLevels };
+
+// The widest level this processor runs.
+KernelLevel BestKernelLevel();
+const RouteKernels& KernelsAt(KernelLevel level);
+
+// The kernels the routes use: the best level, unless a test chose another.
+const RouteKernels& ActiveKernels();
+void UseKernelLevel(KernelLevel level);
+
+// The per-level tables, defined where each level is compiled.
+extern const RouteKernels kPortableKernels;
+// Null on processors and builds without these instructions.
+const RouteKernels* Sse2Kernels();
+const RouteKernels* Ssse3Kernels();
+
+// Whether the tables keep ASCII unchanged, asked once per conversion by the code page kernels.
+extern bool sourceKeepsAscii;
+extern bool targetKeepsAscii;

@@ -1,0 +1,573 @@
+// The vector kernels for x86 processors, compiled for SSE2 and SSSE3 whatever the build's own
+// baseline and chosen at run time. Sixteen input bytes are taken at once: a block of ASCII is
+// widened or narrowed whole, a block of one- and two-byte UTF-8 characters (Latin, Greek,
+// Cyrillic, Hebrew, Arabic text) is decoded whole and its characters gathered with a byte
+// shuffle; any other block goes character by character through the plain steps.
+#include "src/transcode/route_kernels.h"
+
+#if defined(__i386__) || defined(__x86_64__)
+
+#include <immintrin.h>
+
+#include "src/transcode/route_steps.h"
+
+// The 32-bit Windows stack is only 4-byte aligned; vector spills need 16.
+#if defined(__i386__)
+#define KERNEL_ENTRY __attribute__((force_align_arg_pointer))
+#else
+#define KERNEL_ENTRY
+#endif
+#define SSE2 __attribute__((target("sse2")))
+#define SSSE3 __attribute__((target("ssse3")))
+
+namespace {
+
+// Shuffle masks that gather the chosen lanes of a register at its front: for every 8-bit choice
+// of 16-bit lanes (eight lanes) or of bytes (the low eight), and how many were chosen.
+struct Gather {
+    uint8_t shuffle[256][16];
+    uint8_t count[256];
+};
+
+constexpr Gather MakeGather(int laneBytes) {
+    Gather g{};
+    for (int key = 0; key < 256; ++key) {
+        int taken = 0;
+        for (int lane = 0; lane < 8; ++lane) {
+            if ((key >> lane) & 1) {
+                for (int b = 0; b < laneBytes; ++b) {
+                    g.shuffle[key][taken * laneBytes + b] =
+                        static_cast<uint8_t>(lane * laneBytes + b);
+                }
+                ++taken;
+            }
+        }
+        for (int i = taken * laneBytes; i < 16; ++i) {
+            g.shuffle[key][i] = 0x80;  // pshufb writes zero
+        }
+        g.count[key] = static_cast<uint8_t>(taken);
+    }
+    return g;
+}
+
+alignas(16) constexpr Gather kGatherLanes = MakeGather(2);
+alignas(16) constexpr Gather kGatherBytes = MakeGather(1);
+
+SSE2 inline __m128i Load(const uint8_t* at) {
+    return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+}
+SSE2 inline void Store(uint8_t* at, __m128i v) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(at), v);
+}
+SSE2 inline unsigned Mask(__m128i v) {
+    return static_cast<unsigned>(_mm_movemask_epi8(v));
+}
+
+// --- SSE2: whole blocks of ASCII ------------------------------------------------------------
+
+SSE2 inline void WidenTo16(uint8_t* w, __m128i v) {
+    __m128i zero = _mm_setzero_si128();
+    Store(w, _mm_unpacklo_epi8(v, zero));
+    Store(w + 16, _mm_unpackhi_epi8(v, zero));
+}
+
+SSE2 inline void WidenTo32(uint8_t* w, __m128i v) {
+    __m128i zero = _mm_setzero_si128();
+    __m128i lo = _mm_unpacklo_epi8(v, zero);
+    __m128i hi = _mm_unpackhi_epi8(v, zero);
+    Store(w, _mm_unpacklo_epi16(lo, zero));
+    Store(w + 16, _mm_unpackhi_epi16(lo, zero));
+    Store(w + 32, _mm_unpacklo_epi16(hi, zero));
+    Store(w + 48, _mm_unpackhi_epi16(hi, zero));
+}
+
+KERNEL_ENTRY SSE2 const uint8_t* Utf8ToUtf16Sse2(const uint8_t* read, const uint8_t* limit,
+                                                 const uint8_t*, uint8_t** write) {
+    uint8_t* w = *write;
+    while (read < limit) {
+        if (limit - read >= 16) {
+            __m128i v = Load(read);
+            if (Mask(v) == 0) {
+                WidenTo16(w, v);
+                read += 16;
+                w += 32;
+                continue;
+            }
+            for (const uint8_t* stop = read + 16; read < stop;) {
+                StepUtf8ToUtf16(read, w);
+            }
+            continue;
+        }
+        StepUtf8ToUtf16(read, w);
+    }
+    *write = w;
+    return read;
+}
+
+KERNEL_ENTRY SSE2 const uint8_t* Utf8ToUtf32Sse2(const uint8_t* read, const uint8_t* limit,
+                                                 const uint8_t*, uint8_t** write) {
+    uint8_t* w = *write;
+    while (read < limit) {
+        if (limit - read >= 16) {
+            __m128i v = Load(read);
+            if (Mask(v) == 0) {
+                WidenTo32(w, v);
+                read += 16;
+                w += 64;
+                continue;
+            }
+            for (const uint8_t* stop = read + 16; read < stop;) {
+                StepUtf8ToUtf32(read, w);
+            }
+            continue;
+        }
+        StepUtf8ToUtf32(read, w);
+    }
+    *write = w;
+    return read;
+}
+
+KERNEL_ENTRY SSE2 const uint8_t* Utf8ToCodePageSse2(const uint8_t* read, const uint8_t* limit,
+                                                    const uint8_t*, uint8_t** write) {
+    uint8_t* w = *write;
+    while (read < limit) {
+        if (targetKeepsAscii && limit - read >= 16) {
+            __m128i v = Load(read);
+            if (Mask(v) == 0) {
+                Store(w, v);
+                read += 16;
+                w += 16;
+                continue;
+            }
+        }
+        if (!StepUtf8ToCodePage(read, w)) {
+            break;
+        }
+    }
+    *write = w;
+    return read;
+}
+
+// Eight UTF-16 units below 0x80.
+SSE2 inline bool IsAsciiUnits(__m128i v) {
+    return Mask(_mm_cmpeq_epi16(_mm_and_si128(v, _mm_set1_epi16(static_cast<short>(0xFF80))),
+                                _mm_setzero_si128())) == 0xFFFF;
+}
+
+KERNEL_ENTRY SSE2 const uint8_t* Utf16ToUtf8Sse2(const uint8_t* read, const uint8_t* limit,
+                                                 const uint8_t* end, uint8_t** write) {
+    uint8_t* w = *write;
+    while (read < limit && end - read >= 2) {
+        if (limit - read >= 16) {
+            __m128i v = Load(read);
+            if (IsAsciiUnits(v)) {
+                _mm_storel_epi64(reinterpret_cast<__m128i*>(w), _mm_packus_epi16(v, v));
+                read += 16;
+                w += 8;
+                continue;
+            }
+        }
+        StepUtf16ToUtf8(read, w);
+    }
+    *write = w;
+    return read;
+}
+
+KERNEL_ENTRY SSE2 const uint8_t* Utf16ToUtf32Sse2(const uint8_t* read, const uint8_t* limit,
+                                                  const uint8_t* end, uint8_t** write) {
+    uint8_t* w = *write;
+    const __m128i surrogateBits = _mm_set1_epi16(static_cast<short>(0xF800));
+    const __m128i surrogate = _mm_set1_epi16(static_cast<short>(0xD800));
+    while (read < limit && end - read >= 2) {
+        if (limit - read >= 16) {
+            __m128i v = Load(read);
+            if (Mask(_mm_cmpeq_epi16(_mm_and_si128(v, surrogateBits), surrogate)) == 0) {
+                __m128i zero = _mm_setzero_si128();
+                Store(w, _mm_unpacklo_epi16(v, zero));
+                Store(w + 16, _mm_unpackhi_epi16(v, zero));
+                read += 16;
+                w += 32;
+                continue;
+            }
+        }
+        StepUtf16ToUtf32(read, w);
+    }
+    *write = w;
+    return read;
+}
+
+KERNEL_ENTRY SSE2 const uint8_t* Utf32ToUtf8Sse2(const uint8_t* read, const uint8_t* limit,
+                                                 const uint8_t* end, uint8_t** write) {
+    uint8_t* w = *write;
+    const __m128i notAscii = _mm_set1_epi32(static_cast<int>(0xFFFFFF80u));
+    while (read < limit && end - read >= 4) {
+        if (limit - read >= 16) {
+            __m128i v = Load(read);
+            if (Mask(_mm_cmpeq_epi32(_mm_and_si128(v, notAscii), _mm_setzero_si128())) == 0xFFFF) {
+                __m128i units = _mm_packs_epi32(v, v);
+                __m128i bytes = _mm_packus_epi16(units, units);
+                int four = _mm_cvtsi128_si32(bytes);
+                __builtin_memcpy(w, &four, 4);
+                read += 16;
+                w += 4;
+                continue;
+            }
+        }
+        StepUtf32ToUtf8(read, w);
+    }
+    *write = w;
+    return read;
+}
+
+KERNEL_ENTRY SSE2 const uint8_t* Utf32ToUtf16Sse2(const uint8_t* read, const uint8_t* limit,
+                                                  const uint8_t* end, uint8_t** write) {
+    uint8_t* w = *write;
+    const __m128i bias = _mm_set1_epi32(0x8000);
+    const __m128i biasUnits = _mm_set1_epi16(static_cast<short>(0x8000));
+    while (read < limit && end - read >= 4) {
+        if (limit - read >= 32) {
+            __m128i a = Load(read);
+            __m128i b = Load(read + 16);
+            // Values up to FFFF (surrogate values included) are one unit each.
+            __m128i high = _mm_or_si128(_mm_srli_epi32(a, 16), _mm_srli_epi32(b, 16));
+            if (Mask(_mm_cmpeq_epi32(high, _mm_setzero_si128())) == 0xFFFF) {
+                // Signed packing keeps values exact once they are moved to be signed 16-bit.
+                __m128i packed = _mm_packs_epi32(_mm_sub_epi32(a, bias), _mm_sub_epi32(b, bias));
+                Store(w, _mm_xor_si128(packed, biasUnits));
+                read += 32;
+                w += 16;
+                continue;
+            }
+        }
+        StepUtf32ToUtf16(read, w);
+    }
+    *write = w;
+    return read;
+}
+
+KERNEL_ENTRY SSE2 const uint8_t* CodePageToUtf8Sse2(const uint8_t* read, const uint8_t* limit,
+                                                    const uint8_t*, uint8_t** write) {
+    uint8_t* w = *write;
+    while (read < limit) {
+        if (sourceKeepsAscii && limit - read >= 16) {
+            __m128i v = Load(read);
+            if (Mask(v) == 0) {
+                Store(w, v);
+                read += 16;
+                w += 16;
+                continue;
+            }
+            for (const uint8_t* stop = read + 16; read < stop;) {
+                StepCodePageToUtf8(read, w);
+            }
+            continue;
+        }
+        StepCodePageToUtf8(read, w);
+    }
+    *write = w;
+    return read;
+}
+
+KERNEL_ENTRY SSE2 void SwapUnits16Sse2(uint8_t* bytes, size_t count) {
+    size_t i = 0;
+    for (; count - i >= 16; i += 16) {
+        __m128i v = Load(bytes + i);
+        Store(bytes + i, _mm_or_si128(_mm_slli_epi16(v, 8), _mm_srli_epi16(v, 8)));
+    }
+    kPortableKernels.swapUnits16(bytes + i, count - i);
+}
+
+KERNEL_ENTRY SSE2 void SwapUnits32Sse2(uint8_t* bytes, size_t count) {
+    size_t i = 0;
+    for (; count - i >= 16; i += 16) {
+        __m128i v = Load(bytes + i);
+        v = _mm_or_si128(_mm_slli_epi16(v, 8), _mm_srli_epi16(v, 8));
+        v = _mm_shufflelo_epi16(v, _MM_SHUFFLE(2, 3, 0, 1));
+        v = _mm_shufflehi_epi16(v, _MM_SHUFFLE(2, 3, 0, 1));
+        Store(bytes + i, v);
+    }
+    kPortableKernels.swapUnits32(bytes + i, count - i);
+}
+
+// --- SSSE3: blocks of one- and two-byte characters ------------------------------------------
+
+// A block of sixteen UTF-8 bytes holding only ASCII and complete two-byte sequences (a lead byte
+// at the very end waits for the next block), decoded into sixteen 16-bit lanes, of which those
+// where a character starts are to be kept.
+struct TwoByteBlock {
+    __m128i lo;  // lanes for bytes 0 to 7
+    __m128i hi;  // lanes for bytes 8 to 15
+    unsigned keepLo;
+    unsigned keepHi;
+    int length;  // bytes consumed: 15 or 16
+};
+
+SSSE3 inline bool DecodeTwoByteBlock(__m128i v, TwoByteBlock* block) {
+    unsigned high = Mask(v);
+    __m128i cont = _mm_cmpeq_epi8(_mm_and_si128(v, _mm_set1_epi8(static_cast<char>(0xC0))),
+                                  _mm_set1_epi8(static_cast<char>(0x80)));
+    __m128i lead = _mm_cmpeq_epi8(_mm_and_si128(v, _mm_set1_epi8(static_cast<char>(0xE0))),
+                                  _mm_set1_epi8(static_cast<char>(0xC0)));
+    unsigned conts = Mask(cont);
+    unsigned leads = Mask(lead);
+    // Every byte above 7F a lead or a continuation, every continuation right behind a lead and
+    // every lead but the last byte followed by one: then each pair is exactly one character.
+    if ((conts | leads) != high || conts != ((leads << 1) & 0xFFFF)) {
+        return false;
+    }
+    block->length = (leads & 0x8000) != 0 ? 15 : 16;
+    unsigned starts = ~conts & ((1u << block->length) - 1);
+    __m128i zero = _mm_setzero_si128();
+    __m128i next = _mm_srli_si128(v, 1);
+    const __m128i low5 = _mm_set1_epi16(0x1F);
+    const __m128i low6 = _mm_set1_epi16(0x3F);
+
+    __m128i b = _mm_unpacklo_epi8(v, zero);
+    __m128i n = _mm_unpacklo_epi8(next, zero);
+    __m128i l = _mm_unpacklo_epi8(lead, lead);
+    __m128i two = _mm_or_si128(_mm_slli_epi16(_mm_and_si128(b, low5), 6), _mm_and_si128(n, low6));
+    block->lo = _mm_or_si128(_mm_and_si128(l, two), _mm_andnot_si128(l, b));
+
+    b = _mm_unpackhi_epi8(v, zero);
+    n = _mm_unpackhi_epi8(next, zero);
+    l = _mm_unpackhi_epi8(lead, lead);
+    two = _mm_or_si128(_mm_slli_epi16(_mm_and_si128(b, low5), 6), _mm_and_si128(n, low6));
+    block->hi = _mm_or_si128(_mm_and_si128(l, two), _mm_andnot_si128(l, b));
+
+    block->keepLo = starts & 0xFF;
+    block->keepHi = starts >> 8;
+    return true;
+}
+
+SSSE3 inline __m128i GatherLanes(__m128i v, unsigned keep) {
+    return _mm_shuffle_epi8(v, Load(kGatherLanes.shuffle[keep]));
+}
+
+KERNEL_ENTRY SSSE3 const uint8_t* Utf8ToUtf16Ssse3(const uint8_t* read, const uint8_t* limit,
+                                                   const uint8_t*, uint8_t** write) {
+    uint8_t* w = *write;
+    while (read < limit) {
+        if (limit - read >= 16) {
+            __m128i v = Load(read);
+            if (Mask(v) == 0) {
+                WidenTo16(w, v);
+                read += 16;
+                w += 32;
+                continue;
+            }
+            TwoByteBlock block;
+            if (DecodeTwoByteBlock(v, &block)) {
+                Store(w, GatherLanes(block.lo, block.keepLo));
+                w += 2 * kGatherLanes.count[block.keepLo];
+                Store(w, GatherLanes(block.hi, block.keepHi));
+                w += 2 * kGatherLanes.count[block.keepHi];
+                read += block.length;
+                continue;
+            }
+            for (const uint8_t* stop = read + 16; read < stop;) {
+                StepUtf8ToUtf16(read, w);
+            }
+            continue;
+        }
+        StepUtf8ToUtf16(read, w);
+    }
+    *write = w;
+    return read;
+}
+
+SSSE3 inline uint8_t* StoreLanesAs32(uint8_t* w, __m128i lanes, unsigned keep) {
+    __m128i gathered = GatherLanes(lanes, keep);
+    __m128i zero = _mm_setzero_si128();
+    Store(w, _mm_unpacklo_epi16(gathered, zero));
+    Store(w + 16, _mm_unpackhi_epi16(gathered, zero));
+    return w + 4 * kGatherLanes.count[keep];
+}
+
+KERNEL_ENTRY SSSE3 const uint8_t* Utf8ToUtf32Ssse3(const uint8_t* read, const uint8_t* limit,
+                                                   const uint8_t*, uint8_t** write) {
+    uint8_t* w = *write;
+    while (read < limit) {
+        if (limit - read >= 16) {
+            __m128i v = Load(read);
+            if (Mask(v) == 0) {
+                WidenTo32(w, v);
+                read += 16;
+                w += 64;
+                continue;
+            }
+            // Two-byte characters are below U+0800: never a surrogate, so CombineSurrogates
+            // would keep each as it is.
+            TwoByteBlock block;
+            if (DecodeTwoByteBlock(v, &block)) {
+                w = StoreLanesAs32(w, block.lo, block.keepLo);
+                w = StoreLanesAs32(w, block.hi, block.keepHi);
+                read += block.length;
+                continue;
+            }
+            for (const uint8_t* stop = read + 16; read < stop;) {
+                StepUtf8ToUtf32(read, w);
+            }
+            continue;
+        }
+        StepUtf8ToUtf32(read, w);
+    }
+    *write = w;
+    return read;
+}
+
+KERNEL_ENTRY SSSE3 const uint8_t* Utf8ToCodePageSsse3(const uint8_t* read, const uint8_t* limit,
+                                                      const uint8_t*, uint8_t** write) {
+    uint8_t* w = *write;
+    while (read < limit) {
+        if (limit - read >= 16) {
+            __m128i v = Load(read);
+            if (targetKeepsAscii && Mask(v) == 0) {
+                Store(w, v);
+                read += 16;
+                w += 16;
+                continue;
+            }
+            TwoByteBlock block;
+            if (DecodeTwoByteBlock(v, &block)) {
+                alignas(16) WCHAR units[24];
+                uint32_t countLo = kGatherLanes.count[block.keepLo];
+                uint32_t count = countLo + kGatherLanes.count[block.keepHi];
+                Store(reinterpret_cast<uint8_t*>(units), GatherLanes(block.lo, block.keepLo));
+                Store(reinterpret_cast<uint8_t*>(units + countLo),
+                      GatherLanes(block.hi, block.keepHi));
+                uint8_t* start = w;
+                uint32_t i = 0;
+                for (; i < count; ++i) {
+                    uint32_t entry = TargetUnitBytes(units[i]);
+                    if (entry == kUnitNeedsCall) {
+                        break;
+                    }
+                    StoreUnit32(w, entry);
+                    w += entry >> 24;
+                }
+                if (i == count) {
+                    read += block.length;
+                    continue;
+                }
+                w = start;  // a unit the platform must convert itself: take the block slowly
+            }
+            for (const uint8_t* stop = read + 16; read < stop;) {
+                if (!StepUtf8ToCodePage(read, w)) {
+                    *write = w;
+                    return read;
+                }
+            }
+            continue;
+        }
+        if (!StepUtf8ToCodePage(read, w)) {
+            break;
+        }
+    }
+    *write = w;
+    return read;
+}
+
+KERNEL_ENTRY SSSE3 const uint8_t* Utf16ToUtf8Ssse3(const uint8_t* read, const uint8_t* limit,
+                                                   const uint8_t* end, uint8_t** write) {
+    uint8_t* w = *write;
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i above7F = _mm_set1_epi16(static_cast<short>(0xFF80));
+    const __m128i above7FF = _mm_set1_epi16(static_cast<short>(0xF800));
+    while (read < limit && end - read >= 2) {
+        if (limit - read >= 16) {
+            __m128i v = Load(read);
+            __m128i ascii = _mm_cmpeq_epi16(_mm_and_si128(v, above7F), zero);
+            unsigned asciiBytes = Mask(ascii);
+            if (asciiBytes == 0xFFFF) {
+                _mm_storel_epi64(reinterpret_cast<__m128i*>(w), _mm_packus_epi16(v, v));
+                read += 16;
+                w += 8;
+                continue;
+            }
+            if (Mask(_mm_cmpeq_epi16(_mm_and_si128(v, above7FF), zero)) == 0xFFFF) {
+                // Each unit as the byte pair it takes (an ASCII unit keeps only its first byte).
+                __m128i lead = _mm_or_si128(_mm_srli_epi16(v, 6), _mm_set1_epi16(0xC0));
+                __m128i first =
+                    _mm_or_si128(_mm_and_si128(ascii, v), _mm_andnot_si128(ascii, lead));
+                __m128i second =
+                    _mm_or_si128(_mm_and_si128(v, _mm_set1_epi16(0x3F)), _mm_set1_epi16(0x80));
+                __m128i pairs = _mm_or_si128(first, _mm_slli_epi16(second, 8));
+                unsigned keep = 0x5555 | (~asciiBytes & 0xAAAA);
+                unsigned keepLo = keep & 0xFF;
+                unsigned keepHi = keep >> 8;
+                Store(w, _mm_shuffle_epi8(pairs, Load(kGatherBytes.shuffle[keepLo])));
+                w += kGatherBytes.count[keepLo];
+                Store(w, _mm_shuffle_epi8(_mm_srli_si128(pairs, 8),
+                                          Load(kGatherBytes.shuffle[keepHi])));
+                w += kGatherBytes.count[keepHi];
+                read += 16;
+                continue;
+            }
+            for (const uint8_t* stop = read + 16; read < stop;) {
+                StepUtf16ToUtf8(read, w);
+            }
+            continue;
+        }
+        StepUtf16ToUtf8(read, w);
+    }
+    *write = w;
+    return read;
+}
+
+const RouteKernels kSse2Kernels = {
+    Utf8ToUtf16Sse2,
+    Utf8ToUtf32Sse2,
+    Utf8ToCodePageSse2,
+    Utf16ToUtf8Sse2,
+    Utf16ToUtf32Sse2,
+    kPortableKernels.utf16ToCodePage,
+    Utf32ToUtf8Sse2,
+    Utf32ToUtf16Sse2,
+    kPortableKernels.utf32ToCodePage,
+    CodePageToUtf8Sse2,
+    kPortableKernels.codePageToUtf16,
+    kPortableKernels.codePageToUtf32,
+    kPortableKernels.codePageToCodePage,
+    SwapUnits16Sse2,
+    SwapUnits32Sse2,
+};
+
+const RouteKernels kSsse3Kernels = {
+    Utf8ToUtf16Ssse3,
+    Utf8ToUtf32Ssse3,
+    Utf8ToCodePageSsse3,
+    Utf16ToUtf8Ssse3,
+    Utf16ToUtf32Sse2,
+    kPortableKernels.utf16ToCodePage,
+    Utf32ToUtf8Sse2,
+    Utf32ToUtf16Sse2,
+    kPortableKernels.utf32ToCodePage,
+    CodePageToUtf8Sse2,
+    kPortableKernels.codePageToUtf16,
+    kPortableKernels.codePageToUtf32,
+    kPortableKernels.codePageToCodePage,
+    SwapUnits16Sse2,
+    SwapUnits32Sse2,
+};
+
+}  // namespace
+
+const RouteKernels* Sse2Kernels() {
+    return __builtin_cpu_supports("sse2") ? &kSse2Kernels : nullptr;
+}
+
+const RouteKernels* Ssse3Kernels() {
+    return __builtin_cpu_supports("ssse3") ? &kSsse3Kernels : nullptr;
+}
+
+#else  // no vector kernels for this processor
+
+const RouteKernels* Sse2Kernels() {
+    return nullptr;
+}
+
+const RouteKernels* Ssse3Kernels() {
+    return nullptr;
+}
+
+#endif
