@@ -1,0 +1,144 @@
+// Micro-benchmarks of the conversion routes on in-memory buffers, in MB/s of input: each route of
+// the comparison in bench/run.sh on each corpus, as it runs ("fast", the best kernels of this
+// processor), with the portable kernels only ("portable"), and character by character ("plain").
+// The work is TranscodeBuffer alone, in the block laid out as the loader leaves it; the flushes
+// happen but write nowhere.
+//
+//   codeshift_route_bench [--benchmark_filter=cyrillic] [--corpus_size=4M]
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "bench/corpus_text.h"
+#include "src/run/run_state.h"
+#include "src/transcode/route_kernels.h"
+#include "src/transcode/transcode_buffer.h"
+
+namespace {
+
+constexpr CodePageId kUtf8 = static_cast<CodePageId>(CP_UTF8);
+
+struct BenchRoute {
+    const char* name;
+    const char* sourceForm;  // as the corpus generator names it
+    CodePageId source;
+    CodePageId target;
+};
+
+const BenchRoute kRoutes[] = {
+    {"utf8-utf16le", "utf8", kUtf8, CP_UTF16LE},
+    {"utf16le-utf8", "utf16le", CP_UTF16LE, kUtf8},
+    {"utf8-utf32le", "utf8", kUtf8, CP_UTF32LE},
+    {"utf16be-utf8", "utf16be", CP_UTF16BE, kUtf8},
+    {"cp1251-utf8", "cp1251", 1251, kUtf8},
+    {"utf8-cp1251", "utf8", kUtf8, 1251},
+    {"cp1251-cp866", "cp1251", 1251, 866},
+    {"utf16le-utf16be", "utf16le", CP_UTF16LE, CP_UTF16BE},
+    {"utf8-utf8", "utf8", kUtf8, kUtf8},
+};
+
+enum Variant { kFast, kPortable, kPlain };
+
+// The block as the loader lays it out: 8 unused bytes, the head room, the input, zero bytes.
+struct Block {
+    std::vector<uint8_t> bytes;
+    size_t inputSize;
+};
+
+void Prepare(Block& block, const std::string& input) {
+    std::memcpy(block.bytes.data() + 4104, input.data(), input.size());
+    std::memset(block.bytes.data() + 4104 + input.size(), 0, 4);
+    uint8_t* base = block.bytes.data();
+    ResetRunState();
+    runState.workBuffer = WorkBuffer{base, base + 8, base + 4104, base + 4104 + input.size()};
+    runState.inputByteCount = static_cast<uint32_t>(input.size());
+    runState.inputSize = runState.inputByteCount;
+    // The flushes are made and counted, but write nothing.
+    runState.outputWriteFailed = true;
+}
+
+void RunConversion(benchmark::State& state, const BenchRoute& route, const std::string& input,
+                   Variant variant) {
+    Block block;
+    block.bytes.resize(input.size() + 4104 + 40);
+    block.inputSize = input.size();
+    UseKernelLevel(variant == kPortable ? kKernelPortable : BestKernelLevel());
+    usePlainRoutes = variant == kPlain;
+    for (auto _ : state) {
+        state.PauseTiming();
+        Prepare(block, input);
+        runState.sourceCp = route.source;
+        runState.targetCp = route.target;
+        state.ResumeTiming();
+        TranscodeBuffer();
+        benchmark::DoNotOptimize(runState.outputByteCount);
+    }
+    usePlainRoutes = false;
+    UseKernelLevel(BestKernelLevel());
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                            static_cast<int64_t>(input.size()));
+}
+
+uint64_t SizeArgument(int* argc, char** argv) {
+    uint64_t size = 4u << 20;
+    for (int i = 1; i < *argc; ++i) {
+        const char* prefix = "--corpus_size=";
+        if (std::strncmp(argv[i], prefix, std::strlen(prefix)) == 0) {
+            char* end = nullptr;
+            size = std::strtoull(argv[i] + std::strlen(prefix), &end, 10);
+            size <<= (*end == 'K' || *end == 'k') ? 10 : (*end == 'M' || *end == 'm') ? 20 : 0;
+            for (int k = i; k + 1 < *argc; ++k) {
+                argv[k] = argv[k + 1];
+            }
+            --*argc;
+            --i;
+        }
+    }
+    return size;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    uint64_t size = SizeArgument(&argc, argv);
+    // The inputs live as long as the benchmarks that read them.
+    static std::vector<std::string> inputs;
+    inputs.reserve(64);
+    for (const char* kind : {"ascii", "cyrillic", "cjk"}) {
+        std::string utf8 = CorpusText(kind, size);
+        std::vector<uint32_t> codePoints;
+        DecodeCorpusText(utf8, codePoints);
+        for (const BenchRoute& route : kRoutes) {
+            std::string input;
+            if (!EncodeCorpusText(route.sourceForm, utf8, codePoints, input) ||
+                (std::string(kind) == "cjk" && route.target == 1251)) {
+                continue;
+            }
+            inputs.push_back(input);
+            const std::string* text = &inputs.back();
+            const BenchRoute* r = &route;
+            for (Variant variant : {kFast, kPortable, kPlain}) {
+                const char* name = variant == kFast       ? "fast"
+                                   : variant == kPortable ? "portable"
+                                                          : "plain";
+                benchmark::RegisterBenchmark(
+                    (std::string(route.name) + "/" + kind + "/" + name).c_str(),
+                    [r, text, variant](benchmark::State& state) {
+                        RunConversion(state, *r, *text, variant);
+                    })
+                    ->Unit(benchmark::kMillisecond)
+                    ->UseRealTime();
+            }
+        }
+    }
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
+        return 1;
+    }
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
