@@ -43,6 +43,18 @@ fi
 rm -rf "$installed"
 echo "installed: bin/codeshift and bin/readme.html"
 
+echo "== Sanitizers: unit and end-to-end tests under AddressSanitizer and UBSan"
+cmake --preset asan > /dev/null
+cmake --build --preset asan -j "$jobs"
+ctest --preset asan -j "$jobs"
+
+echo "== Fuzzing"
+# A minute per target in CI; a short smoke run elsewhere unless FUZZ_SECONDS says otherwise.
+if [ "${CI:-}" = "true" ]; then
+  FUZZ_SECONDS="${FUZZ_SECONDS:-60}" bash scripts/fuzz.sh
+else
+  FUZZ_SECONDS="${FUZZ_SECONDS:-10}" bash scripts/fuzz.sh
+fi
+
 echo "== tests"
 ctest --preset ci -j "$jobs"
-
