@@ -248,24 +248,41 @@ static std::string FolderOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+// A link that another user left in a shared folder (sticky and writable by everybody, like
+// /tmp) is not followed: it could aim the output at any file the running user may write. The
+// kernel refuses the same links when fs.protected_symlinks is on; following links by hand must
+// not get round that.
+static bool MayFollow(const std::string& link, const struct stat& linkInfo) {
+    struct stat folder {};
+    if (stat(FolderOf(link).c_str(), &folder) != 0) {
+        return false;
+    }
+    bool shared = (folder.st_mode & S_ISVTX) != 0 && (folder.st_mode & S_IWOTH) != 0;
+    return !shared || linkInfo.st_uid == geteuid() || linkInfo.st_uid == folder.st_uid;
+}
+
 // The file a name finally stands for: symbolic links are followed, even to a file that does
-// not exist yet, so that the link itself stays and its target is what gets replaced.
-static std::string FinalPath(const std::string& name) {
-    std::string path = name;
-    for (int hops = 0; hops < 40; ++hops) {
+// not exist yet, so that the link itself stays and its target is what gets replaced. False
+// when the chain cannot be followed: a loop, or a link that may not be followed (above).
+static bool FinalPath(const std::string& name, std::string* path) {
+    constexpr int kMaxLinks = 40;
+    *path = name;
+    for (int hops = 0;; ++hops) {
         struct stat info {};
-        if (lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
-            return path;
+        if (lstat(path->c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
+            return true;
+        }
+        if (hops == kMaxLinks || !MayFollow(*path, info)) {
+            return false;
         }
         char link[4096];
-        ssize_t n = readlink(path.c_str(), link, sizeof(link) - 1);
+        ssize_t n = readlink(path->c_str(), link, sizeof(link) - 1);
         if (n <= 0) {
-            return path;
+            return false;
         }
         std::string target(link, static_cast<size_t>(n));
-        path = target[0] == '/' ? target : FolderOf(path) + "/" + target;
+        *path = target[0] == '/' ? target : FolderOf(*path) + "/" + target;
     }
-    return path;
 }
 
 constexpr size_t kTempBaseBytes = 100;
@@ -291,12 +308,18 @@ static std::string RandomSuffix() {
 }
 
 HANDLE CreateReplacementFile(LPCWSTR targetName, WideString* tempName) {
-    std::string target = FinalPath(BytesFromWide(targetName));
+    std::string target;
+    if (!FinalPath(BytesFromWide(targetName), &target)) {
+        return Fail(ERROR_ACCESS_DENIED);
+    }
     if (target.empty()) {
         return Fail(ERROR_PATH_NOT_FOUND);
     }
     struct stat info {};
     bool exists = stat(target.c_str(), &info) == 0;
+    if (!exists && errno != ENOENT) {
+        return Fail(ErrorFromErrno(errno));
+    }
     if (exists) {
         // What could not be opened for writing in place may not be replaced either.
         if (!S_ISREG(info.st_mode)) {
@@ -344,8 +367,14 @@ HANDLE CreateReplacementFile(LPCWSTR targetName, WideString* tempName) {
 }
 
 BOOL CommitReplacementFile(LPCWSTR tempName, LPCWSTR targetName) {
-    std::string target = FinalPath(BytesFromWide(targetName));
-    if (rename(BytesFromWide(tempName).c_str(), target.c_str()) != 0) {
+    std::string temp = BytesFromWide(tempName);
+    std::string target;
+    // The link may have been changed since the temporary was made: never move it elsewhere.
+    if (!FinalPath(BytesFromWide(targetName), &target) || FolderOf(target) != FolderOf(temp)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    if (rename(temp.c_str(), target.c_str()) != 0) {
         SetLastError(ErrorFromErrno(errno));
         return FALSE;
     }

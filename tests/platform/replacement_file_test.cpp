@@ -1,0 +1,197 @@
+// The temporary that an output is written to before it replaces its target: where it lies, who
+// may read it, and which targets may not be replaced through it.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <filesystem>
+#include <string>
+
+#include "src/platform/platform.h"
+#include "src/platform/posix/wide_text.h"
+#include "tests/support/test_files.h"
+
+namespace {
+
+class ReplacementFile : public ::testing::Test {
+protected:
+    void SetUp() override { folder = MakeTempDir(); }
+    void TearDown() override { RemoveTree(folder); }
+
+    // Creates the temporary for `target`, writes `text` into it and closes it.
+    std::string Prepare(const std::string& target, const std::string& text) {
+        WideString temp;
+        HANDLE file = CreateReplacementFile(WideFromBytes(target).c_str(), &temp);
+        if (file == INVALID_HANDLE_VALUE) {
+            return "";
+        }
+        DWORD written = 0;
+        WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+        CloseHandle(file);
+        return BytesFromWide(temp.c_str());
+    }
+
+    static mode_t Mode(const std::string& path) {
+        struct stat info {};
+        stat(path.c_str(), &info);
+        return info.st_mode & 07777;
+    }
+
+    // Names in `folder` other than the ones given.
+    int Entries() {
+        int count = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+            (void)entry;
+            ++count;
+        }
+        return count;
+    }
+
+    std::string folder;
+};
+
+TEST_F(ReplacementFile, TemporaryIsHiddenBesideTheTargetUnderAFreshNameWithItsMode) {
+    std::string target = folder + "/out.txt";
+    WriteBytes(target, "old");
+    chmod(target.c_str(), 0640);
+    std::string first = Prepare(target, "new");
+    std::string second = Prepare(target, "newer");
+    ASSERT_FALSE(first.empty());
+    ASSERT_FALSE(second.empty());
+    EXPECT_NE(first, second);
+    EXPECT_EQ(first.rfind(folder + "/.out.txt.", 0), 0u) << first;
+    EXPECT_EQ(Mode(first), 0640u);
+    EXPECT_EQ(ReadBytes(target), "old") << "the target is untouched until the commit";
+
+    EXPECT_TRUE(CommitReplacementFile(WideFromBytes(first).c_str(), WideFromBytes(target).c_str()));
+    EXPECT_EQ(ReadBytes(target), "new");
+    EXPECT_EQ(Mode(target), 0640u);
+    EXPECT_FALSE(FileExists(first));
+    DeleteFileW(WideFromBytes(second).c_str());
+}
+
+TEST_F(ReplacementFile, NewTargetGetsTheUsualModeForANewFile) {
+    mode_t mask = umask(022);
+    std::string target = folder + "/new.txt";
+    std::string temp = Prepare(target, "text");
+    umask(mask);
+    ASSERT_FALSE(temp.empty());
+    EXPECT_TRUE(CommitReplacementFile(WideFromBytes(temp).c_str(), WideFromBytes(target).c_str()));
+    EXPECT_EQ(Mode(target), 0644u);
+    EXPECT_EQ(ReadBytes(target), "text");
+}
+
+TEST_F(ReplacementFile, TargetWithTheLongestNameCanBeReplaced) {
+    std::string target = folder + "/" + std::string(NAME_MAX - 4, 'n') + ".txt";
+    WriteBytes(target, "old");
+    ASSERT_EQ(ReadBytes(target), "old");
+    std::string temp = Prepare(target, "new");
+    ASSERT_FALSE(temp.empty()) << "no temporary for a name of " << NAME_MAX << " bytes";
+    EXPECT_TRUE(CommitReplacementFile(WideFromBytes(temp).c_str(), WideFromBytes(target).c_str()));
+    EXPECT_EQ(ReadBytes(target), "new");
+    EXPECT_EQ(Entries(), 1);
+}
+
+TEST_F(ReplacementFile, ThroughALinkTheFileItNamesIsReplacedAndTheLinkStays) {
+    std::string elsewhere = folder + "/elsewhere";
+    mkdir(elsewhere.c_str(), 0755);
+    WriteBytes(elsewhere + "/real.txt", "old");
+    std::string link = folder + "/link.txt";
+    ASSERT_EQ(symlink("elsewhere/real.txt", link.c_str()), 0);
+    std::string temp = Prepare(link, "new");
+    ASSERT_FALSE(temp.empty());
+    EXPECT_EQ(temp.rfind(elsewhere + "/", 0), 0u) << "the temporary belongs beside the file";
+    EXPECT_TRUE(CommitReplacementFile(WideFromBytes(temp).c_str(), WideFromBytes(link).c_str()));
+    struct stat info {};
+    ASSERT_EQ(lstat(link.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISLNK(info.st_mode));
+    EXPECT_EQ(ReadBytes(elsewhere + "/real.txt"), "new");
+}
+
+TEST_F(ReplacementFile, ALinkChangedBeforeTheCommitIsNotFollowedElsewhere) {
+    std::string other = folder + "/other";
+    mkdir(other.c_str(), 0755);
+    WriteBytes(folder + "/a.txt", "a");
+    WriteBytes(other + "/b.txt", "b");
+    std::string link = folder + "/link.txt";
+    ASSERT_EQ(symlink("a.txt", link.c_str()), 0);
+    std::string temp = Prepare(link, "new");
+    ASSERT_FALSE(temp.empty());
+    unlink(link.c_str());
+    ASSERT_EQ(symlink("other/b.txt", link.c_str()), 0);
+    EXPECT_FALSE(CommitReplacementFile(WideFromBytes(temp).c_str(), WideFromBytes(link).c_str()));
+    EXPECT_EQ(ReadBytes(other + "/b.txt"), "b");
+    EXPECT_EQ(ReadBytes(folder + "/a.txt"), "a");
+    DeleteFileW(WideFromBytes(temp).c_str());
+}
+
+struct RefusedTarget {
+    const char* name;
+    void (*make)(const std::string& folder);  // makes folder/target
+};
+
+void PrintTo(const RefusedTarget& t, std::ostream* out) {
+    *out << t.name;
+}
+
+class RefusedTargets : public ReplacementFile,
+                       public ::testing::WithParamInterface<RefusedTarget> {};
+
+// Nothing may be created for a target that could not be replaced, and the target stays as it is.
+TEST_P(RefusedTargets, NoTemporaryIsMade) {
+    GetParam().make(folder);
+    int before = Entries();
+    std::string target = folder + "/target";
+    struct stat was {};
+    lstat(target.c_str(), &was);
+    EXPECT_EQ(Prepare(target, "new"), "");
+    EXPECT_EQ(Entries(), before);
+    struct stat now {};
+    lstat(target.c_str(), &now);
+    EXPECT_EQ(now.st_mode, was.st_mode);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Targets, RefusedTargets,
+    ::testing::Values(
+        RefusedTarget{"Folder", [](const std::string& f) { mkdir((f + "/target").c_str(), 0755); }},
+        RefusedTarget{"Fifo", [](const std::string& f) { mkfifo((f + "/target").c_str(), 0644); }},
+        RefusedTarget{"LinkLoop",
+                      [](const std::string& f) {
+                          symlink("loop", (f + "/target").c_str());
+                          symlink("target", (f + "/loop").c_str());
+                      }},
+        RefusedTarget{
+            "MissingFolder",
+            [](const std::string& f) { symlink("missing/file.txt", (f + "/target").c_str()); }}),
+    [](const ::testing::TestParamInfo<RefusedTarget>& info) { return info.param.name; });
+
+// In a folder that everybody may write to, a link planted by another user could aim the output
+// at any file of the running user's; it is refused, as the kernel itself refuses it when
+// fs.protected_symlinks is on.
+TEST_F(ReplacementFile, LinkOfAnotherUserInASharedFolderIsNotFollowed) {
+    std::string shared = folder + "/shared";
+    mkdir(shared.c_str(), 0777);
+    chmod(shared.c_str(), 01777);
+    std::string victim = folder + "/victim.txt";
+    WriteBytes(victim, "precious");
+    std::string link = shared + "/out.txt";
+    ASSERT_EQ(symlink(victim.c_str(), link.c_str()), 0);
+    constexpr uid_t kStranger = 54321;
+    if (lchown(link.c_str(), kStranger, kStranger) != 0) {
+        GTEST_SKIP() << "changing a link's owner needs root";
+    }
+    EXPECT_EQ(Prepare(link, "hijacked"), "");
+    EXPECT_EQ(ReadBytes(victim), "precious");
+
+    // The folder's owner and the link's own user may still use their links.
+    ASSERT_EQ(lchown(link.c_str(), geteuid(), getegid()), 0);
+    std::string temp = Prepare(link, "mine");
+    ASSERT_FALSE(temp.empty());
+    DeleteFileW(WideFromBytes(temp).c_str());
+}
+
+}  // namespace
