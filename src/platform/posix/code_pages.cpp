@@ -145,7 +145,9 @@ size_t ConvertOnce(const std::string& to, const std::string& from, const char* i
 }
 
 PageTables* TablesFor(UINT page) {
-    static std::map<UINT, PageTables*> tables;
+    // Kept for the whole process and never destroyed, so the tables stay reachable to the end
+    // (a leak checker at exit sees them in use, not lost).
+    static std::map<UINT, PageTables*>& tables = *new std::map<UINT, PageTables*>;
     auto found = tables.find(page);
     if (found != tables.end()) {
         return found->second;
