@@ -77,6 +77,22 @@ static void CheckLog(const std::string& folder, const std::vector<std::string>& 
     ExpectLogLines(log.substr(3), expected);
 }
 
+// The entry a name occupies in the case's folder: its first path component.
+static std::string TopName(const std::string& name) {
+    return name.substr(0, name.find('/'));
+}
+
+// A name ending in "/" is a folder; folders on the way to a file are made as needed.
+static void GiveFile(const std::string& folder, const FileBytes& f) {
+    std::filesystem::path path = std::filesystem::path(folder) / f.name;
+    if (!f.name.empty() && f.name.back() == '/') {
+        std::filesystem::create_directories(path);
+        return;
+    }
+    std::filesystem::create_directories(path.parent_path());
+    WriteBytes(path.string(), f.bytes);
+}
+
 void RunE2eCase(const E2eCase& c) {
     if (!FlavorMatches(c.flavors)) {
         GTEST_SKIP() << "not for the " << Flavor() << " build";
@@ -84,12 +100,12 @@ void RunE2eCase(const E2eCase& c) {
     std::string folder = MakeTempDir();
     std::set<std::string> allowed = {"run.log", "shell.trace"};
     for (const FileBytes& f : c.given) {
-        WriteBytes(folder + "/" + f.name, f.bytes);
-        allowed.insert(f.name);
+        GiveFile(folder, f);
+        allowed.insert(TopName(f.name));
     }
     EXPECT_EQ(RunProgram(c.arguments, folder), c.exitCode);
     for (const FileBytes& f : c.expected) {
-        allowed.insert(f.name);
+        allowed.insert(TopName(f.name));
         ASSERT_TRUE(FileExists(folder + "/" + f.name)) << f.name << " missing";
         std::string actual = ReadBytes(folder + "/" + f.name);
         EXPECT_EQ(Hex(actual), Hex(f.bytes)) << f.name;

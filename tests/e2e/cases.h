@@ -14,7 +14,9 @@ struct FileBytes {
 struct E2eCase {
     std::string name;
     std::vector<std::string> arguments;
-    std::vector<FileBytes> given;  // written into the fresh folder before the run
+    // Written into the fresh folder before the run; a name ending in "/" makes a folder, and
+    // folders on the way to a file are made as needed.
+    std::vector<FileBytes> given;
     int exitCode;
     std::vector<FileBytes> expected;  // files whose whole content must match afterwards
     std::vector<std::string> absent;  // files that must not exist afterwards

@@ -1,10 +1,12 @@
 #include "tests/e2e/program.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -24,7 +26,9 @@ std::string Flavor() {
     return flavor.empty() ? "native" : flavor;
 }
 
-int RunProgram(const std::vector<std::string>& arguments, const std::string& folder) {
+// fileSizeLimit < 0: no limit.
+static int Run(const std::vector<std::string>& arguments, const std::string& folder,
+               long long fileSizeLimit) {
     std::vector<std::string> command;
     std::string launcher = Variable("CODESHIFT_LAUNCHER");
     if (!launcher.empty()) {
@@ -67,6 +71,14 @@ int RunProgram(const std::vector<std::string>& arguments, const std::string& fol
         if (devNull >= 0) {
             dup2(devNull, 0);
         }
+        if (fileSizeLimit >= 0) {
+            struct rlimit limit {};
+            limit.rlim_cur = limit.rlim_max = static_cast<rlim_t>(fileSizeLimit);
+            signal(SIGXFSZ, SIG_IGN);
+            if (setrlimit(RLIMIT_FSIZE, &limit) != 0) {
+                _exit(125);
+            }
+        }
         execve(argv[0], argv.data(), envp.data());
         execvpe(argv[0], argv.data(), envp.data());
         _exit(127);
@@ -82,6 +94,15 @@ int RunProgram(const std::vector<std::string>& arguments, const std::string& fol
         }
     }
     return exitCode;
+}
+
+int RunProgram(const std::vector<std::string>& arguments, const std::string& folder) {
+    return Run(arguments, folder, -1);
+}
+
+int RunProgramWithFileSizeLimit(const std::vector<std::string>& arguments,
+                                const std::string& folder, long long fileSizeLimit) {
+    return Run(arguments, folder, fileSizeLimit);
 }
 
 std::string ShellRequests(const std::string& folder) {

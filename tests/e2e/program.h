@@ -15,6 +15,11 @@ std::string Flavor();
 // run waits for that record.
 int RunProgram(const std::vector<std::string>& arguments, const std::string& folder);
 
+// The same with the size any file the program writes may reach limited to `fileSizeLimit` bytes
+// (RLIMIT_FSIZE, with SIGXFSZ ignored so that a write past it fails instead of killing it).
+int RunProgramWithFileSizeLimit(const std::vector<std::string>& arguments,
+                                const std::string& folder, long long fileSizeLimit);
+
 // The requests recorded in folder/shell.trace, one "open <path>" line each, alike for every build.
 std::string ShellRequests(const std::string& folder);
 
