@@ -2,6 +2,7 @@
 # Builds the libFuzzer targets (preset `fuzz`, clang) and runs each one for a bounded time,
 # starting from its seed corpus in fuzz/corpus/<target>. Inputs that once failed, kept in
 # fuzz/regressions/<target>, are replayed first. A failure leaves its input in build/fuzz/crashes.
+# fuzz/<target>.dict is the target's dictionary, fuzz/<target>.options its extra flags.
 #   FUZZ_SECONDS   time per target (default 60)
 #   FUZZ_TARGETS   space-separated subset of targets (default all)
 # Prints one line per target: "fuzz <target> <executions> <seconds> <new units> <result>".
@@ -32,6 +33,10 @@ for name in $targets; do
   options=(-timeout=10 -rss_limit_mb=2048 -artifact_prefix="$crashes/$name-")
   if [ -f "fuzz/$name.dict" ]; then
     options+=(-dict="fuzz/$name.dict")
+  fi
+  if [ -f "fuzz/$name.options" ]; then
+    read -r -a extra < "fuzz/$name.options"
+    options+=("${extra[@]}")
   fi
   result="ok"
   if [ -d "fuzz/regressions/$name" ] && [ -n "$(ls -A "fuzz/regressions/$name")" ]; then

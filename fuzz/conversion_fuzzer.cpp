@@ -1,0 +1,177 @@
+// The conversion core on any input: the input is loaded by the real loader (from an in-memory
+// file), recognised, and converted in place by the real routes, with the output caught at the
+// flush. Byte 0 of the fuzz data picks the source, byte 1 the target, the rest is the input.
+//
+// Checked besides the sanitizers' own findings:
+// - the block is laid out as the loader promises, and its 8 unused bytes and the slack behind
+//   the four zero bytes are poisoned, so any read or write there is reported, not only one past
+//   the allocation;
+// - the four zero bytes are never changed, and the flushed bytes add up to outputByteCount;
+// - every flush but the last writes at least the head room less the margin (the write position
+//   kept its distance), and a plain copy is written in one piece;
+// - the output equals a plain per-character model of the conversion. A write position that
+//   overtook the read position would have converted overwritten input and differ from it.
+#include <sanitizer/allocator_interface.h>
+#include <sanitizer/asan_interface.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "fuzz/fuzz_check.h"
+#include "fuzz/reference_conversion.h"
+#include "src/input/convert_file.h"
+#include "src/input/load_input.h"
+#include "src/platform/posix/wide_text.h"
+#include "src/run/run_state.h"
+#include "src/transcode/flush_output.h"
+#include "src/transcode/transcode_buffer.h"
+
+namespace {
+
+const CodePageId kSources[] = {CP_AUTODETECT,
+                               static_cast<CodePageId>(CP_UTF8),
+                               CP_UTF16LE,
+                               CP_UTF16BE,
+                               CP_UTF32LE,
+                               CP_UTF32BE,
+                               static_cast<CodePageId>(CP_ACP),
+                               1251,
+                               1252,
+                               866,
+                               20866,
+                               28605,
+                               9999};  // a code page the platform does not know
+const CodePageId kTargets[] = {static_cast<CodePageId>(CP_UTF8),
+                               CP_UTF16LE,
+                               CP_UTF16BE,
+                               CP_UTF32LE,
+                               CP_UTF32BE,
+                               static_cast<CodePageId>(CP_ACP),
+                               1251,
+                               866,
+                               20866,
+                               9999,
+                               CP_UNSET};
+
+std::vector<DWORD> flushCounts;
+std::string flushed;
+
+void ObserveFlush(const uint8_t* bytes, DWORD count) {
+    flushCounts.push_back(count);
+    flushed.append(reinterpret_cast<const char*>(bytes), count);
+}
+
+// The input as a file the loader can open by name.
+WideString InputFileName(const uint8_t* data, size_t size) {
+    static int fd = memfd_create("codeshift-fuzz-input", 0);
+    FUZZ_CHECK(fd >= 0);
+    FUZZ_CHECK(ftruncate(fd, 0) == 0);
+    FUZZ_CHECK(pwrite(fd, data, size, 0) == static_cast<ssize_t>(size));
+    return WideFromBytes("/proc/self/fd/" + std::to_string(fd));
+}
+
+void Poison(uint8_t* from, uint8_t* to) {
+    ASAN_POISON_MEMORY_REGION(from, static_cast<size_t>(to - from));
+}
+void Unpoison(uint8_t* from, uint8_t* to) {
+    ASAN_UNPOISON_MEMORY_REGION(from, static_cast<size_t>(to - from));
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size < 2) {
+        return 0;
+    }
+    CodePageId source = kSources[data[0] % (sizeof(kSources) / sizeof(kSources[0]))];
+    CodePageId target = kTargets[data[1] % (sizeof(kTargets) / sizeof(kTargets[0]))];
+    const uint8_t* input = data + 2;
+    size_t inputSize = size - 2;
+
+    ResetRunState();
+    runState.sourceCp = source;
+    runState.targetCp = target;
+    runState.inputName = InputFileName(input, inputSize);
+    if (!RecognizeInput()) {
+        FUZZ_CHECK(inputSize == 0 && runState.status == kStatusInputFailed);
+        FUZZ_CHECK(runState.workBuffer.block == nullptr);
+        return 0;
+    }
+
+    // The block as the loader lays it out.
+    WorkBuffer& buffer = runState.workBuffer;
+    uint8_t* block = buffer.block;
+    uint8_t* blockEnd = block + __sanitizer_get_allocated_size(block);
+    FUZZ_CHECK(__sanitizer_get_allocated_size(block) == BlockBytesFor(inputSize));
+    FUZZ_CHECK(buffer.writeBase == block + 8);
+    FUZZ_CHECK(buffer.readEnd == block + kBlockOverhead + inputSize);
+    FUZZ_CHECK(buffer.readCursor >= buffer.writeBase + kHeadRoomBytes);
+    FUZZ_CHECK(buffer.readCursor <= buffer.readEnd);
+    FUZZ_CHECK(static_cast<uint32_t>(buffer.readEnd - buffer.readCursor) ==
+               runState.inputByteCount);
+    FUZZ_CHECK(runState.inputSize == inputSize);
+    FUZZ_CHECK(buffer.readEnd + 4 <= blockEnd);
+    for (int i = 0; i < 4; ++i) {
+        FUZZ_CHECK(buffer.readEnd[i] == 0);
+    }
+    FUZZ_CHECK(runState.inputHadBom == 0 || IsUnicodeForm(runState.sourceCp));
+    if (runState.inputHadBom == 1 || source == CP_AUTODETECT) {
+        // What a mark or sniffing chose comes in whole units.
+        if (runState.sourceCp == CP_UTF16LE || runState.sourceCp == CP_UTF16BE) {
+            FUZZ_CHECK(runState.inputByteCount % 2 == 0);
+        }
+        if (runState.sourceCp == CP_UTF32LE || runState.sourceCp == CP_UTF32BE) {
+            FUZZ_CHECK(runState.inputByteCount % 4 == 0);
+        }
+    } else {
+        FUZZ_CHECK(runState.sourceCp == source);
+    }
+
+    // What the output step settles before it converts.
+    if (runState.targetCp == CP_UNSET) {
+        runState.targetCp = runState.sourceCp;
+    }
+    std::string text(reinterpret_cast<const char*>(buffer.readCursor), runState.inputByteCount);
+    std::string expected = ReferenceConversion(text, runState.sourceCp, runState.targetCp);
+
+    Poison(block, buffer.writeBase);
+    Poison(buffer.readEnd + 4, blockEnd);
+    flushCounts.clear();
+    flushed.clear();
+    flushObserver = ObserveFlush;
+    runState.outputFile = INVALID_HANDLE_VALUE;  // the bytes are caught by the observer
+    runState.outputByteCount = 0;
+    TranscodeBuffer();
+    flushObserver = nullptr;
+    Unpoison(block, buffer.writeBase);
+    Unpoison(buffer.readEnd + 4, blockEnd);
+
+    for (int i = 0; i < 4; ++i) {
+        FUZZ_CHECK(buffer.readEnd[i] == 0);
+    }
+    FUZZ_CHECK(runState.outputByteCount == flushed.size());
+    for (size_t i = 0; i < flushCounts.size(); ++i) {
+        FUZZ_CHECK(flushCounts[i] > 0);
+        if (i + 1 < flushCounts.size()) {
+            FUZZ_CHECK(flushCounts[i] > kHeadRoomBytes - kFlushMargin);
+        }
+    }
+    bool copy =
+        FamilyOf(runState.sourceCp) == FamilyOf(runState.targetCp) &&
+        (FamilyOf(runState.sourceCp) != kFamilyCodePage || runState.sourceCp == runState.targetCp);
+    if (copy) {
+        FUZZ_CHECK(flushCounts.size() <= 1);
+    }
+    if (flushed != expected) {
+        std::fprintf(stderr, "source %d, target %d: %zu bytes out, the model gives %zu\n",
+                     runState.sourceCp, runState.targetCp, flushed.size(), expected.size());
+        FUZZ_CHECK(flushed == expected);
+    }
+    ReleaseWorkBuffer();
+    return 0;
+}
