@@ -49,14 +49,28 @@ build/asan/tests/codeshift_tests --gtest_filter="$filter" > "$work/faults-unit.l
     echo "| $name | $runs | $took | $added | $result |"
   done
   echo
-  echo "### Fault scenarios (under the sanitizers)"
-  echo
-  echo "| Scenario | Result | ms |"
-  echo "|---|---|---|"
   cat "$work/faults-unit.log" "$work/faults-e2e.log" |
     sed -n 's/^\[ *\(OK\|FAILED\|SKIPPED\) *\] \([^ ]*\)\( (\([0-9]*\) ms)\)\{0,1\}$/\1 \2 \4/p' |
     while read -r result name ms; do
-      [ -n "$ms" ] || continue
-      echo "| $name | $result | $ms |"
-    done
+      [ -n "$ms" ] && echo "$result $name $ms"
+    done > "$work/faults.txt"
+  echo "### Fault scenarios (under the sanitizers), by group"
+  echo
+  echo "| Group | Scenarios | OK | Failed | Skipped | ms |"
+  echo "|---|---|---|---|---|---|"
+  # The group: a parameterised suite's instantiation, or the fixture of a plain test.
+  awk '{ if (index($2, "/")) { split($2, p, "/"); split(p[2], q, "."); g = p[1] "/" q[1] }
+         else { g = $2; sub(/\.[^.]*$/, "", g) }
+         n[g]++; r[g, $1]++; ms[g] += $3; if (!(g in seen)) { seen[g] = 1; order[++k] = g } }
+       END { for (i = 1; i <= k; i++) { g = order[i];
+               printf "| %s | %d | %d | %d | %d | %d |\n", g, n[g], r[g, "OK"], r[g, "FAILED"],
+                      r[g, "SKIPPED"], ms[g] } }' "$work/faults.txt"
+  echo
+  echo "### Fault scenarios, one by one"
+  echo
+  echo "| Scenario | Result | ms |"
+  echo "|---|---|---|"
+  while read -r result name ms; do
+    echo "| $name | $result | $ms |"
+  done < "$work/faults.txt"
 } | tee "$out"
