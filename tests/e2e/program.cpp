@@ -40,11 +40,15 @@ static int Run(const std::vector<std::string>& arguments, const std::string& fol
     std::vector<std::string> environment;
     for (char** e = environ; *e != nullptr; ++e) {
         if (std::strncmp(*e, "DISPLAY=", 8) != 0 && std::strncmp(*e, "WAYLAND_DISPLAY=", 16) != 0 &&
-            std::strncmp(*e, "CODESHIFT_SHELL_TRACE=", 22) != 0) {
+            std::strncmp(*e, "CODESHIFT_SHELL_TRACE=", 22) != 0 &&
+            std::strncmp(*e, "LC_ALL=", 7) != 0) {
             environment.push_back(*e);
         }
     }
     environment.push_back("CODESHIFT_SHELL_TRACE=" + folder + "/shell.trace");
+    // The locale picks the ANSI, OEM and Mac code pages; every build gets the same one (the Wine
+    // harness sets the same for its programs).
+    environment.push_back("LC_ALL=C.UTF-8");
 
     std::vector<char*> argv;
     for (std::string& a : command) {

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # The Windows programs under Wine, for CTest:
-#   harness.sh prefix PREFIX LAUNCHER                 make the Wine prefix unless it is ready
+#   harness.sh prefix PREFIX LAUNCHER                 make the Wine prefix unless it is ready,
+#                                                     and start its server
 #   harness.sh suite  PREFIX LAUNCHER PROGRAM FLAVOR SUITE
 #                                                     run the end-to-end SUITE against PROGRAM
 #   harness.sh stop   PREFIX LAUNCHER                 stop the prefix's Wine server and programs
 # A missing launcher or program skips (exit 77), or fails when CODESHIFT_WINDOWS_REQUIRED=1.
-# The prefix lives in the build folder, is made once and shared by both programs' runs.
+# The prefix lives in the build folder, is made once and shared by both programs' runs, whose
+# Wine server runs from the prefix step to the stop step.
 set -uo pipefail
 
 action="$1"
@@ -17,11 +19,18 @@ required="${CODESHIFT_WINDOWS_REQUIRED:-0}"
 # What changes the prefix's making; a prefix made otherwise is made again.
 recipe="codeshift wine prefix 1: win64, no mono/gecko/menus, viewer.reg $(cksum < "$here/viewer.reg")"
 
+# Every Windows program starts through launch.sh, with a fixed address space layout where the
+# system allows it.
+fixed=0
+if setarch -R true 2> /dev/null; then fixed=1; fi
+
 # No display: nothing may show a window or wait on one. No Mono or Gecko (their installers would
 # ask), no desktop menu entries in the user's home, no debug chatter. Wine reads the Linux
 # command line and file names in the locale's encoding: UTF-8, as the native build always does.
 wine_env=(env -u DISPLAY -u WAYLAND_DISPLAY LC_ALL=C.UTF-8 WINEPREFIX="$prefix" WINEDEBUG=-all
-          WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=d")
+          WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=d"
+          CODESHIFT_WINE_LOADER="$launcher" CODESHIFT_WINE_FIXED_LAYOUT=$fixed)
+wine=("${wine_env[@]}" "$here/launch.sh")
 
 missing() {
     echo "$1"
@@ -39,10 +48,21 @@ server() {
 prefix_processes() {
     local p
     for p in /proc/[0-9]*; do
-        if tr '\0' '\n' < "$p/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$prefix"; then
-            echo "${p#/proc/} $(tr '\0' ' ' < "$p/cmdline" 2>/dev/null)"
+        if tr '\0' '\n' < "$p/environ" 2> /dev/null | grep -qxF "WINEPREFIX=$prefix"; then
+            echo "${p#/proc/} $(tr '\0' ' ' < "$p/cmdline" 2> /dev/null)"
         fi
     done
+}
+
+# One idle Windows program (cmd.exe waiting on a pipe that never ends) keeps the Wine server and
+# its services up from the prefix step to the stop step. Each run then finds them ready, and no
+# run ever starts a server itself: one started by a run under a file-size limit would inherit
+# that limit and crash.
+keep_server() {
+    local pipe="$prefix/keeper.fifo"
+    rm -f "$pipe"
+    mkfifo "$pipe" || exit 1
+    "${wine[@]}" cmd.exe /c pause <> "$pipe" > /dev/null 2>&1 &
 }
 
 case "$action" in
@@ -54,19 +74,21 @@ prefix)
     fi
     if [ -f "$prefix/.codeshift-recipe" ] && [ "$(cat "$prefix/.codeshift-recipe")" = "$recipe" ]; then
         echo "prefix ready: $prefix"
+        keep_server
         exit 0
     fi
     started=$SECONDS
     "${wine_env[@]}" "$(server)" -k 2> /dev/null
     rm -rf "$prefix"
     mkdir -p "$(dirname "$prefix")"
-    "${wine_env[@]}" WINEARCH=win64 "$launcher" wineboot --init < /dev/null || exit 1
+    "${wine_env[@]}" WINEARCH=win64 "$here/launch.sh" wineboot --init < /dev/null || exit 1
     # Wine's drive Z: is the root of the Linux file system.
-    "${wine_env[@]}" "$launcher" regedit /S "Z:${here//\//\\}\\viewer.reg" < /dev/null || exit 1
+    "${wine[@]}" regedit /S "Z:${here//\//\\}\\viewer.reg" < /dev/null || exit 1
     # The registry reaches the disk when the server ends.
     "${wine_env[@]}" "$(server)" -w
     echo "$recipe" > "$prefix/.codeshift-recipe"
     echo "prefix made in $((SECONDS - started)) s: $prefix"
+    keep_server
     ;;
 suite)
     program="$4"
@@ -75,16 +97,20 @@ suite)
     if [ -z "$launcher" ] || [ ! -x "$launcher" ]; then missing "no Wine launcher for $flavor"; fi
     if [ ! -f "$program" ]; then missing "no $flavor program at $program: build its preset first"; fi
     if [ ! -f "$prefix/.codeshift-recipe" ]; then echo "the Wine prefix was not made"; exit 1; fi
-    # A server that outlives each run: runs under a file-size limit must not have to start one
-    # (it would crash on the limit), and no run waits for one to start. It ends 30 s after the
-    # last run, or at the stop step. (Exit 2: the other suite has started it already.)
-    "${wine_env[@]}" "$(server)" -p30 < /dev/null > /dev/null 2>&1
-    "${wine_env[@]}" CODESHIFT_LAUNCHER="$launcher" CODESHIFT_PROGRAM="$program" \
-        CODESHIFT_FLAVOR="$flavor" "$suite" < /dev/null
+    # Windows programs that Wine starts on the runs' behalf (its desktop, the viewer) outlive
+    # them and keep their output open: the suite writes to a file, shown when it ends, so that
+    # CTest does not wait on those programs for the end of the output.
+    log="$(dirname "$prefix")/e2e.$flavor.log"
+    "${wine_env[@]}" CODESHIFT_LAUNCHER="$here/launch.sh" CODESHIFT_PROGRAM="$program" \
+        CODESHIFT_FLAVOR="$flavor" "$suite" < /dev/null > "$log" 2>&1
+    status=$?
+    cat "$log"
+    exit $status
     ;;
 stop)
     if [ -z "$launcher" ] || [ ! -x "$launcher" ]; then exit 0; fi
     "${wine_env[@]}" "$(server)" -k 2> /dev/null
+    rm -f "$prefix/keeper.fifo"
     for _ in $(seq 50); do
         left="$(prefix_processes)"
         [ -z "$left" ] && exit 0
