@@ -11,11 +11,13 @@ TargetPageTable targetPage;
 void LoadTargetPage(UINT target) {
     targetPage.codePage = target;
     std::memset(targetPage.filled, 0, sizeof(targetPage.filled));
+    std::memset(targetPage.oneByte, 0, sizeof(targetPage.oneByte));
 }
 
 void FillTargetBlock(uint32_t block) {
     CodePageUnit entries[256];
     ReadCodePageUnits(targetPage.codePage, static_cast<WCHAR>(block << 8), 256, entries);
+    bool oneByte = true;
     for (uint32_t i = 0; i < 256; ++i) {
         const CodePageUnit& e = entries[i];
         uint32_t unit = (block << 8) | i;
@@ -30,9 +32,11 @@ void FillTargetBlock(uint32_t block) {
             multi &= 0xFF000000u | ((1u << (8 * e.size)) - 1);
         }
         targetPage.multiByte[unit] = multi;
+        oneByte = oneByte && (multi >> 24) == 1;
         targetPage.singleByte[unit] = e.single ? e.byte : static_cast<uint8_t>(kReplacementChar);
     }
     targetPage.filled[block] = true;
+    targetPage.oneByte[block] = oneByte;
 }
 
 void LoadSourcePage(UINT source, bool throughTarget) {

@@ -22,6 +22,8 @@ struct SourcePageTable {
 struct TargetPageTable {
     UINT codePage;
     bool filled[256];
+    // Filled, and every unit there written as one byte (true throughout for the usual pages).
+    bool oneByte[256];
     uint32_t multiByte[65536];  // bytes in the low 24 bits, count on top; kUnitNeedsCall
     uint8_t singleByte[65536];
 };

@@ -291,49 +291,68 @@ KERNEL_ENTRY SSE2 void SwapUnits32Sse2(uint8_t* bytes, size_t count) {
 
 // --- SSSE3: blocks of one- and two-byte characters ------------------------------------------
 
-// A block of sixteen UTF-8 bytes holding only ASCII and complete two-byte sequences (a lead byte
-// at the very end waits for the next block), decoded into sixteen 16-bit lanes, of which those
-// where a character starts are to be kept.
-struct TwoByteBlock {
+// A block of sixteen UTF-8 bytes holding only characters of one to three bytes, decoded into
+// sixteen 16-bit lanes, of which those where a character starts are to be kept. A character
+// that the block cuts off is left for the next block.
+struct BmpBlock {
     __m128i lo;  // lanes for bytes 0 to 7
     __m128i hi;  // lanes for bytes 8 to 15
     unsigned keepLo;
     unsigned keepHi;
-    int length;  // bytes consumed: 15 or 16
+    int length;  // bytes consumed: 14 to 16
 };
 
-SSSE3 inline bool DecodeTwoByteBlock(__m128i v, TwoByteBlock* block) {
+SSSE3 inline __m128i ByteClass(__m128i v, int mask, int value) {
+    return _mm_cmpeq_epi8(_mm_and_si128(v, _mm_set1_epi8(static_cast<char>(mask))),
+                          _mm_set1_epi8(static_cast<char>(value)));
+}
+
+// The decoder's result for one half of the block: each lane as the lead byte at that place would
+// decode (what a continuation lane holds does not matter, it is not kept).
+SSSE3 inline __m128i DecodeLanes(__m128i b, __m128i n1, __m128i n2, __m128i two, __m128i three) {
+    const __m128i low6 = _mm_set1_epi16(0x3F);
+    __m128i second = _mm_and_si128(n1, low6);
+    __m128i asTwo = _mm_or_si128(_mm_slli_epi16(_mm_and_si128(b, _mm_set1_epi16(0x1F)), 6), second);
+    // Shifting a 16-bit lane by 12 keeps exactly the lead byte's low four bits.
+    __m128i asThree = _mm_or_si128(_mm_or_si128(_mm_slli_epi16(b, 12), _mm_slli_epi16(second, 6)),
+                                   _mm_and_si128(n2, low6));
+    __m128i lanes = _mm_or_si128(_mm_and_si128(two, asTwo), _mm_andnot_si128(two, b));
+    return _mm_or_si128(_mm_and_si128(three, asThree), _mm_andnot_si128(three, lanes));
+}
+
+SSSE3 inline bool DecodeBmpBlock(__m128i v, BmpBlock* block) {
     unsigned high = Mask(v);
-    __m128i cont = _mm_cmpeq_epi8(_mm_and_si128(v, _mm_set1_epi8(static_cast<char>(0xC0))),
-                                  _mm_set1_epi8(static_cast<char>(0x80)));
-    __m128i lead = _mm_cmpeq_epi8(_mm_and_si128(v, _mm_set1_epi8(static_cast<char>(0xE0))),
-                                  _mm_set1_epi8(static_cast<char>(0xC0)));
-    unsigned conts = Mask(cont);
-    unsigned leads = Mask(lead);
-    // Every byte above 7F a lead or a continuation, every continuation right behind a lead and
-    // every lead but the last byte followed by one: then each pair is exactly one character.
-    if ((conts | leads) != high || conts != ((leads << 1) & 0xFFFF)) {
+    __m128i lead2 = ByteClass(v, 0xE0, 0xC0);
+    __m128i lead3 = ByteClass(v, 0xF0, 0xE0);
+    unsigned conts = Mask(ByteClass(v, 0xC0, 0x80));
+    unsigned leads2 = Mask(lead2);
+    unsigned leads3 = Mask(lead3);
+    // Nothing above EF: four-byte leads and bytes that lead nothing go the plain way.
+    if ((conts | leads2 | leads3) != high) {
         return false;
     }
-    block->length = (leads & 0x8000) != 0 ? 15 : 16;
-    unsigned starts = ~conts & ((1u << block->length) - 1);
+    // A sequence that does not fit in the block starts the next one.
+    unsigned cut = (leads2 & 0x8000) | (leads3 & 0xC000);
+    block->length = cut != 0 ? __builtin_ctz(cut) : 16;
+    unsigned inside = (1u << block->length) - 1;
+    leads2 &= inside;
+    leads3 &= inside;
+    // Every lead followed by as many continuations as it needs, and no other continuation:
+    // then each sequence is exactly one character, decoded as the plain decoder would.
+    unsigned expected = (leads2 << 1) | (leads3 << 1) | (leads3 << 2);
+    if ((expected & ~inside) != 0 || (conts & inside) != expected) {
+        return false;
+    }
+    unsigned starts = ~conts & inside;
     __m128i zero = _mm_setzero_si128();
-    __m128i next = _mm_srli_si128(v, 1);
-    const __m128i low5 = _mm_set1_epi16(0x1F);
-    const __m128i low6 = _mm_set1_epi16(0x3F);
-
-    __m128i b = _mm_unpacklo_epi8(v, zero);
-    __m128i n = _mm_unpacklo_epi8(next, zero);
-    __m128i l = _mm_unpacklo_epi8(lead, lead);
-    __m128i two = _mm_or_si128(_mm_slli_epi16(_mm_and_si128(b, low5), 6), _mm_and_si128(n, low6));
-    block->lo = _mm_or_si128(_mm_and_si128(l, two), _mm_andnot_si128(l, b));
-
-    b = _mm_unpackhi_epi8(v, zero);
-    n = _mm_unpackhi_epi8(next, zero);
-    l = _mm_unpackhi_epi8(lead, lead);
-    two = _mm_or_si128(_mm_slli_epi16(_mm_and_si128(b, low5), 6), _mm_and_si128(n, low6));
-    block->hi = _mm_or_si128(_mm_and_si128(l, two), _mm_andnot_si128(l, b));
-
+    __m128i n1 = _mm_srli_si128(v, 1);
+    __m128i n2 = _mm_srli_si128(v, 2);
+    block->lo = DecodeLanes(_mm_unpacklo_epi8(v, zero), _mm_unpacklo_epi8(n1, zero),
+                            _mm_unpacklo_epi8(n2, zero), _mm_unpacklo_epi8(lead2, lead2),
+                            _mm_unpacklo_epi8(lead3, lead3));
+    block->hi = DecodeLanes(_mm_unpackhi_epi8(v, zero), _mm_unpackhi_epi8(n1, zero),
+                            _mm_unpackhi_epi8(n2, zero), _mm_unpackhi_epi8(lead2, lead2),
+                            _mm_unpackhi_epi8(lead3, lead3));
     block->keepLo = starts & 0xFF;
     block->keepHi = starts >> 8;
     return true;
@@ -355,8 +374,8 @@ KERNEL_ENTRY SSSE3 const uint8_t* Utf8ToUtf16Ssse3(const uint8_t* read, const ui
                 w += 32;
                 continue;
             }
-            TwoByteBlock block;
-            if (DecodeTwoByteBlock(v, &block)) {
+            BmpBlock block;
+            if (DecodeBmpBlock(v, &block)) {
                 Store(w, GatherLanes(block.lo, block.keepLo));
                 w += 2 * kGatherLanes.count[block.keepLo];
                 Store(w, GatherLanes(block.hi, block.keepHi));
@@ -375,8 +394,15 @@ KERNEL_ENTRY SSSE3 const uint8_t* Utf8ToUtf16Ssse3(const uint8_t* read, const ui
     return read;
 }
 
+// The lanes as 32-bit code points. A lane holding a surrogate came from a three-byte form, which
+// stands alone and so becomes "?", as CombineSurrogates makes it.
 SSSE3 inline uint8_t* StoreLanesAs32(uint8_t* w, __m128i lanes, unsigned keep) {
     __m128i gathered = GatherLanes(lanes, keep);
+    __m128i surrogate =
+        _mm_cmpeq_epi16(_mm_and_si128(gathered, _mm_set1_epi16(static_cast<short>(0xF800))),
+                        _mm_set1_epi16(static_cast<short>(0xD800)));
+    gathered = _mm_or_si128(_mm_andnot_si128(surrogate, gathered),
+                            _mm_and_si128(surrogate, _mm_set1_epi16(kReplacementChar)));
     __m128i zero = _mm_setzero_si128();
     Store(w, _mm_unpacklo_epi16(gathered, zero));
     Store(w + 16, _mm_unpackhi_epi16(gathered, zero));
@@ -395,10 +421,8 @@ KERNEL_ENTRY SSSE3 const uint8_t* Utf8ToUtf32Ssse3(const uint8_t* read, const ui
                 w += 64;
                 continue;
             }
-            // Two-byte characters are below U+0800: never a surrogate, so CombineSurrogates
-            // would keep each as it is.
-            TwoByteBlock block;
-            if (DecodeTwoByteBlock(v, &block)) {
+            BmpBlock block;
+            if (DecodeBmpBlock(v, &block)) {
                 w = StoreLanesAs32(w, block.lo, block.keepLo);
                 w = StoreLanesAs32(w, block.hi, block.keepHi);
                 read += block.length;
@@ -427,8 +451,8 @@ KERNEL_ENTRY SSSE3 const uint8_t* Utf8ToCodePageSsse3(const uint8_t* read, const
                 w += 16;
                 continue;
             }
-            TwoByteBlock block;
-            if (DecodeTwoByteBlock(v, &block)) {
+            BmpBlock block;
+            if (DecodeBmpBlock(v, &block)) {
                 alignas(16) WCHAR units[24];
                 uint32_t countLo = kGatherLanes.count[block.keepLo];
                 uint32_t count = countLo + kGatherLanes.count[block.keepHi];
@@ -438,7 +462,12 @@ KERNEL_ENTRY SSSE3 const uint8_t* Utf8ToCodePageSsse3(const uint8_t* read, const
                 uint8_t* start = w;
                 uint32_t i = 0;
                 for (; i < count; ++i) {
-                    uint32_t entry = TargetUnitBytes(units[i]);
+                    WCHAR unit = units[i];
+                    if (targetPage.oneByte[unit >> 8]) {
+                        *w++ = static_cast<uint8_t>(targetPage.multiByte[unit]);
+                        continue;
+                    }
+                    uint32_t entry = TargetUnitBytes(unit);
                     if (entry == kUnitNeedsCall) {
                         break;
                     }
@@ -465,6 +494,38 @@ KERNEL_ENTRY SSSE3 const uint8_t* Utf8ToCodePageSsse3(const uint8_t* read, const
     }
     *write = w;
     return read;
+}
+
+SSSE3 inline __m128i Select(__m128i choice, __m128i yes, __m128i no) {
+    return _mm_or_si128(_mm_and_si128(choice, yes), _mm_andnot_si128(choice, no));
+}
+
+// Four units, none a surrogate, in 32-bit lanes: each lane as the one to three bytes
+// EncodeUtf8Char makes of it, gathered two lanes at a time.
+SSSE3 inline uint8_t* EncodeFourUnits(uint8_t* w, __m128i units) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i low6 = _mm_set1_epi32(0x3F);
+    const __m128i continuation = _mm_set1_epi32(0x80);
+    __m128i ascii = _mm_cmpeq_epi32(_mm_and_si128(units, _mm_set1_epi32(0xFF80)), zero);
+    __m128i three =
+        _mm_xor_si128(_mm_cmpeq_epi32(_mm_and_si128(units, _mm_set1_epi32(0xF800)), zero),
+                      _mm_cmpeq_epi32(zero, zero));
+    __m128i first =
+        Select(ascii, units,
+               Select(three, _mm_or_si128(_mm_srli_epi32(units, 12), _mm_set1_epi32(0xE0)),
+                      _mm_or_si128(_mm_srli_epi32(units, 6), _mm_set1_epi32(0xC0))));
+    __m128i last = _mm_or_si128(_mm_and_si128(units, low6), continuation);
+    __m128i middle = _mm_or_si128(_mm_and_si128(_mm_srli_epi32(units, 6), low6), continuation);
+    __m128i second = Select(three, middle, last);
+    __m128i bytes =
+        _mm_or_si128(_mm_or_si128(first, _mm_slli_epi32(second, 8)), _mm_slli_epi32(last, 16));
+    unsigned keep = 0x1111 | (~Mask(ascii) & 0x2222) | (Mask(three) & 0x4444);
+    unsigned keepLo = keep & 0xFF;
+    unsigned keepHi = keep >> 8;
+    Store(w, _mm_shuffle_epi8(bytes, Load(kGatherBytes.shuffle[keepLo])));
+    w += kGatherBytes.count[keepLo];
+    Store(w, _mm_shuffle_epi8(_mm_srli_si128(bytes, 8), Load(kGatherBytes.shuffle[keepHi])));
+    return w + kGatherBytes.count[keepHi];
 }
 
 KERNEL_ENTRY SSSE3 const uint8_t* Utf16ToUtf8Ssse3(const uint8_t* read, const uint8_t* limit,
@@ -500,6 +561,13 @@ KERNEL_ENTRY SSSE3 const uint8_t* Utf16ToUtf8Ssse3(const uint8_t* read, const ui
                 Store(w, _mm_shuffle_epi8(_mm_srli_si128(pairs, 8),
                                           Load(kGatherBytes.shuffle[keepHi])));
                 w += kGatherBytes.count[keepHi];
+                read += 16;
+                continue;
+            }
+            if (Mask(_mm_cmpeq_epi16(_mm_and_si128(v, above7FF),
+                                     _mm_set1_epi16(static_cast<short>(0xD800)))) == 0) {
+                w = EncodeFourUnits(w, _mm_unpacklo_epi16(v, zero));
+                w = EncodeFourUnits(w, _mm_unpackhi_epi16(v, zero));
                 read += 16;
                 continue;
             }

@@ -85,7 +85,7 @@ const char* LevelName(KernelLevel level) {
 
 // Texts in a source form, built from pieces that the kernels treat differently: runs of ASCII,
 // runs of two-byte characters, longer characters, and everything malformed.
-enum Mix { kAsciiRuns, kTwoByteRuns, kEverything, kNoise };
+enum Mix { kAsciiRuns, kTwoByteRuns, kThreeByteRuns, kEverything, kNoise };
 
 void PutUnit(std::string& text, uint32_t value, int width) {
     for (int i = 0; i < width; ++i) {
@@ -101,10 +101,17 @@ void AddUtf8Piece(std::mt19937& random, Mix mix, std::string& text) {
     }
     if (roll < (mix == kAsciiRuns ? 70u : 25u)) {
         text.append(random() % 40, static_cast<char>('a' + random() % 26));
-    } else if (roll < (mix == kEverything ? 60u : 90u)) {
+    } else if (roll < (mix == kEverything ? 60u : 90u) && mix != kThreeByteRuns) {
         for (uint32_t n = random() % 12; n > 0; --n) {
             uint32_t lead = 0xC0 + random() % 32;  // C0 and C1 too: taken as they come
             text.push_back(static_cast<char>(lead));
+            text.push_back(static_cast<char>(0x80 + random() % 64));
+        }
+    } else if (roll < 90u) {
+        for (uint32_t n = random() % 12; n > 0; --n) {
+            // E0 80 80 and encoded surrogates (ED A0 to ED BF) among them.
+            text.push_back(static_cast<char>(0xE0 + random() % 16));
+            text.push_back(static_cast<char>(0x80 + random() % 64));
             text.push_back(static_cast<char>(0x80 + random() % 64));
         }
     } else {
@@ -145,7 +152,8 @@ void AddUtf16Piece(std::mt19937& random, Mix mix, std::string& text) {
         }
     } else if (roll < (mix == kEverything ? 55u : 90u)) {
         for (uint32_t n = random() % 12; n > 0; --n) {
-            PutUnit(text, 0x80 + random() % 0x780, 2);
+            PutUnit(text,
+                    mix == kThreeByteRuns ? 0x800 + random() % 0xF800 : 0x80 + random() % 0x780, 2);
         }
     } else {
         static const uint32_t kOdd[] = {0x20AC, 0x4E2D, 0xFFFF, 0xD83D, 0xDE00, 0xDBFF,
@@ -167,7 +175,8 @@ void AddUtf32Piece(std::mt19937& random, Mix mix, std::string& text) {
         }
     } else if (roll < (mix == kEverything ? 55u : 90u)) {
         for (uint32_t n = random() % 12; n > 0; --n) {
-            PutUnit(text, 0x80 + random() % 0x780, 4);
+            PutUnit(text,
+                    mix == kThreeByteRuns ? 0x800 + random() % 0xF800 : 0x80 + random() % 0x780, 4);
         }
     } else {
         static const uint32_t kOdd[] = {0x20AC,  0x4E2D,   0xFFFF,   0xD800,   0xDFFF,     0x10000,
@@ -290,7 +299,7 @@ protected:
 TEST_P(FastRoute, EveryShortLength) {
     const CodePageId source = GetParam().source;
     for (size_t length = 0; length <= 64; ++length) {
-        for (Mix mix : {kAsciiRuns, kTwoByteRuns, kEverything, kNoise}) {
+        for (Mix mix : {kAsciiRuns, kTwoByteRuns, kThreeByteRuns, kEverything, kNoise}) {
             Compare("length " + std::to_string(length) + " mix " + std::to_string(mix),
                     Text(source, mix, length, static_cast<uint32_t>(length * 7 + mix)));
         }
@@ -299,7 +308,7 @@ TEST_P(FastRoute, EveryShortLength) {
 
 TEST_P(FastRoute, LongTextsFlushedManyTimes) {
     const CodePageId source = GetParam().source;
-    for (Mix mix : {kAsciiRuns, kTwoByteRuns, kEverything, kNoise}) {
+    for (Mix mix : {kAsciiRuns, kTwoByteRuns, kThreeByteRuns, kEverything, kNoise}) {
         for (uint32_t seed = 1; seed <= 3; ++seed) {
             Compare("mix " + std::to_string(mix) + " seed " + std::to_string(seed),
                     Text(source, mix, 30000 + seed * 4999, seed));
@@ -333,7 +342,7 @@ TEST_P(FastRoute, BehindAMark) {
         if (m.length == mark) {
             prefix.assign(reinterpret_cast<const char*>(m.bytes), m.length);
         }
-        for (Mix mix : {kAsciiRuns, kTwoByteRuns, kEverything}) {
+        for (Mix mix : {kAsciiRuns, kTwoByteRuns, kThreeByteRuns, kEverything}) {
             Compare("mark " + std::to_string(mark),
                     prefix + Text(source, mix, 20000 + mark, mark * 11 + mix), mark);
         }
@@ -344,7 +353,7 @@ TEST_P(FastRoute, BehindAMark) {
 TEST_P(FastRoute, TrailingPartialUnits) {
     const CodePageId source = GetParam().source;
     for (size_t extra = 1; extra < 4; ++extra) {
-        for (Mix mix : {kAsciiRuns, kTwoByteRuns, kEverything}) {
+        for (Mix mix : {kAsciiRuns, kTwoByteRuns, kThreeByteRuns, kEverything}) {
             Compare("extra " + std::to_string(extra),
                     Text(source, mix, 12000 + extra, static_cast<uint32_t>(extra + mix)));
         }
