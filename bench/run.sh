@@ -13,7 +13,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 size=256M
-runs=5
+runs=7
 kinds="ascii cyrillic cjk"
 linear_sizes="1M 16M 256M 1G"
 linearity=1
@@ -45,10 +45,12 @@ prog="${BENCH_PROGRAM:-$PWD/build/bench/codeshift}"
 gen="$PWD/build/bench/bench/codeshift_corpus"
 
 corpus="$PWD/bench/corpus"
-out="$corpus/out"
 data="$corpus/results"
-rm -rf "$out" "$data"
-mkdir -p "$out" "$data"
+rm -rf "$corpus/out" "$data"
+mkdir -p "$corpus/out" "$data"
+# Every command runs inside the corpus folder with relative names: an argument that starts with
+# "/" is an option to codeshift, so absolute paths cannot name its files.
+out=out
 
 # id | source form | codeshift options | iconv from | iconv to | uconv from | uconv to | copy route
 # The copy routes change no character: codeshift copies the bytes (and turns the byte order, or
@@ -110,6 +112,7 @@ commands_for() {  # route-line input -> prints nothing; sets cs ic uc cp arrays
   echo "runs=$runs"
 } > "$data/meta.txt"
 
+cd "$corpus"
 echo "== corpora ($size)"
 for kind in $kinds; do make_corpus "$kind" "$size"; done
 
@@ -117,7 +120,7 @@ echo "== comparison"
 for kind in $kinds; do
   for line in "${routes[@]}"; do
     IFS='|' read -r id form _ <<< "$line"
-    in="$corpus/$kind-$size.$form"
+    in="$kind-$size.$form"
     [ -e "$in" ] || continue
     if [ "$kind" = cjk ] && [[ "$id" == *cp1251* ]]; then continue; fi
     commands_for "$line" "$in"
@@ -158,12 +161,12 @@ if [ "$linearity" = 1 ]; then
     make_corpus cyrillic "$s"
     for line in "${routes[@]}"; do
       IFS='|' read -r id form _ <<< "$line"
-      in="$corpus/cyrillic-$s.$form"
+      in="cyrillic-$s.$form"
       commands_for "$line" "$in"
       bytes=$(stat -c %s "$in")
       # Enough runs for a stable median, fewer as the input grows.
-      n=$(( bytes < 4000000 ? 30 : bytes < 64000000 ? 10 : 3 ))
-      small="$corpus/cyrillic-1K.$form"
+      n=$(( bytes < 4000000 ? 60 : bytes < 64000000 ? 15 : 5 ))
+      small="cyrillic-1K.$form"
       hyperfine -N --style none -w 1 -r "$n" --prepare "$prepare" \
         --export-json "$data/growth.$s.$id.json" \
         -n startup "$prog $opts $small $out/o" -n codeshift "$cmd_codeshift" > /dev/null
@@ -177,6 +180,7 @@ if [ "$linearity" = 1 ]; then
   rm -f "$corpus"/cyrillic-1K.*
 fi
 rm -rf "$out"
+cd - > /dev/null
 
 echo "== report"
 python3 bench/report.py "$data" bench/results.md bench/results.svg
