@@ -36,10 +36,10 @@ def read(path):
         return f.read().strip()
 
 
-def medians(path):
+def medians(path, key="median"):
     with open(path, encoding="utf-8") as f:
         results = json.load(f)["results"]
-    return {r["command"]: r["median"] for r in results}
+    return {r["command"]: r[key] for r in results}
 
 
 def peak_kib(path):
@@ -57,6 +57,7 @@ def load(data):
                 continue
             runs[(kind, rid)] = {
                 "median": medians(base + ".json"),
+                "best": medians(base + ".json", "min"),
                 "input": int(read(base + ".input")),
                 "peak": {t: peak_kib(f"{base}.{t}.mem") for t in TOOLS},
                 "check": read(base + ".check"),
@@ -155,7 +156,7 @@ def markdown(meta, runs, growth, notes):
         "source form of the route. Times are medians of "
         f"{meta['runs']} runs after one warm-up, with the input in the page cache and the output "
         "file removed and the disk synced before every run; ratios are codeshift's median over "
-        "the other's. Peak memory is the maximum resident set size that `/usr/bin/time` reports for one more run of each command.\n")
+        "the other's; the fastest of the runs is shown as well. Peak memory is the maximum resident set size that `/usr/bin/time` reports for one more run of each command.\n")
     out.append("![Throughput of each route](results.svg)\n")
     out.append("## Targets\n")
     out.append("| Target | Measured | |")
@@ -169,8 +170,8 @@ def markdown(meta, runs, growth, notes):
             continue
         out.append(f"## {title}\n")
         out.append("| Route | Input | codeshift | iconv | uconv | cp | ÷ iconv | ÷ uconv | ÷ cp "
-                   "| Peak memory | Output as iconv's |")
-        out.append("|---|--:|--:|--:|--:|--:|--:|--:|--:|--:|---|")
+                   "| codeshift best, ÷ iconv best | Peak memory | Output as iconv's |")
+        out.append("|---|--:|--:|--:|--:|--:|--:|--:|--:|--:|--:|---|")
         for rid, name in rows:
             r = runs[(kind, rid)]
             m = r["median"]
@@ -179,6 +180,7 @@ def markdown(meta, runs, growth, notes):
                 f"| {name} | {r['input'] / MIB:.0f} MiB | {ms(m['codeshift'])} | {ms(m['iconv'])} "
                 f"| {ms(m['uconv'])} | {ms(m['cp'])} | {m['codeshift'] / m['iconv']:.2f} "
                 f"| {m['codeshift'] / m['uconv']:.2f} | {m['codeshift'] / m['cp']:.2f} "
+                f"| {ms(r['best']['codeshift'])}, {r['best']['codeshift'] / r['best']['iconv']:.2f} "
                 f"| {peak / MIB:.0f} MiB (input {(peak - r['input']) / MIB:+.1f}) | {r['check']} |")
         out.append("")
         out.append("Peak memory of the peers on the same inputs (MiB): " + "; ".join(

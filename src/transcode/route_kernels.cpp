@@ -35,11 +35,9 @@ const uint8_t* Utf8ToUtf16(const uint8_t* read, const uint8_t* limit, const uint
     uint8_t* w = *write;
     while (read < limit) {
         if (limit - read >= 8 && IsAscii8(read)) {
-            uint8_t wide[16] = {};
             for (int i = 0; i < 8; ++i) {
-                wide[2 * i] = read[i];
+                StoreUnit16(w + 2 * i, read[i]);
             }
-            std::memcpy(w, wide, 16);
             read += 8;
             w += 16;
             continue;
@@ -55,11 +53,9 @@ const uint8_t* Utf8ToUtf32(const uint8_t* read, const uint8_t* limit, const uint
     uint8_t* w = *write;
     while (read < limit) {
         if (limit - read >= 8 && IsAscii8(read)) {
-            uint8_t wide[32] = {};
             for (int i = 0; i < 8; ++i) {
-                wide[4 * i] = read[i];
+                StoreUnit32(w + 4 * i, read[i]);
             }
-            std::memcpy(w, wide, 32);
             read += 8;
             w += 32;
             continue;
