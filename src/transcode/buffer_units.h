@@ -34,3 +34,12 @@ inline uint8_t* StoreByte(uint8_t* at, uint32_t value) {
     at[0] = static_cast<uint8_t>(value);
     return at + 1;
 }
+
+// One UTF-16 unit into at most one byte of a code page, or "?" when the platform cannot give it.
+inline uint8_t* StoreUnitAsOneByte(uint8_t* at, UINT codePage, WCHAR unit) {
+    if (WideCharToMultiByte(codePage, 0, &unit, 1, reinterpret_cast<LPSTR>(at), 1, nullptr,
+                            nullptr) > 0) {
+        return at + 1;
+    }
+    return StoreByte(at, kReplacementChar);
+}

@@ -66,12 +66,7 @@ void PlainCodePageToCodePage() {
     while (read != end) {
         write = KeepFlushMargin(read, write);
         WCHAR unit = UnitOfByte(source, read);
-        if (WideCharToMultiByte(target, 0, &unit, 1, reinterpret_cast<LPSTR>(write), 1, nullptr,
-                                nullptr) > 0) {
-            write += 1;
-        } else {
-            write = StoreByte(write, kReplacementChar);
-        }
+        write = StoreUnitAsOneByte(write, target, unit);
         read += 1;
     }
     FlushOutput(write);

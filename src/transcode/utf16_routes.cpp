@@ -64,12 +64,7 @@ void PlainUtf16ToCodePage() {
         }
         WCHAR unit = LoadUnit16(read);
         bool pair = IsHighSurrogate(unit) && IsLowSurrogate(LoadUnit16(read + 2));
-        if (WideCharToMultiByte(target, 0, &unit, 1, reinterpret_cast<LPSTR>(write), 1, nullptr,
-                                nullptr) > 0) {
-            write += 1;
-        } else {
-            write = StoreByte(write, kReplacementChar);
-        }
+        write = StoreUnitAsOneByte(write, target, unit);
         read += pair ? 4 : 2;
     }
     FlushOutput(write);

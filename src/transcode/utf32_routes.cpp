@@ -67,12 +67,7 @@ void PlainUtf32ToCodePage() {
         }
         WCHAR units[2];
         SplitCodePoint(LoadUnit32(read), units);
-        if (WideCharToMultiByte(target, 0, units, 1, reinterpret_cast<LPSTR>(write), 1, nullptr,
-                                nullptr) > 0) {
-            write += 1;
-        } else {
-            write = StoreByte(write, kReplacementChar);
-        }
+        write = StoreUnitAsOneByte(write, target, units[0]);
         read += 4;
     }
     FlushOutput(write);
