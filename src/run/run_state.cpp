@@ -21,4 +21,6 @@ void ResetRunState() {
     runState.outputFile = INVALID_HANDLE_VALUE;
     runState.outputWriteFailed = false;
     runState.outputTempName.clear();
+    runState.failure = kFailureNone;
+    runState.failureError = ERROR_SUCCESS;
 }

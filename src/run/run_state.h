@@ -32,6 +32,22 @@ struct WorkBuffer {
     uint8_t* readEnd;
 };
 
+// Why a run failed, for the one line a user is told; the status already says that it failed.
+// The first failure of a run is the one kept.
+enum RunFailure : uint8_t {
+    kFailureNone,
+    kFailureInputOpen,      // the input could not be opened (failureError says why)
+    kFailureInputNotFile,   // the input is a folder, device or pipe, not a file
+    kFailureInputTooLarge,  // 4 GiB or more: the counts are 32 bits
+    kFailureInputMemory,    // no memory for the block
+    kFailureInputRead,      // the read failed (failureError says why)
+    kFailureInputChanged,   // the file grew while it was read
+    kFailureInputEmpty,     // nothing to convert
+    kFailureOutputCreate,   // no temporary beside the target (failureError says why)
+    kFailureOutputWrite,    // a write or the close failed (failureError says why)
+    kFailureOutputCommit,   // the finished temporary could not replace the target
+};
+
 struct RunState {
     RunStatus status;
     CodePageId sourceCp;
@@ -54,9 +70,21 @@ struct RunState {
     bool outputWriteFailed;
     // The temporary the output is written to before it replaces the target.
     WideString outputTempName;
+    // Written by the step that fails (input, output); read by the run's closing message.
+    RunFailure failure;
+    // The platform's error code (GetLastError) of the call that failed, 0 when there was none.
+    DWORD failureError;
 };
 
 extern RunState runState;
+
+// Records why the run failed, unless an earlier failure was recorded already.
+inline void NoteFailure(RunFailure failure, DWORD error) {
+    if (runState.failure == kFailureNone) {
+        runState.failure = failure;
+        runState.failureError = error;
+    }
+}
 
 // Puts every field back to its value at program start (tests run many runs in one process).
 void ResetRunState();

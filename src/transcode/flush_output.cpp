@@ -37,5 +37,6 @@ void FlushOutputFrom(uint8_t* base, uint8_t* writePos) {
     DWORD written = 0;
     if (!WriteFile(runState.outputFile, base, count, &written, nullptr) || written != count) {
         runState.outputWriteFailed = true;
+        NoteFailure(kFailureOutputWrite, GetLastError());
     }
 }

@@ -14,6 +14,7 @@ static void WriteMark() {
     if (!WriteFile(runState.outputFile, mark.bytes, mark.length, &written, nullptr) ||
         written != mark.length) {
         runState.outputWriteFailed = true;
+        NoteFailure(kFailureOutputWrite, GetLastError());
     }
 }
 
@@ -31,6 +32,7 @@ RunStatus WriteOutputFile() {
     runState.outputFile =
         CreateReplacementFile(runState.outputName.c_str(), &runState.outputTempName);
     if (runState.outputFile == INVALID_HANDLE_VALUE) {
+        NoteFailure(kFailureOutputCreate, GetLastError());
         runState.outputTempName.clear();
         ReleaseWorkBuffer();
         runState.status = kStatusOutputFailed;
@@ -41,10 +43,14 @@ RunStatus WriteOutputFile() {
     TranscodeBuffer();
     if (!CloseHandle(runState.outputFile)) {
         runState.outputWriteFailed = true;
+        NoteFailure(kFailureOutputWrite, GetLastError());
     }
     runState.outputFile = INVALID_HANDLE_VALUE;
-    if (runState.outputWriteFailed ||
-        !CommitReplacementFile(runState.outputTempName.c_str(), runState.outputName.c_str())) {
+    bool committed =
+        !runState.outputWriteFailed &&
+        CommitReplacementFile(runState.outputTempName.c_str(), runState.outputName.c_str());
+    if (!committed) {
+        NoteFailure(kFailureOutputCommit, GetLastError());
         DeleteFileW(runState.outputTempName.c_str());
         runState.status = kStatusOutputFailed;
     }

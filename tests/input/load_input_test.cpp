@@ -78,6 +78,7 @@ TEST_F(LoadRun, RefusesAReadThatLeavesNoRoomForTheZeroBytes) {
     }
     StartRun("/proc/self/status", CP_AUTODETECT, CP_DETECT_ONLY);
     EXPECT_EQ(ConvertFile(), kStatusInputFailed);
+    EXPECT_EQ(runState.failure, kFailureInputChanged);
     EXPECT_EQ(runState.inputSize, 0u);
     EXPECT_EQ(runState.workBuffer.block, nullptr);
 }
@@ -88,6 +89,7 @@ enum class Refused { Missing, Empty, Directory, Fifo, FourGiBAndMore, BlockBeyon
 struct RefusedCase {
     const char* name;
     Refused kind;
+    RunFailure failure;  // the reason the run gives for it
 };
 
 std::ostream& operator<<(std::ostream& out, const RefusedCase& c) {
@@ -137,6 +139,7 @@ TEST_P(RefusedInput, EndsWith21AndTouchesNoOutput) {
 
     EXPECT_EQ(ConvertFile(), kStatusInputFailed);
     EXPECT_EQ(runState.status, kStatusInputFailed);
+    EXPECT_EQ(runState.failure, GetParam().failure);
     EXPECT_EQ(runState.requestedSourceCp, CP_AUTODETECT);
     EXPECT_EQ(runState.inputSize, 0u);
     EXPECT_EQ(runState.inputByteCount, 0u) << "nothing may be read";
@@ -164,12 +167,14 @@ TEST_P(RefusedInput, RecognitionOnlyCreatesNothing) {
 
 INSTANTIATE_TEST_SUITE_P(
     Inputs, RefusedInput,
-    ::testing::Values(RefusedCase{"Missing", Refused::Missing},
-                      RefusedCase{"Empty", Refused::Empty},
-                      RefusedCase{"Directory", Refused::Directory},
-                      RefusedCase{"Fifo", Refused::Fifo},
-                      RefusedCase{"FourGiBAndMore", Refused::FourGiBAndMore},
-                      RefusedCase{"BlockBeyond32Bits", Refused::BlockBeyond32Bits}),
+    // Folders and pipes are refused as they are opened, before their type is asked.
+    ::testing::Values(RefusedCase{"Missing", Refused::Missing, kFailureInputOpen},
+                      RefusedCase{"Empty", Refused::Empty, kFailureInputEmpty},
+                      RefusedCase{"Directory", Refused::Directory, kFailureInputOpen},
+                      RefusedCase{"Fifo", Refused::Fifo, kFailureInputOpen},
+                      RefusedCase{"FourGiBAndMore", Refused::FourGiBAndMore, kFailureInputTooLarge},
+                      RefusedCase{"BlockBeyond32Bits", Refused::BlockBeyond32Bits,
+                                  kFailureInputTooLarge}),
     [](const ::testing::TestParamInfo<RefusedCase>& info) { return info.param.name; });
 
 }  // namespace

@@ -122,6 +122,8 @@ protected:
 TEST_F(OutputFile, CannotBeCreated) {
     EXPECT_EQ(Run(folder + "/missing/out.txt", "A"), kStatusOutputFailed);
     EXPECT_EQ(runState.status, kStatusOutputFailed);
+    EXPECT_EQ(runState.failure, kFailureOutputCreate);
+    EXPECT_NE(runState.failureError, ERROR_SUCCESS) << "the system's reason is kept";
     EXPECT_TRUE(Names().empty());
 }
 
@@ -192,7 +194,8 @@ TEST_F(OutputFile, FailedWriteKeepsTheTarget) {
             signal(SIGXFSZ, SIG_IGN);
             struct rlimit cap = {limit.bytes, limit.bytes};
             setrlimit(RLIMIT_FSIZE, &cap);
-            _exit(Run(folder + "/out.txt", std::string(100000, 'x')));
+            int status = Run(folder + "/out.txt", std::string(100000, 'x'));
+            _exit(runState.failure == kFailureOutputWrite ? status : 1);
         }
         int status = 0;
         waitpid(child, &status, 0);
