@@ -1,6 +1,6 @@
-// Random argument lists through the command-line parse, and random command lines through the
-// splitting and quoting rules that carry them. The input is a list of arguments separated by
-// zero bytes, each read as a Linux argument (UTF-8, any byte allowed).
+// Random argument lists through the command-line parse, by the Windows and the Linux rules, and
+// random command lines through the splitting and quoting rules that carry them. The input is a list
+// of arguments separated by zero bytes, each read as a Linux argument (UTF-8, any byte allowed).
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -34,6 +34,10 @@ bool InNameTable(CodePageId cp) {
     return false;
 }
 
+bool IsOptionStart(WCHAR c, const CommandLineRules& rules) {
+    return c == '-' || (rules.slashBeginsOption && c == '/');
+}
+
 bool IsArgument(const std::vector<WideString>& arguments, const WideString& name) {
     for (size_t i = 1; i < arguments.size(); ++i) {
         if (arguments[i] == name) {
@@ -44,13 +48,14 @@ bool IsArgument(const std::vector<WideString>& arguments, const WideString& name
 }
 
 // A log name is a whole detached argument or what follows "-o" / "-O" in one.
-bool IsLogNameSource(const std::vector<WideString>& arguments, const WideString& name) {
+bool IsLogNameSource(const std::vector<WideString>& arguments, const WideString& name,
+                     const CommandLineRules& rules) {
     for (size_t i = 1; i < arguments.size(); ++i) {
         const WideString& a = arguments[i];
         if (a == name) {
             return true;
         }
-        if (a.size() > 2 && (a[0] == '-' || a[0] == '/') && (a[1] == 'o' || a[1] == 'O') &&
+        if (a.size() > 2 && IsOptionStart(a[0], rules) && (a[1] == 'o' || a[1] == 'O') &&
             a.compare(2, WideString::npos, name) == 0) {
             return true;
         }
@@ -58,10 +63,23 @@ bool IsLogNameSource(const std::vector<WideString>& arguments, const WideString&
     return false;
 }
 
-bool HasLogOption(const std::vector<WideString>& arguments) {
+bool HasLogOption(const std::vector<WideString>& arguments, const CommandLineRules& rules) {
     for (size_t i = 1; i < arguments.size(); ++i) {
         const WideString& a = arguments[i];
-        if (a.size() >= 2 && (a[0] == '-' || a[0] == '/') && (a[1] == 'o' || a[1] == 'O')) {
+        if (a.size() >= 2 && IsOptionStart(a[0], rules) && (a[1] == 'o' || a[1] == 'O')) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Whether "--help" or "--version" stands before any lone "--".
+bool AsksForRequest(const std::vector<WideString>& arguments, const WideString& request) {
+    for (size_t i = 1; i < arguments.size(); ++i) {
+        if (arguments[i] == WSTR("--")) {
+            return false;
+        }
+        if (arguments[i] == request) {
             return true;
         }
     }
@@ -71,13 +89,17 @@ bool HasLogOption(const std::vector<WideString>& arguments) {
 struct Parsed {
     int result;
     RunStatus status;
+    RunRequest request;
+    UsageProblem problem;
+    WideString usageArgument;
     CodePageId sourceCp, targetCp;
     uint8_t writeBom;
     WideString inputName, outputName, logName;
     DWORD logMode;
 };
 
-Parsed ParseWithPlantedState(std::vector<WideString>* arguments, bool garbage) {
+Parsed ParseWithPlantedState(std::vector<WideString>* arguments, bool garbage,
+                             const CommandLineRules& rules) {
     ResetRunState();
     runState.status = kPlantedStatus;
     runState.logMode = kPlantedLogMode;
@@ -94,19 +116,25 @@ Parsed ParseWithPlantedState(std::vector<WideString>* arguments, bool garbage) {
         runState.inputName = WSTR("stale-in");
         runState.outputName = WSTR("stale-out");
         runState.logName = WSTR("stale-log");
+        runState.usageProblem = kUsageNoOutput;
+        runState.usageArgument = WSTR("stale-argument");
+        runState.request = kRequestVersion;
     }
     std::vector<LPWSTR> pointers;
     for (WideString& a : *arguments) {
         pointers.push_back(a.data());
     }
     pointers.push_back(nullptr);
-    int result = ParseArguments(static_cast<int>(arguments->size()), pointers.data());
+    int result = ParseArguments(static_cast<int>(arguments->size()), pointers.data(), rules);
     FUZZ_CHECK(runState.requestedSourceCp == kPlantedRequestedSource);
     FUZZ_CHECK(runState.inputHadBom == 0);
     FUZZ_CHECK(runState.inputSize == 0 && runState.inputByteCount == 0);
     FUZZ_CHECK(runState.outputByteCount == 0);
     return Parsed{result,
                   runState.status,
+                  runState.request,
+                  runState.usageProblem,
+                  runState.usageArgument,
                   runState.sourceCp,
                   runState.targetCp,
                   runState.writeBom,
@@ -116,11 +144,23 @@ Parsed ParseWithPlantedState(std::vector<WideString>* arguments, bool garbage) {
                   runState.logMode};
 }
 
-void CheckParse(std::vector<WideString> arguments) {
-    Parsed p = ParseWithPlantedState(&arguments, false);
+void CheckParse(std::vector<WideString> arguments, const CommandLineRules& rules) {
+    Parsed p = ParseWithPlantedState(&arguments, false, rules);
     FUZZ_CHECK(p.result == 0 || p.result == kStatusUsage);
     FUZZ_CHECK(p.writeBom == 0 || p.writeBom == 1);
-    if (p.result == kStatusUsage) {
+    // Only the Linux rules answer --help and --version, and then nothing else is parsed.
+    bool asksHelp = rules.answersHelpAndVersion && AsksForRequest(arguments, WSTR("--help"));
+    bool asksVersion = rules.answersHelpAndVersion && AsksForRequest(arguments, WSTR("--version"));
+    FUZZ_CHECK((p.request != kRequestRun) == (asksHelp || asksVersion));
+    FUZZ_CHECK((p.problem != kUsageNone) == (p.result == kStatusUsage));
+    if (p.problem == kUsageUnknownOption) {
+        FUZZ_CHECK(!p.usageArgument.empty() && IsOptionStart(p.usageArgument[0], rules));
+        FUZZ_CHECK(IsArgument(arguments, p.usageArgument));
+    }
+    if (p.request != kRequestRun) {
+        FUZZ_CHECK(p.result == 0 && p.status == kPlantedStatus);
+        FUZZ_CHECK(p.inputName.empty() && p.logName.empty());
+    } else if (p.result == kStatusUsage) {
         FUZZ_CHECK(p.status == kStatusUsage);
     } else {
         FUZZ_CHECK(p.status == kPlantedStatus);
@@ -139,20 +179,22 @@ void CheckParse(std::vector<WideString> arguments) {
         }
     }
     if (!p.logName.empty()) {
-        FUZZ_CHECK(IsLogNameSource(arguments, p.logName));
+        FUZZ_CHECK(IsLogNameSource(arguments, p.logName, rules));
     }
     // Only a log option sets the mode (a usage error may stop the parse before one is read).
     if (p.logMode != kPlantedLogMode) {
         FUZZ_CHECK(p.logMode == kLogAppend || p.logMode == kLogOverwrite);
-        FUZZ_CHECK(HasLogOption(arguments));
+        FUZZ_CHECK(HasLogOption(arguments, rules));
     }
     if (!p.logName.empty()) {
         FUZZ_CHECK(p.logMode == kLogAppend || p.logMode == kLogOverwrite);
     }
 
     // The parse is a function of the arguments alone.
-    Parsed again = ParseWithPlantedState(&arguments, true);
+    Parsed again = ParseWithPlantedState(&arguments, true, rules);
     FUZZ_CHECK(again.result == p.result && again.status == p.status);
+    FUZZ_CHECK(again.request == p.request && again.problem == p.problem);
+    FUZZ_CHECK(again.usageArgument == p.usageArgument);
     FUZZ_CHECK(again.sourceCp == p.sourceCp && again.targetCp == p.targetCp);
     FUZZ_CHECK(again.writeBom == p.writeBom && again.logMode == p.logMode);
     FUZZ_CHECK(again.inputName == p.inputName && again.outputName == p.outputName);
@@ -181,7 +223,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_CHECK(BytesFromWide(wide.c_str()) == bytes);
         arguments.push_back(wide);
     }
-    CheckParse(arguments);
+    CheckParse(arguments, kWindowsCommandLine);
+    CheckParse(arguments, kLinuxCommandLine);
 
     // The command line the program builds from its arguments splits back into them.
     WideString line = QuoteCommandLine(arguments);
@@ -195,6 +238,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             c = ' ';
         }
     }
-    CheckParse(SplitCommandLine(raw.c_str()));
+    CheckParse(SplitCommandLine(raw.c_str()), kWindowsCommandLine);
+    CheckParse(SplitCommandLine(raw.c_str()), kLinuxCommandLine);
     return 0;
 }

@@ -14,11 +14,40 @@ static void ResetParsedFields() {
     runState.inputName.clear();
     runState.outputName.clear();
     runState.logName.clear();
+    runState.usageProblem = kUsageNone;
+    runState.usageArgument.clear();
+    runState.request = kRequestRun;
 }
 
-static int UsageError() {
+static int UsageError(UsageProblem problem, LPCWSTR argument = WSTR("")) {
+    runState.usageProblem = problem;
+    runState.usageArgument = argument;
     runState.status = kStatusUsage;
     return kStatusUsage;
+}
+
+static bool IsDoubleDash(LPCWSTR argument) {
+    return argument[0] == '-' && argument[1] == '-' && argument[2] == 0;
+}
+
+// "--help" or "--version" anywhere before the end of the options answers instead of a run.
+static RunRequest FindRequest(int count, LPWSTR* arguments, const CommandLineRules& rules) {
+    if (!rules.answersHelpAndVersion) {
+        return kRequestRun;
+    }
+    for (int i = 1; i < count; ++i) {
+        WideString argument = arguments[i];
+        if (rules.doubleDashEndsOptions && argument == WSTR("--")) {
+            break;
+        }
+        if (argument == WSTR("--help")) {
+            return kRequestHelp;
+        }
+        if (argument == WSTR("--version")) {
+            return kRequestVersion;
+        }
+    }
+    return kRequestRun;
 }
 
 // A target without a byte order mark turns off the mark; a source's mark is the input's own.
@@ -58,12 +87,15 @@ static void TakeLogName(LPCWSTR argument, bool* logNamePending) {
     }
 }
 
-static void TakeName(LPCWSTR argument, bool* logNamePending) {
+// `*swallowed` counts the names a pending log option set aside while a log name was set.
+static void TakeName(LPCWSTR argument, bool* logNamePending, int* swallowed) {
     if (*logNamePending) {
         // Once a log name is set, a detached name no longer ends the pending state.
         if (runState.logName.empty()) {
             runState.logName = argument;
             *logNamePending = false;
+        } else {
+            ++*swallowed;
         }
     } else if (runState.inputName.empty()) {
         runState.inputName = argument;
@@ -97,22 +129,46 @@ static bool TakeOption(LPCWSTR argument, bool* replaceInput, bool* logNamePendin
     return true;
 }
 
-int ParseArguments(int count, LPWSTR* arguments) {
+// The usage error of a command line that left no input name.
+static int NoInput(bool logNamePending, int swallowed, LPCWSTR logOption) {
+    if (logNamePending && runState.logName.empty()) {
+        return UsageError(kUsageLogNameMissing, logOption);
+    }
+    if (logNamePending && swallowed > 0) {
+        return UsageError(kUsageNamesSwallowed, logOption);
+    }
+    return UsageError(kUsageNoInput);
+}
+
+int ParseArguments(int count, LPWSTR* arguments, const CommandLineRules& rules) {
     ResetParsedFields();
+    runState.request = FindRequest(count, arguments, rules);
+    if (runState.request != kRequestRun) {
+        return 0;
+    }
     bool replaceInput = false;
     bool logNamePending = false;
+    bool optionsEnded = false;
+    int swallowed = 0;
+    LPCWSTR logOption = WSTR("");
     for (int i = 1; i < count; ++i) {
         LPCWSTR argument = arguments[i];
-        if (argument[0] == '-' || argument[0] == '/') {
+        bool option = argument[0] == '-' || (rules.slashBeginsOption && argument[0] == '/');
+        if (!optionsEnded && rules.doubleDashEndsOptions && IsDoubleDash(argument)) {
+            optionsEnded = true;
+        } else if (!optionsEnded && option) {
             if (!TakeOption(argument, &replaceInput, &logNamePending)) {
-                return UsageError();
+                return UsageError(kUsageUnknownOption, argument);
+            }
+            if (argument[1] == 'o' || argument[1] == 'O') {
+                logOption = argument;
             }
         } else {
-            TakeName(argument, &logNamePending);
+            TakeName(argument, &logNamePending, &swallowed);
         }
     }
     if (runState.inputName.empty()) {
-        return UsageError();
+        return NoInput(logNamePending, swallowed, logOption);
     }
     if (runState.sourceCp == CP_UNSET) {
         runState.sourceCp = CP_AUTODETECT;
@@ -123,7 +179,7 @@ int ParseArguments(int count, LPWSTR* arguments) {
             return 0;
         }
         if (!replaceInput) {
-            return UsageError();
+            return UsageError(kUsageNoOutput);
         }
         runState.outputName = runState.inputName;
     }
@@ -142,9 +198,9 @@ int ParseCommandLine() {
     if (arguments == nullptr) {
         // Nothing can be read from a command line the platform cannot split.
         ResetParsedFields();
-        return UsageError();
+        return UsageError(kUsageUnreadable);
     }
-    int result = ParseArguments(count, arguments);
+    int result = ParseArguments(count, arguments, kPlatformCommandLine);
     LocalFree(arguments);
     return result;
 }

@@ -86,6 +86,9 @@ void WriteRunLog() {
     bool created = false;
     HANDLE file = OpenLogFile(runState.logName.c_str(), runState.logMode, &created);
     if (file == INVALID_HANDLE_VALUE) {
+        // The exit code stays the run's; only the closing message tells.
+        runState.logFailed = true;
+        runState.logError = GetLastError();
         return;
     }
     if (created) {

@@ -190,3 +190,48 @@ void ReadCodePageUnits(UINT codePage, WCHAR first, int count, CodePageUnit* tabl
 // A hint that `bytes` from `block` are about to be filled and worked through once, front to
 // back: the platform may back them with large pages. Nothing changes in what the block holds.
 void PrepareLargeBlock(void* block, size_t bytes);
+
+// --- Conventions each platform decides ------------------------------------------------------
+
+// How the command line tells options from names, and what it answers besides a run. The
+// Windows programs keep the command line their callers have always used: "-" and "/" both begin
+// an option. On Linux "/" begins an absolute path, so only "-" begins an option, a lone "--"
+// makes every later argument a name, and "--help" and "--version" answer on standard output.
+struct CommandLineRules {
+    bool slashBeginsOption;
+    bool doubleDashEndsOptions;
+    bool answersHelpAndVersion;
+};
+constexpr CommandLineRules kWindowsCommandLine = {true, false, false};
+constexpr CommandLineRules kLinuxCommandLine = {false, true, true};
+
+#if defined(_WIN32)
+constexpr CommandLineRules kPlatformCommandLine = kWindowsCommandLine;
+// The guide lies beside the program, and there is no manual page to point to.
+constexpr const WCHAR* kInstalledGuide = nullptr;
+constexpr bool kHasManualPage = false;
+#else
+constexpr CommandLineRules kPlatformCommandLine = kLinuxCommandLine;
+// Beside the program in a build tree; an installed program keeps it with its documents,
+// relative to the folder above its own.
+constexpr const WCHAR* kInstalledGuide = WSTR("share/doc/codeshift/readme.html");
+constexpr bool kHasManualPage = true;
+#endif
+
+// --- Messages ---------------------------------------------------------------------------------
+
+// Where a run's words go. On Linux messages go to standard error and an answer the user asked
+// for (--help, --version) to standard output. A Windows program has no console: both reach a
+// debugger through OutputDebugStringW, one call per line.
+enum MessageStream : uint8_t { kStreamMessages, kStreamAnswer };
+
+// Writes `text`, whole lines each ending in a line feed, in one piece where the stream allows.
+void WriteMessageText(MessageStream stream, LPCWSTR text);
+
+// The system's own words for an error code that GetLastError gave: one line, without the
+// final period; empty for ERROR_SUCCESS.
+WideString SystemErrorText(DWORD error);
+
+// Whether messages appear on a terminal that somebody watches (then a usage error needs no
+// browser window). Never on Windows, where the messages reach no screen.
+bool MessagesReachTerminal();

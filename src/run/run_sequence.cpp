@@ -3,43 +3,65 @@
 #include "src/cmdline/parse_command_line.h"
 #include "src/input/convert_file.h"
 #include "src/log/run_log.h"
+#include "src/run/run_messages.h"
 #include "src/run/run_state.h"
 
 constexpr DWORD kModulePathChars = 1024;
 
-void OpenReadme() {
+// The folder part of a path, separator included; either separator may end it (Windows accepts
+// both, Linux uses "/"). Empty when there is none.
+static WideString FolderOf(const WideString& path) {
+    size_t cut = path.find_last_of(WSTR("\\/"));
+    return cut == WideString::npos ? WideString() : path.substr(0, cut + 1);
+}
+
+WideString GuidePath() {
     WCHAR path[kModulePathChars];
     DWORD length = GetModuleFileNameW(nullptr, path, kModulePathChars);
     if (length == 0 || length >= kModulePathChars) {
-        return;
+        return WideString();
     }
-    // Either separator may end the folder: Windows accepts both, Linux uses "/".
-    DWORD cut = length;
-    while (cut > 0 && path[cut - 1] != '\\' && path[cut - 1] != '/') {
-        --cut;
+    WideString folder = FolderOf(WideString(path, length));
+    if (folder.empty()) {
+        return WideString();
     }
-    if (cut == 0) {
-        return;
+    WideString beside = folder + WSTR("readme.html");
+    if (kInstalledGuide == nullptr ||
+        GetFileAttributesW(beside.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        return beside;
     }
-    static const WCHAR kReadme[] = WSTR("readme.html");
-    if (cut + sizeof(kReadme) / sizeof(WCHAR) > kModulePathChars) {
-        return;
+    // An installed program: its documents are kept relative to the folder above its own.
+    WideString installed = FolderOf(folder.substr(0, folder.size() - 1)) + kInstalledGuide;
+    if (GetFileAttributesW(installed.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        return installed;
     }
-    for (size_t i = 0; i < sizeof(kReadme) / sizeof(WCHAR); ++i) {
-        path[cut + i] = kReadme[i];
+    return beside;
+}
+
+void OpenReadme() {
+    WideString path = GuidePath();
+    if (!path.empty()) {
+        ShellExecuteW(nullptr, WSTR("open"), path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
     }
-    ShellExecuteW(nullptr, WSTR("open"), path, nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 int RunOnce() {
     ResetRunState();
     if (ParseCommandLine() != 0) {
-        OpenReadme();
+        // Whoever reads the message on a terminal needs no browser window.
+        if (!MessagesReachTerminal()) {
+            OpenReadme();
+        }
+    } else if (runState.request != kRequestRun) {
+        runState.status = kStatusConverted;
+        AnswerRequest();
+        return runState.status;
     } else {
         ConvertFile();
     }
     if (!runState.logName.empty()) {
         WriteRunLog();
     }
+    ReportRun();
     return runState.status;
 }

@@ -1,8 +1,14 @@
 #pragma once
 
-// One whole run over runState: parse, then the readme or the conversion, then the log record.
-// Returns the exit code.
+#include "src/platform/platform.h"
+
+// One whole run over runState: parse, then the readme or the conversion, then the log record
+// and the closing messages. Returns the exit code.
 int RunOnce();
 
-// Asks the platform to open readme.html from the executable's own folder.
+// Where the guide readme.html is: beside the executable, or where an installed program keeps
+// its documents when it is not there. Empty when the executable's path cannot be had.
+WideString GuidePath();
+
+// Asks the platform to open the guide.
 void OpenReadme();

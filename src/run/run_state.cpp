@@ -23,4 +23,9 @@ void ResetRunState() {
     runState.outputTempName.clear();
     runState.failure = kFailureNone;
     runState.failureError = ERROR_SUCCESS;
+    runState.usageProblem = kUsageNone;
+    runState.usageArgument.clear();
+    runState.request = kRequestRun;
+    runState.logFailed = false;
+    runState.logError = ERROR_SUCCESS;
 }

@@ -46,7 +46,25 @@ enum RunFailure : uint8_t {
     kFailureOutputCreate,   // no temporary beside the target (failureError says why)
     kFailureOutputWrite,    // a write or the close failed (failureError says why)
     kFailureOutputCommit,   // the finished temporary could not replace the target
+    kFailureSourcePage,     // the system cannot convert from the source code page
+    kFailureTargetPage,     // the system cannot convert to the target code page
+    kFailureOutputOwner,    // the replacement could not be given the target's owner and group
 };
+
+// What was wrong with a command line that ended in a usage error, for the one line a user is
+// told; usageArgument holds the argument concerned, as typed.
+enum UsageProblem : uint8_t {
+    kUsageNone,
+    kUsageUnknownOption,   // an option that is no log, replace or encoding option
+    kUsageNoInput,         // no input name at all
+    kUsageLogNameMissing,  // a log option waits for its name, and none came
+    kUsageNamesSwallowed,  // a log option without a name set aside every name after it
+    kUsageNoOutput,        // a conversion without an output name or -r
+    kUsageUnreadable,      // the platform could not split the command line
+};
+
+// What the command line asked for besides a run (Linux: --help, --version).
+enum RunRequest : uint8_t { kRequestRun, kRequestHelp, kRequestVersion };
 
 struct RunState {
     RunStatus status;
@@ -74,6 +92,13 @@ struct RunState {
     RunFailure failure;
     // The platform's error code (GetLastError) of the call that failed, 0 when there was none.
     DWORD failureError;
+    // Written by the parse; read by the closing message of a usage error and by the run sequence.
+    UsageProblem usageProblem;
+    WideString usageArgument;
+    RunRequest request;
+    // Set by WriteRunLog when the record could not be written, with the system's reason.
+    bool logFailed;
+    DWORD logError;
 };
 
 extern RunState runState;

@@ -23,7 +23,8 @@ struct ParseCase {
     DWORD logMode;
 };
 
-int Parse(const std::vector<WideString>& arguments) {
+int Parse(const std::vector<WideString>& arguments,
+          const CommandLineRules& rules = kWindowsCommandLine) {
     std::vector<WideString> all = {WSTR("codeshift")};
     all.insert(all.end(), arguments.begin(), arguments.end());
     std::vector<LPWSTR> pointers;
@@ -31,14 +32,11 @@ int Parse(const std::vector<WideString>& arguments) {
         pointers.push_back(a.data());
     }
     ResetRunState();
-    return ParseArguments(static_cast<int>(pointers.size()), pointers.data());
+    return ParseArguments(static_cast<int>(pointers.size()), pointers.data(), rules);
 }
 
-class ParseTable : public ::testing::TestWithParam<ParseCase> {};
-
-TEST_P(ParseTable, FillsTheRunState) {
-    const ParseCase& c = GetParam();
-    EXPECT_EQ(Parse(c.arguments), c.result);
+void ExpectParsed(const ParseCase& c, const CommandLineRules& rules) {
+    EXPECT_EQ(Parse(c.arguments, rules), c.result);
     EXPECT_EQ(runState.status, c.result == 0 ? kStatusUsage : c.result) << "status";
     EXPECT_EQ(runState.sourceCp, c.sourceCp);
     EXPECT_EQ(runState.targetCp, c.targetCp);
@@ -47,6 +45,21 @@ TEST_P(ParseTable, FillsTheRunState) {
     EXPECT_TRUE(runState.outputName == c.outputName);
     EXPECT_TRUE(runState.logName == c.logName);
     EXPECT_EQ(runState.logMode, c.logMode);
+    EXPECT_EQ(runState.request, kRequestRun);
+}
+
+// The Windows programs' rules: "-" and "/" alike begin an option.
+class ParseTable : public ::testing::TestWithParam<ParseCase> {};
+
+TEST_P(ParseTable, FillsTheRunState) {
+    ExpectParsed(GetParam(), kWindowsCommandLine);
+}
+
+// The Linux rules: "/" begins a name, "--" ends the options.
+class LinuxParseTable : public ::testing::TestWithParam<ParseCase> {};
+
+TEST_P(LinuxParseTable, FillsTheRunState) {
+    ExpectParsed(GetParam(), kLinuxCommandLine);
 }
 
 constexpr CodePageId kUtf8 = CP_UTF8;
@@ -378,6 +391,218 @@ INSTANTIATE_TEST_SUITE_P(
                   WSTR(""),
                   0}),
     [](const ::testing::TestParamInfo<ParseCase>& info) { return info.param.name; });
+
+INSTANTIATE_TEST_SUITE_P(
+    Arguments, LinuxParseTable,
+    ::testing::Values(
+        // The double-encoding trap of the Windows rules: the absolute name is the input.
+        ParseCase{
+            "AbsoluteInputBeforeReplaceTarget",
+            {WSTR("-A1251"), WSTR("-U8-"), WSTR("/home/me/ru.txt"), WSTR("victim.txt"), WSTR("-r")},
+            0,
+            1251,
+            kUtf8,
+            0,
+            WSTR("/home/me/ru.txt"),
+            WSTR("victim.txt"),
+            WSTR(""),
+            0},
+        ParseCase{"AbsoluteNamesEverywhere",
+                  {WSTR("-o"), WSTR("/var/log/shift.log"), WSTR("-t"), WSTR("-u8"), WSTR("/in.txt"),
+                   WSTR("/tmp/out.txt")},
+                  0,
+                  CP_AUTODETECT,
+                  kUtf8,
+                  1,
+                  WSTR("/in.txt"),
+                  WSTR("/tmp/out.txt"),
+                  WSTR("/var/log/shift.log"),
+                  4},
+        ParseCase{"SlashOptionSpellingsAreNames",
+                  {WSTR("/t"), WSTR("/u16-")},
+                  0,
+                  CP_AUTODETECT,
+                  CP_UNSET,
+                  1,
+                  WSTR("/t"),
+                  WSTR("/u16-"),
+                  WSTR(""),
+                  0},
+        ParseCase{"SlashRIsNoReplace",
+                  {WSTR("-u8"), WSTR("-u16"), WSTR("/r")},
+                  20,
+                  kUtf8,
+                  CP_UTF16LE,
+                  1,
+                  WSTR("/r"),
+                  WSTR(""),
+                  WSTR(""),
+                  0},
+        ParseCase{"LoneSlashIsAName",
+                  {WSTR("/")},
+                  0,
+                  CP_AUTODETECT,
+                  CP_DETECT_ONLY,
+                  1,
+                  WSTR("/"),
+                  WSTR(""),
+                  WSTR(""),
+                  0},
+        ParseCase{"DoubleDashBeforeDashNames",
+                  {WSTR("-u8"), WSTR("-u16"), WSTR("--"), WSTR("-odd-name.txt"), WSTR("-r")},
+                  0,
+                  kUtf8,
+                  CP_UTF16LE,
+                  1,
+                  WSTR("-odd-name.txt"),
+                  WSTR("-r"),
+                  WSTR(""),
+                  0},
+        ParseCase{"DoubleDashGivesThePendingLogItsName",
+                  {WSTR("-o"), WSTR("--"), WSTR("-x.log"), WSTR("in.txt")},
+                  0,
+                  CP_AUTODETECT,
+                  CP_DETECT_ONLY,
+                  1,
+                  WSTR("in.txt"),
+                  WSTR(""),
+                  WSTR("-x.log"),
+                  4},
+        ParseCase{"SecondDoubleDashIsAName",
+                  {WSTR("--"), WSTR("--"), WSTR("b")},
+                  0,
+                  CP_AUTODETECT,
+                  CP_UNSET,
+                  1,
+                  WSTR("--"),
+                  WSTR("b"),
+                  WSTR(""),
+                  0},
+        ParseCase{"HelpAfterDoubleDashIsAName",
+                  {WSTR("--"), WSTR("--help")},
+                  0,
+                  CP_AUTODETECT,
+                  CP_DETECT_ONLY,
+                  1,
+                  WSTR("--help"),
+                  WSTR(""),
+                  WSTR(""),
+                  0},
+        ParseCase{"DoubleDashNameStillUnknown",
+                  {WSTR("--utf8"), WSTR("in.txt"), WSTR("out.txt")},
+                  20,
+                  CP_UNSET,
+                  CP_UNSET,
+                  1,
+                  WSTR(""),
+                  WSTR(""),
+                  WSTR(""),
+                  0},
+        ParseCase{"DashOptionsAsBefore",
+                  {WSTR("-utf8"), WSTR("-ansi"), WSTR("-r"), WSTR("doc.txt"), WSTR("-Olog")},
+                  0,
+                  kUtf8,
+                  kAcp,
+                  1,
+                  WSTR("doc.txt"),
+                  WSTR("doc.txt"),
+                  WSTR("log"),
+                  2}),
+    [](const ::testing::TestParamInfo<ParseCase>& info) { return info.param.name; });
+
+struct RequestCase {
+    const char* name;
+    bool linux;
+    std::vector<WideString> arguments;
+    int result;
+    RunRequest request;
+};
+
+class Requests : public ::testing::TestWithParam<RequestCase> {};
+
+TEST_P(Requests, AnswerWithoutParsingTheRest) {
+    const RequestCase& c = GetParam();
+    EXPECT_EQ(Parse(c.arguments, c.linux ? kLinuxCommandLine : kWindowsCommandLine), c.result);
+    EXPECT_EQ(runState.request, c.request);
+    if (c.request != kRequestRun) {
+        EXPECT_TRUE(runState.inputName.empty() && runState.logName.empty());
+        EXPECT_EQ(runState.status, kStatusUsage) << "the run sets the status, not the parse";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Arguments, Requests,
+    ::testing::Values(
+        RequestCase{"Help", true, {WSTR("--help")}, 0, kRequestHelp},
+        RequestCase{"Version", true, {WSTR("--version")}, 0, kRequestVersion},
+        RequestCase{"HelpBehindAUsageError", true, {WSTR("-xyz"), WSTR("--help")}, 0, kRequestHelp},
+        RequestCase{
+            "FirstRequestWins", true, {WSTR("--version"), WSTR("--help")}, 0, kRequestVersion},
+        RequestCase{
+            "HelpAsALogName", true, {WSTR("-o"), WSTR("--help"), WSTR("in.txt")}, 0, kRequestHelp},
+        RequestCase{
+            "VersionAfterDoubleDashIsAName", true, {WSTR("--"), WSTR("--version")}, 0, kRequestRun},
+        RequestCase{"NotAbbreviated", true, {WSTR("--vers"), WSTR("in.txt")}, 20, kRequestRun},
+        RequestCase{"WindowsHasNoHelp", false, {WSTR("--help"), WSTR("in.txt")}, 20, kRequestRun},
+        RequestCase{
+            "WindowsHasNoVersion", false, {WSTR("/version"), WSTR("in.txt")}, 20, kRequestRun}),
+    [](const ::testing::TestParamInfo<RequestCase>& info) { return info.param.name; });
+
+struct ProblemCase {
+    const char* name;
+    bool linux;
+    std::vector<WideString> arguments;
+    UsageProblem problem;
+    WideString argument;  // as typed
+};
+
+class UsageProblems : public ::testing::TestWithParam<ProblemCase> {};
+
+TEST_P(UsageProblems, RecordWhatWasWrong) {
+    const ProblemCase& c = GetParam();
+    int result = Parse(c.arguments, c.linux ? kLinuxCommandLine : kWindowsCommandLine);
+    EXPECT_EQ(result, c.problem == kUsageNone ? 0 : kStatusUsage);
+    EXPECT_EQ(runState.usageProblem, c.problem);
+    EXPECT_TRUE(runState.usageArgument == c.argument)
+        << "argument: "
+        << std::string(runState.usageArgument.begin(), runState.usageArgument.end());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Arguments, UsageProblems,
+    ::testing::Values(
+        ProblemCase{"Fine", true, {WSTR("in.txt")}, kUsageNone, WSTR("")},
+        ProblemCase{"UnknownOption",
+                    true,
+                    {WSTR("-xyz"), WSTR("a"), WSTR("b")},
+                    kUsageUnknownOption,
+                    WSTR("-xyz")},
+        ProblemCase{"UnknownSlashOption",
+                    false,
+                    {WSTR("/xyz"), WSTR("a"), WSTR("b")},
+                    kUsageUnknownOption,
+                    WSTR("/xyz")},
+        ProblemCase{"LoneDash", true, {WSTR("-"), WSTR("a")}, kUsageUnknownOption, WSTR("-")},
+        ProblemCase{"Nothing", true, {}, kUsageNoInput, WSTR("")},
+        ProblemCase{"OnlyALogName", false, {WSTR("-orun.log")}, kUsageNoInput, WSTR("")},
+        ProblemCase{"LogOptionWithoutName",
+                    true,
+                    {WSTR("-A1251"), WSTR("-O")},
+                    kUsageLogNameMissing,
+                    WSTR("-O")},
+        ProblemCase{"LastLogOptionNamed", true, {WSTR("-o"), WSTR("-Ox")}, kUsageNoInput, WSTR("")},
+        ProblemCase{"NamesSwallowed",
+                    false,
+                    {WSTR("-oA.log"), WSTR("-o"), WSTR("in.txt"), WSTR("out.txt")},
+                    kUsageNamesSwallowed,
+                    WSTR("-o")},
+        ProblemCase{"NoOutput", true, {WSTR("-utf8"), WSTR("in.txt")}, kUsageNoOutput, WSTR("")},
+        ProblemCase{"TwoAutodetectsNoOutput",
+                    false,
+                    {WSTR("-t"), WSTR("-t"), WSTR("in.txt")},
+                    kUsageNoOutput,
+                    WSTR("")}),
+    [](const ::testing::TestParamInfo<ProblemCase>& info) { return info.param.name; });
 
 TEST(ParseTable, EmptyArgumentTakenAsInputLetsTheNextNameFillIt) {
     // The empty name leaves inputName empty, so "in.txt" becomes the input, not the output.

@@ -93,6 +93,20 @@ static void GiveFile(const std::string& folder, const FileBytes& f) {
     WriteBytes(path.string(), f.bytes);
 }
 
+std::vector<std::string> WithFolder(const std::vector<std::string>& arguments,
+                                    const std::string& folder) {
+    static const std::string kFolder = "{folder}";
+    std::vector<std::string> result;
+    for (std::string a : arguments) {
+        size_t at = a.find(kFolder);
+        if (at != std::string::npos) {
+            a.replace(at, kFolder.size(), folder);
+        }
+        result.push_back(a);
+    }
+    return result;
+}
+
 void RunE2eCase(const E2eCase& c) {
     if (!FlavorMatches(c.flavors)) {
         GTEST_SKIP() << "not for the " << Flavor() << " build";
@@ -103,7 +117,7 @@ void RunE2eCase(const E2eCase& c) {
         GiveFile(folder, f);
         allowed.insert(TopName(f.name));
     }
-    EXPECT_EQ(RunProgram(c.arguments, folder), c.exitCode);
+    EXPECT_EQ(RunProgram(WithFolder(c.arguments, folder), folder), c.exitCode);
     for (const FileBytes& f : c.expected) {
         allowed.insert(TopName(f.name));
         ASSERT_TRUE(FileExists(folder + "/" + f.name)) << f.name << " missing";

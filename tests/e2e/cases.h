@@ -13,6 +13,7 @@ struct FileBytes {
 
 struct E2eCase {
     std::string name;
+    // "{folder}" stands for the case's folder as an absolute path.
     std::vector<std::string> arguments;
     // Written into the fresh folder before the run; a name ending in "/" makes a folder, and
     // folders on the way to a file are made as needed.
@@ -33,6 +34,10 @@ struct E2eCase {
 // listed files, the folder may afterwards hold only run.log and shell.trace: a temporary left
 // behind is a failure.
 void RunE2eCase(const E2eCase& c);
+
+// The arguments with "{folder}" replaced by `folder`.
+std::vector<std::string> WithFolder(const std::vector<std::string>& arguments,
+                                    const std::string& folder);
 
 // Compares log text (after any byte order mark) line by line with the patterns of logLines.
 void ExpectLogLines(const std::string& text, const std::vector<std::string>& expected);

@@ -26,9 +26,24 @@ std::string Flavor() {
     return flavor.empty() ? "native" : flavor;
 }
 
+// A file of the test's own for what the program prints; -1 when none can be made.
+static int CaptureFile(std::string* path) {
+    std::string pattern = (std::filesystem::temp_directory_path() / "codeshift-output-XXXXXX");
+    int fd = mkstemp(pattern.data());
+    *path = pattern;
+    return fd;
+}
+
+static std::string TakeCapture(int fd, const std::string& path) {
+    close(fd);
+    std::string text = ReadBytes(path);
+    unlink(path.c_str());
+    return text;
+}
+
 // fileSizeLimit < 0: no limit.
-static int Run(const std::vector<std::string>& arguments, const std::string& folder,
-               long long fileSizeLimit) {
+static RunOutput Run(const std::vector<std::string>& arguments, const std::string& folder,
+                     long long fileSizeLimit, bool debugStrings) {
     std::vector<std::string> command;
     std::string launcher = Variable("CODESHIFT_LAUNCHER");
     if (!launcher.empty()) {
@@ -41,9 +56,14 @@ static int Run(const std::vector<std::string>& arguments, const std::string& fol
     for (char** e = environ; *e != nullptr; ++e) {
         if (std::strncmp(*e, "DISPLAY=", 8) != 0 && std::strncmp(*e, "WAYLAND_DISPLAY=", 16) != 0 &&
             std::strncmp(*e, "CODESHIFT_SHELL_TRACE=", 22) != 0 &&
-            std::strncmp(*e, "LC_ALL=", 7) != 0) {
+            std::strncmp(*e, "LC_ALL=", 7) != 0 &&
+            !(debugStrings && std::strncmp(*e, "WINEDEBUG=", 10) == 0)) {
             environment.push_back(*e);
         }
+    }
+    if (debugStrings) {
+        // Wine 8 traces each OutputDebugStringA/W call as a warning of its "seh" channel.
+        environment.push_back("WINEDEBUG=warn+seh");
     }
     environment.push_back("CODESHIFT_SHELL_TRACE=" + folder + "/shell.trace");
     // The locale picks the ANSI, OEM and Mac code pages; every build gets the same one (the Wine
@@ -61,10 +81,20 @@ static int Run(const std::vector<std::string>& arguments, const std::string& fol
     }
     envp.push_back(nullptr);
 
+    std::string outPath;
+    std::string errPath;
+    int out = CaptureFile(&outPath);
+    int err = CaptureFile(&errPath);
+    RunOutput result{-1, "", ""};
+    if (out < 0 || err < 0) {
+        return result;
+    }
     // posix_spawn has no portable way to set the child's folder, so the child is forked.
     pid_t child = fork();
     if (child < 0) {
-        return -1;
+        TakeCapture(out, outPath);
+        TakeCapture(err, errPath);
+        return result;
     }
     if (child == 0) {
         if (chdir(folder.c_str()) != 0) {
@@ -75,6 +105,8 @@ static int Run(const std::vector<std::string>& arguments, const std::string& fol
         if (devNull >= 0) {
             dup2(devNull, 0);
         }
+        dup2(out, 1);
+        dup2(err, 2);
         if (fileSizeLimit >= 0) {
             struct rlimit limit {};
             limit.rlim_cur = limit.rlim_max = static_cast<rlim_t>(fileSizeLimit);
@@ -90,23 +122,66 @@ static int Run(const std::vector<std::string>& arguments, const std::string& fol
     int status = 0;
     while (waitpid(child, &status, 0) < 0) {
     }
-    int exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    if (exitCode == 20 && !launcher.empty()) {
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    if (result.exitCode == 20 && !launcher.empty()) {
         // Wine's shell starts the viewer after the program has gone; give it time to record.
         for (int i = 0; i < 200 && ShellRequests(folder).empty(); ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
         }
     }
-    return exitCode;
+    result.out = TakeCapture(out, outPath);
+    result.err = TakeCapture(err, errPath);
+    return result;
 }
 
 int RunProgram(const std::vector<std::string>& arguments, const std::string& folder) {
-    return Run(arguments, folder, -1);
+    return Run(arguments, folder, -1, false).exitCode;
 }
 
 int RunProgramWithFileSizeLimit(const std::vector<std::string>& arguments,
                                 const std::string& folder, long long fileSizeLimit) {
-    return Run(arguments, folder, fileSizeLimit);
+    return Run(arguments, folder, fileSizeLimit, false).exitCode;
+}
+
+RunOutput RunProgramCapturing(const std::vector<std::string>& arguments, const std::string& folder,
+                              bool debugStrings) {
+    return Run(arguments, folder, -1, debugStrings);
+}
+
+static int HexDigit(char c) {
+    return c >= '0' && c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10;
+}
+
+std::string DebugStrings(const std::string& err) {
+    // One trace line per call: 0123:warn:seh:OutputDebugStringA "text", escaped C-like.
+    static const std::string kMark = ":warn:seh:OutputDebugStringA \"";
+    std::string strings;
+    size_t at = 0;
+    while ((at = err.find(kMark, at)) != std::string::npos) {
+        at += kMark.size();
+        while (at < err.size() && err[at] != '"' && err[at] != '\n') {
+            char c = err[at++];
+            if (c != '\\' || at >= err.size()) {
+                strings.push_back(c);
+                continue;
+            }
+            char e = err[at++];
+            if (e == 'n') {
+                strings.push_back('\n');
+            } else if (e == 'r') {
+                strings.push_back('\r');
+            } else if (e == 't') {
+                strings.push_back('\t');
+            } else if (e == 'x' && at + 1 < err.size()) {
+                strings.push_back(
+                    static_cast<char>(HexDigit(err[at]) * 16 + HexDigit(err[at + 1])));
+                at += 2;
+            } else {
+                strings.push_back(e);
+            }
+        }
+    }
+    return strings;
 }
 
 std::string ShellRequests(const std::string& folder) {

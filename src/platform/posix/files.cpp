@@ -105,7 +105,7 @@ HANDLE CreateFileW(LPCWSTR name, DWORD access, DWORD shareMode, LPSECURITY_ATTRI
     struct stat info {};
     if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         close(fd);
-        return Fail(ERROR_ACCESS_DENIED);
+        return Fail(NotRegularFileError(info.st_mode));
     }
     fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     if (lock != 0 && flock(fd, lock | LOCK_NB) != 0) {
@@ -323,7 +323,7 @@ HANDLE CreateReplacementFile(LPCWSTR targetName, WideString* tempName) {
     if (exists) {
         // What could not be opened for writing in place may not be replaced either.
         if (!S_ISREG(info.st_mode)) {
-            return Fail(ERROR_ACCESS_DENIED);
+            return Fail(NotRegularFileError(info.st_mode));
         }
         int probe = open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
         if (probe < 0) {

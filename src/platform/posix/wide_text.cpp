@@ -1,5 +1,7 @@
 #include "src/platform/posix/wide_text.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 
 static bool IsContinuation(unsigned char b) {
@@ -102,28 +104,52 @@ std::string BytesFromWide(LPCWSTR text) {
 
 DWORD ErrorFromErrno(int error) {
     switch (error) {
+        case 0:
+            return ERROR_SUCCESS;
         case ENOENT:
             return ERROR_FILE_NOT_FOUND;
-        case ENOTDIR:
-            return ERROR_PATH_NOT_FOUND;
-        case EACCES:
-        case EPERM:
-        case EISDIR:
-        case EROFS:
-            return ERROR_ACCESS_DENIED;
         case EEXIST:
             return ERROR_FILE_EXISTS;
-        case ENOSPC:
-        case EFBIG:
-        case EDQUOT:
-            return ERROR_DISK_FULL;
-        case ENOMEM:
-            return ERROR_NOT_ENOUGH_MEMORY;
         case EWOULDBLOCK:
             return ERROR_SHARING_VIOLATION;
-        case EBADF:
-            return ERROR_INVALID_HANDLE;
         default:
-            return ERROR_INVALID_PARAMETER;
+            return kErrnoErrors | static_cast<DWORD>(error);
     }
+}
+
+int ErrnoFromError(DWORD error) {
+    if ((error & 0xFFFF0000u) == kErrnoErrors) {
+        return static_cast<int>(error & 0xFFFFu);
+    }
+    // The Windows codes the layer sets by itself, read as the errno closest to them.
+    switch (error) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+            return ENOENT;
+        case ERROR_FILE_EXISTS:
+        case ERROR_ALREADY_EXISTS:
+            return EEXIST;
+        case ERROR_ACCESS_DENIED:
+            return EACCES;
+        case ERROR_NOT_ENOUGH_MEMORY:
+            return ENOMEM;
+        case ERROR_DISK_FULL:
+        case ERROR_HANDLE_DISK_FULL:
+            return ENOSPC;
+        case ERROR_INVALID_HANDLE:
+            return EBADF;
+        case ERROR_READ_FAULT:
+        case ERROR_WRITE_FAULT:
+            return EIO;
+        case ERROR_INVALID_PARAMETER:
+            return EINVAL;
+        case ERROR_NO_UNICODE_TRANSLATION:
+            return EILSEQ;
+        default:
+            return 0;
+    }
+}
+
+DWORD NotRegularFileError(unsigned int mode) {
+    return S_ISDIR(mode) ? ErrorFromErrno(EISDIR) : kErrorNotRegularFile;
 }

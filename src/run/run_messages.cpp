@@ -1,0 +1,210 @@
+#include "src/run/run_messages.h"
+
+#include "src/cmdline/name_table.h"
+#include "src/run/run_sequence.h"
+#include "src/run/run_state.h"
+
+// Every line starts with the program's name, so that the lines of many runs, or of a script
+// that calls several programs, can be told apart.
+static void AddLine(WideString* text, const WideString& line) {
+    text->append(WSTR("codeshift: "));
+    text->append(line);
+    text->push_back('\n');
+}
+
+// A name as the user typed it, in quotes; control characters become "?", so that a line stays
+// one line and a name cannot steer the terminal.
+static WideString Quoted(const WideString& name) {
+    WideString quoted = WSTR("\"");
+    for (WCHAR c : name) {
+        quoted.push_back(c < 0x20 || c == 0x7F ? WCHAR('?') : c);
+    }
+    quoted.push_back('"');
+    return quoted;
+}
+
+static WideString Widened(const char* text) {
+    WideString wide;
+    for (const char* c = text; *c != 0; ++c) {
+        wide.push_back(static_cast<WCHAR>(static_cast<unsigned char>(*c)));
+    }
+    return wide;
+}
+
+static WideString LabelOf(CodePageId cp) {
+    LPCWSTR label = EncodingLabel(cp);
+    return label != nullptr ? WideString(label) : WideString(WSTR("?"));
+}
+
+static WideString UsageSummary() {
+    WideString line = WSTR("codeshift [-SOURCE] [-TARGET] [-o LOG | -O LOG] [-r] ");
+    if (kPlatformCommandLine.doubleDashEndsOptions) {
+        line.append(WSTR("[--] "));
+    }
+    line.append(WSTR("INPUT [OUTPUT]"));
+    return line;
+}
+
+static WideString WhatWasWrong() {
+    const WideString argument = Quoted(runState.usageArgument);
+    switch (runState.usageProblem) {
+        case kUsageUnknownOption:
+            return WSTR("unknown option ") + argument +
+                   WSTR(": it is not -o, -O, -r or an encoding name");
+        case kUsageLogNameMissing:
+            return WSTR("the log option ") + argument + WSTR(" needs a file name");
+        case kUsageNamesSwallowed:
+            return WSTR("no input file named: ") + argument +
+                   WSTR(
+                       " waits for a log name although one is given, so the names after it "
+                       "were ignored");
+        case kUsageNoOutput:
+            return WSTR("no output file named: name one, or give -r to replace the input");
+        case kUsageUnreadable:
+            return WSTR("the command line could not be read");
+        case kUsageNoInput:
+        case kUsageNone:
+            break;
+    }
+    return WSTR("no input file named");
+}
+
+static void ReportUsageError(WideString* text) {
+    AddLine(text, WhatWasWrong());
+    AddLine(text, WSTR("usage: ") + UsageSummary());
+    WideString guide = WSTR("the full guide is ") + GuidePath();
+    if (kHasManualPage) {
+        guide.append(WSTR("; see also \"man codeshift\""));
+    }
+    if (kPlatformCommandLine.answersHelpAndVersion) {
+        guide.append(WSTR(" and \"codeshift --help\""));
+    }
+    AddLine(text, guide);
+}
+
+// "cannot <verb> <what> "<name>"", the reason, and what the failure left as it was.
+static void ReportFileFailure(WideString* text, const WideString& failed, const WideString& name,
+                              const WideString& reason, const WideString& after) {
+    WideString line = WSTR("cannot ") + failed + WSTR(" ") + Quoted(name);
+    if (!reason.empty()) {
+        line.append(WSTR(": ") + reason);
+    }
+    AddLine(text, line + after);
+}
+
+static void ReportInputFailure(WideString* text) {
+    WideString reason = SystemErrorText(runState.failureError);
+    switch (runState.failure) {
+        case kFailureInputNotFile:
+            reason = WSTR("not a regular file");
+            break;
+        case kFailureInputTooLarge:
+            reason = WSTR("4 GiB or larger");
+            break;
+        case kFailureInputMemory:
+            reason = WSTR("not enough memory to hold it");
+            break;
+        case kFailureInputChanged:
+            reason = WSTR("it grew while it was read");
+            break;
+        case kFailureInputEmpty:
+            reason = WSTR("the file is empty");
+            break;
+        case kFailureSourcePage:
+            reason = WSTR("the system cannot convert from ") + LabelOf(runState.sourceCp);
+            break;
+        default:
+            break;
+    }
+    ReportFileFailure(text, WSTR("read input"), runState.inputName, reason, WideString());
+}
+
+static void ReportOutputFailure(WideString* text) {
+    WideString reason = SystemErrorText(runState.failureError);
+    WideString failed = WSTR("write output");
+    switch (runState.failure) {
+        case kFailureOutputCommit:
+            failed = WSTR("replace output");
+            break;
+        case kFailureTargetPage:
+            reason = WSTR("the system cannot convert to ") + LabelOf(runState.targetCp);
+            break;
+        case kFailureOutputOwner:
+            reason = WSTR("its owner and group could not be kept");
+            break;
+        default:
+            break;
+    }
+    ReportFileFailure(text, failed, runState.outputName, reason, WSTR("; it was left as it was"));
+}
+
+static void ReportLogFailure(WideString* text) {
+    WideString line = WSTR("warning: no record written to the log ") + Quoted(runState.logName);
+    WideString reason = SystemErrorText(runState.logError);
+    if (!reason.empty()) {
+        line.append(WSTR(": ") + reason);
+    }
+    AddLine(text, line);
+}
+
+void ReportRun() {
+    WideString text;
+    switch (runState.status) {
+        case kStatusUsage:
+            ReportUsageError(&text);
+            break;
+        case kStatusInputFailed:
+            ReportInputFailure(&text);
+            break;
+        case kStatusOutputFailed:
+            ReportOutputFailure(&text);
+            break;
+        default:
+            break;
+    }
+    if (runState.logFailed) {
+        ReportLogFailure(&text);
+    }
+    if (!text.empty()) {
+        WriteMessageText(kStreamMessages, text.c_str());
+    }
+}
+
+static WideString HelpText() {
+    WideString text = WSTR("Usage: ") + UsageSummary() + WSTR("\n");
+    text.append(WSTR(
+        "Converts the text file INPUT from one encoding to another into OUTPUT, or in place with\n"
+        "-r. With INPUT alone it only recognises the encoding and tells it by the exit code.\n"
+        "\n"
+        "  -SOURCE -TARGET  encodings, the first of INPUT, the second of OUTPUT:\n"
+        "                   -UTF8 -UTF16 -UTF16BE -UTF32 -UTF32BE write a byte order mark,\n"
+        "                   -U8- -U16- -U16BE- -U32- -U32BE- write none; -ANSI -MAC\n"
+        "                   -A1250 ... -A1258 -CP866 -IBM437 -KOI8R -KOI8U -ISO1 ... -ISO9\n"
+        "                   -ISO13 -ISO15; -T: find the source's encoding (the default)\n"
+        "  -oLOG, -o LOG    append a record of the run to the file LOG\n"
+        "  -OLOG, -O LOG    write the file LOG afresh with the record of this run\n"
+        "  -r               replace INPUT when no OUTPUT is named\n"
+        "  --               every later argument is a file name\n"
+        "  --help           show this text\n"
+        "  --version        show the version\n"
+        "\n"
+        "Exit codes: 0 converted; 1-6 found UTF-8, ANSI, UTF-16LE, UTF-16BE, UTF-32LE,\n"
+        "UTF-32BE, 11-16 the same by a byte order mark; 20 usage error; 21 input failure;\n"
+        "22 output failure.\n"));
+    text.append(WSTR("Full guide: ") + GuidePath());
+    if (kHasManualPage) {
+        text.append(WSTR("; manual: man codeshift"));
+    }
+    text.push_back('\n');
+    return text;
+}
+
+void AnswerRequest() {
+    WideString text;
+    if (runState.request == kRequestVersion) {
+        text = WSTR("codeshift ") + Widened(CODESHIFT_VERSION) + WSTR("\n");
+    } else {
+        text = HelpText();
+    }
+    WriteMessageText(kStreamAnswer, text.c_str());
+}

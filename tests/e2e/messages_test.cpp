@@ -1,0 +1,274 @@
+// What a run tells its user: on Linux on standard error (standard output stays empty but for
+// --help and --version); the Windows programs send the same lines to OutputDebugStringW, seen
+// here through Wine's trace. Successful runs say nothing.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+
+#include "tests/e2e/cases.h"
+#include "tests/e2e/program.h"
+#include "tests/support/test_files.h"
+
+namespace {
+
+struct MessageCase {
+    const char* name;
+    std::vector<std::string> arguments;
+    std::vector<FileBytes> given;  // a name ending in "/" makes a folder
+    int exitCode;
+    // Exactly what the Linux program writes to standard error, and what the Windows programs
+    // send to the debugger; "{guide}" stands for the guide's path. The system's reasons are its
+    // own words, so they differ between the builds.
+    std::string linux;
+    std::string windows;
+    std::string flavors;  // the builds the case applies to; empty for all
+};
+
+void PrintTo(const MessageCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+const std::string kLinuxUsage =
+    "codeshift: usage: codeshift [-SOURCE] [-TARGET] [-o LOG | -O LOG] [-r] [--] INPUT [OUTPUT]\n"
+    "codeshift: the full guide is {guide}; see also \"man codeshift\" and \"codeshift --help\"\n";
+const std::string kWindowsUsage =
+    "codeshift: usage: codeshift [-SOURCE] [-TARGET] [-o LOG | -O LOG] [-r] INPUT [OUTPUT]\n"
+    "codeshift: the full guide is {guide}\n";
+
+MessageCase Usage(const char* name, std::vector<std::string> arguments, const std::string& what) {
+    std::string line = "codeshift: " + what + "\n";
+    return MessageCase{name, arguments, {}, 20, line + kLinuxUsage, line + kWindowsUsage, ""};
+}
+
+MessageCase Same(const char* name, std::vector<std::string> arguments, std::vector<FileBytes> given,
+                 int exitCode, const std::string& messages) {
+    return MessageCase{name, arguments, given, exitCode, messages, messages, ""};
+}
+
+// Whether `actual` is `expected` with "{guide}" read as one of the guide's spellings.
+bool SameMessages(const std::string& expected, const std::string& actual) {
+    size_t at = expected.find("{guide}");
+    if (at == std::string::npos) {
+        return expected == actual;
+    }
+    for (const std::string& path : ReadmePaths()) {
+        std::string spelled = expected;
+        spelled.replace(at, 7, path);
+        if (spelled == actual) {
+            return true;
+        }
+    }
+    return false;
+}
+
+class Messages : public ::testing::TestWithParam<MessageCase> {};
+
+TEST_P(Messages, OnceAtTheEndOfTheRun) {
+    const MessageCase& c = GetParam();
+    if (!FlavorMatches(c.flavors)) {
+        GTEST_SKIP() << "not for the " << Flavor() << " build";
+    }
+    std::string folder = MakeTempDir();
+    for (const FileBytes& f : c.given) {
+        std::filesystem::path path = std::filesystem::path(folder) / f.name;
+        if (f.name.back() == '/') {
+            std::filesystem::create_directories(path);
+        } else {
+            WriteBytes(path.string(), f.bytes);
+        }
+    }
+    RunOutput run = RunProgramCapturing(c.arguments, folder, true);
+    EXPECT_EQ(run.exitCode, c.exitCode);
+    EXPECT_EQ(run.out, "") << "standard output stays empty";
+    if (Flavor() == "native") {
+        EXPECT_TRUE(SameMessages(c.linux, run.err)) << "expected:\n"
+                                                    << c.linux << "got:\n"
+                                                    << run.err;
+    } else {
+        std::string strings = DebugStrings(run.err);
+        EXPECT_TRUE(SameMessages(c.windows, strings)) << "expected:\n"
+                                                      << c.windows << "got:\n"
+                                                      << strings;
+    }
+    RemoveTree(folder);
+}
+
+const std::vector<FileBytes> kText = {{"in.txt", "plain text\n"}};
+
+INSTANTIATE_TEST_SUITE_P(
+    UsageErrors, Messages,
+    ::testing::Values(
+        Usage("NoArguments", {}, "no input file named"),
+        Usage("UnknownOption", {"-xyz", "a", "b"},
+              "unknown option \"-xyz\": it is not -o, -O, -r or an encoding name"),
+        Usage("LogOptionWithoutName", {"-A1251", "-O"}, "the log option \"-O\" needs a file name"),
+        Usage("NoOutput", {"-utf8", "in.txt"},
+              "no output file named: name one, or give -r to replace the input"),
+        Usage("NamesSwallowedByALogOption", {"-oA.log", "-o", "in.txt", "out.txt"},
+              "no input file named: \"-o\" waits for a log name although one is given, so the "
+              "names after it were ignored"),
+        // A name that would break the line or steer a terminal is shown tamed.
+        Usage("ControlCharactersInAnOption", {"-x\ty\x1b[2J", "a", "b"},
+              "unknown option \"-x?y?[2J\": it is not -o, -O, -r or an encoding name"),
+        MessageCase{"HelpIsNoOptionOnWindows",
+                    {"--help"},
+                    {},
+                    20,
+                    "",
+                    "codeshift: unknown option \"--help\": it is not -o, -O, -r or an encoding "
+                    "name\n" +
+                        kWindowsUsage,
+                    "win64,win32"}),
+    [](const ::testing::TestParamInfo<MessageCase>& info) { return info.param.name; });
+
+INSTANTIATE_TEST_SUITE_P(
+    Failures, Messages,
+    ::testing::Values(
+        MessageCase{"MissingInput",
+                    {"missing.txt"},
+                    {},
+                    21,
+                    "codeshift: cannot read input \"missing.txt\": No such file or directory\n",
+                    "codeshift: cannot read input \"missing.txt\": File not found\n",
+                    ""},
+        MessageCase{"InputIsAFolder",
+                    {"-u8", "-u16", "dir", "out.txt"},
+                    {{"dir/", ""}},
+                    21,
+                    "codeshift: cannot read input \"dir\": Is a directory\n",
+                    "codeshift: cannot read input \"dir\": Access denied\n",
+                    ""},
+        Same("EmptyInput", {"empty.txt"}, {{"empty.txt", ""}}, 21,
+             "codeshift: cannot read input \"empty.txt\": the file is empty\n"),
+        MessageCase{"OutputFolderMissing",
+                    {"-u8", "-u16", "in.txt", "nowhere/out.txt"},
+                    kText,
+                    22,
+                    "codeshift: cannot write output \"nowhere/out.txt\": No such file or "
+                    "directory; it was left as it was\n",
+                    // The Windows layer reports any target it cannot make as access denied.
+                    "codeshift: cannot write output \"nowhere/out.txt\": Access denied; it was "
+                    "left as it was\n",
+                    ""},
+        MessageCase{"OutputIsAFolder",
+                    {"-u8", "-u16", "in.txt", "dir"},
+                    {{"in.txt", "plain text\n"}, {"dir/", ""}},
+                    22,
+                    "codeshift: cannot write output \"dir\": Is a directory; it was left as it "
+                    "was\n",
+                    "codeshift: cannot write output \"dir\": Access denied; it was left as it "
+                    "was\n",
+                    ""},
+        // The warning does not change the run's exit code (2: plain ASCII text).
+        MessageCase{"LogIsAFolder",
+                    {"in.txt", "-orun"},
+                    {{"in.txt", "plain text\n"}, {"run/", ""}},
+                    2,
+                    "codeshift: warning: no record written to the log \"run\": Is a directory\n",
+                    "codeshift: warning: no record written to the log \"run\": Access denied\n",
+                    ""},
+        MessageCase{"FailureAndLogWarningInThatOrder",
+                    {"missing.txt", "-orun"},
+                    {{"run/", ""}},
+                    21,
+                    "codeshift: cannot read input \"missing.txt\": No such file or directory\n"
+                    "codeshift: warning: no record written to the log \"run\": Is a directory\n",
+                    "codeshift: cannot read input \"missing.txt\": File not found\n"
+                    "codeshift: warning: no record written to the log \"run\": Access denied\n",
+                    ""}),
+    [](const ::testing::TestParamInfo<MessageCase>& info) { return info.param.name; });
+
+INSTANTIATE_TEST_SUITE_P(
+    Successes, Messages,
+    ::testing::Values(Same("Conversion", {"-u8", "-u16", "in.txt", "out.txt", "-orun.log"}, kText,
+                           0, ""),
+                      Same("InPlace", {"-t", "-u8n", "-r", "in.txt"}, kText, 0, ""),
+                      Same("Recognition", {"in.txt", "-orun.log"}, kText, 2, "")),
+    [](const ::testing::TestParamInfo<MessageCase>& info) { return info.param.name; });
+
+// --help and --version answer on standard output and do nothing else: no log record, no guide.
+class Answers : public ::testing::TestWithParam<std::vector<std::string>> {};
+
+TEST_P(Answers, OnStandardOutputOnly) {
+    if (Flavor() != "native") {
+        GTEST_SKIP() << "the Windows programs keep their command line";
+    }
+    std::string folder = MakeTempDir();
+    RunOutput run = RunProgramCapturing(GetParam(), folder);
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.err, "");
+    bool version = std::find(GetParam().begin(), GetParam().end(), "--help") == GetParam().end();
+    if (version) {
+        EXPECT_EQ(run.out, "codeshift " CODESHIFT_VERSION "\n");
+    } else {
+        EXPECT_TRUE(run.out.starts_with("Usage: codeshift [-SOURCE] [-TARGET]")) << run.out;
+        for (const char* option : {"-oLOG", "-OLOG", "-r ", "--help", "--version", "-U8-", "-KOI8R",
+                                   "-ISO15", "22 output failure"}) {
+            EXPECT_NE(run.out.find(option), std::string::npos) << option;
+        }
+        bool guide = false;
+        for (const std::string& path : ReadmePaths()) {
+            guide = guide || run.out.ends_with("Full guide: " + path + "; manual: man codeshift\n");
+        }
+        EXPECT_TRUE(guide) << run.out;
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(folder)) << "no log record, no guide opened";
+    RemoveTree(folder);
+}
+
+INSTANTIATE_TEST_SUITE_P(Requests, Answers,
+                         ::testing::Values(std::vector<std::string>{"--version"},
+                                           std::vector<std::string>{"--help"},
+                                           std::vector<std::string>{"-orun.log", "--version"},
+                                           std::vector<std::string>{"-xyz", "-orun.log", "--help"},
+                                           std::vector<std::string>{"-A1251", "--help", "a", "b"}));
+
+// Whoever sees the message on a terminal needs no browser window: the guide is not opened.
+TEST(TerminalMessages, UsageErrorOpensNoGuide) {
+    if (Flavor() != "native") {
+        GTEST_SKIP() << "a Windows program's messages reach no terminal";
+    }
+    int terminal = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(terminal, 0);
+    ASSERT_EQ(grantpt(terminal), 0);
+    ASSERT_EQ(unlockpt(terminal), 0);
+    std::string side = ptsname(terminal);
+    std::string folder = MakeTempDir();
+    std::string program = std::getenv("CODESHIFT_PROGRAM");
+    std::string trace = folder + "/shell.trace";
+    pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        int errors = open(side.c_str(), O_RDWR | O_NOCTTY);
+        int nothing = open("/dev/null", O_RDWR);
+        if (errors < 0 || nothing < 0 || chdir(folder.c_str()) != 0) {
+            _exit(126);
+        }
+        dup2(nothing, 0);
+        dup2(nothing, 1);
+        dup2(errors, 2);
+        setenv("CODESHIFT_SHELL_TRACE", trace.c_str(), 1);
+        execl(program.c_str(), program.c_str(), "-xyz", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    std::string seen;
+    char buffer[4096];
+    ssize_t n = 0;
+    while ((n = read(terminal, buffer, sizeof buffer)) > 0) {
+        seen.append(buffer, static_cast<size_t>(n));
+    }
+    close(terminal);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 20);
+    EXPECT_TRUE(seen.starts_with("codeshift: unknown option \"-xyz\"")) << seen;
+    EXPECT_FALSE(FileExists(trace)) << "the guide was asked for";
+    RemoveTree(folder);
+}
+
+}  // namespace
