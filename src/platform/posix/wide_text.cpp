@@ -129,6 +129,8 @@ int ErrnoFromError(DWORD error) {
         case ERROR_FILE_EXISTS:
         case ERROR_ALREADY_EXISTS:
             return EEXIST;
+        case ERROR_SHARING_VIOLATION:
+            return EWOULDBLOCK;
         case ERROR_ACCESS_DENIED:
             return EACCES;
         case ERROR_NOT_ENOUGH_MEMORY:
