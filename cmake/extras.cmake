@@ -15,7 +15,11 @@ if(WIN32)
   endforeach()
 endif()
 
-# Release builds ship without symbols; the tests run these same files.
-if(WIN32)
-  target_link_options(codeshift PRIVATE $<$<CONFIG:Release>:-s>)
+# Release builds ship without symbols; the tests run these same files. The Linux program is also
+# hardened as Debian builds its own programs: checked buffer functions, and all symbols bound
+# before it starts so that the tables they live in can be made read-only.
+target_link_options(codeshift PRIVATE $<$<CONFIG:Release>:-s>)
+if(NOT WIN32)
+  target_compile_definitions(codeshift_core PRIVATE $<$<CONFIG:Release>:_FORTIFY_SOURCE=2>)
+  target_link_options(codeshift PRIVATE $<$<CONFIG:Release>:LINKER:-z,relro,-z,now>)
 endif()

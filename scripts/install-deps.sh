@@ -1,16 +1,25 @@
 #!/usr/bin/env bash
-# Installs what building and testing codeshift needs on Debian 12 (run as root, or with sudo).
+# Installs what codeshift needs on Debian 12 (run as root, or with sudo). The lists live beside
+# this script as deps-NAME.txt:
+#   install-deps.sh build         only what building the Linux program needs (the quick start)
+#   install-deps.sh               every list: the test suite, the package, Wine, benchmarks,
+#                                 fuzzing (scripts/test.sh runs this)
 set -euo pipefail
 export DEBIAN_FRONTEND=noninteractive
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 
-packages=(cmake make g++ libgtest-dev googletest clang-format
-          g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix)
-# Extra lists (Wine, benchmarks, fuzzing) live beside this script as deps-*.txt.
 here="$(cd "$(dirname "$0")" && pwd)"
-for list in "$here"/deps-*.txt; do
-  [ -e "$list" ] || continue
+lists=()
+if [ "$#" -eq 0 ]; then
+  lists=("$here"/deps-*.txt)
+else
+  for name in "$@"; do lists+=("$here/deps-$name.txt"); done
+fi
+
+packages=()
+for list in "${lists[@]}"; do
+  [ -e "$list" ] || { echo "no package list $list"; exit 1; }
   while read -r name; do
     case "$name" in ''|'#'*) ;; *) packages+=("$name") ;; esac
   done < "$list"

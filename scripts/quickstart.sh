@@ -1,18 +1,19 @@
 #!/usr/bin/env bash
-# From a fresh clone: install what is missing, build, and convert a sample file.
+# From a fresh clone: install what building needs (nothing for the tests), build the Linux
+# program, and convert a sample file.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/install-deps.sh
-cmake --preset default > /dev/null
-cmake --build --preset default -j "$(nproc 2>/dev/null || echo 2)"
+bash scripts/install-deps.sh build
+cmake --preset release > /dev/null
+cmake --build --preset release -j "$(nproc 2>/dev/null || echo 2)"
 
-program="$PWD/build/default/codeshift"
+program="$PWD/build/release/codeshift"
 sample="$(mktemp -d)"
-cd "$sample"
-printf 'Gr\xfc\xdfe aus codeshift: \x80 5\n' > in-1252.txt
-# Names are relative: like on Windows, an argument that starts with "/" is an option.
-"$program" -A1252 -UTF8 in-1252.txt out-utf8.txt -orun.log && status=0 || status=$?
+printf 'Gr\xfc\xdfe aus codeshift: \x80 5\n' > "$sample/in-1252.txt"
+"$program" -A1252 -U8- "$sample/in-1252.txt" "$sample/out-utf8.txt" -o "$sample/run.log" &&
+  status=0 || status=$?
+echo "program: $program ($("$program" --version))"
 echo "in $sample:"
 echo "exit code: $status"
-echo "converted text:"; cat out-utf8.txt 2>/dev/null || true
-echo "run log:"; cat run.log 2>/dev/null || true
+echo "converted text:"; cat "$sample/out-utf8.txt" 2>/dev/null || true
+echo "run log:"; cat "$sample/run.log" 2>/dev/null || true

@@ -1,9 +1,15 @@
 #!/usr/bin/env bash
-# The whole test suite: format check, the three builds with warnings as errors, every test.
+# The whole test suite: what it needs installed first, the format check, the three builds with
+# warnings as errors, the installed layout and the Debian package, the sanitizer and fuzzing
+# runs, and every test.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 jobs="$(nproc 2>/dev/null || echo 2)"
+version="$(sed -n 's/^project(codeshift VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)"
+
+echo "== packages"
+bash scripts/install-deps.sh
 
 echo "== format"
 files=$(git ls-files 'src/*.cpp' 'src/*.h' 'tests/*.cpp' 'tests/*.h' 'bench/*.cpp' 'bench/*.h' 'fuzz/*.cpp' 'fuzz/*.h' 2>/dev/null || true)
@@ -30,18 +36,42 @@ echo "== Linux build"
 cmake --preset ci -DCODESHIFT_WINDOWS_REQUIRED=ON > /dev/null
 cmake --build --preset ci -j "$jobs"
 
-echo "== install (the native program with its readme)"
+echo "== install (the GNU layout)"
 installed="$(mktemp -d)"
 cmake --install build/ci --prefix "$installed" > /dev/null
+layout="$(cd "$installed" && find . -type f | sort | tr '\n' ' ')"
+expected="./bin/codeshift ./share/doc/codeshift/changelog.gz ./share/doc/codeshift/copyright \
+./share/doc/codeshift/readme.html ./share/man/man1/codeshift.1.gz "
+if [ "$layout" != "$expected" ]; then
+  echo "installed: $layout"
+  exit 1
+fi
 status=0
-CODESHIFT_SHELL_TRACE="$installed/trace" "$installed/bin/codeshift" || status=$?
-if [ "$status" != 20 ] || [ "$(cat "$installed/trace")" != "open $installed/bin/readme.html" ] ||
-   ! cmp -s docs/readme.html "$installed/bin/readme.html"; then
-  echo "the installed program does not find the readme beside it (exit code $status)"
+CODESHIFT_SHELL_TRACE="$installed/trace" "$installed/bin/codeshift" 2> /dev/null || status=$?
+if [ "$status" != 20 ] ||
+   [ "$(cat "$installed/trace")" != "open $installed/share/doc/codeshift/readme.html" ] ||
+   ! cmp -s docs/readme.html "$installed/share/doc/codeshift/readme.html"; then
+  echo "the installed program does not find its guide (exit code $status)"
   exit 1
 fi
 rm -rf "$installed"
-echo "installed: bin/codeshift and bin/readme.html"
+echo "installed: $expected"
+
+echo "== Debian package"
+cmake --preset release > /dev/null
+cmake --build --preset release -j "$jobs"
+cpack --preset deb > /dev/null
+deb="build/release/codeshift_${version}_amd64.deb"
+# Errors and warnings fail; tags of information only (a .comment section the stripping keeps, no
+# doc-base entry for the guide) are shown.
+lint="$(mktemp)"
+if ! lintian --fail-on error,warning --info "$deb" > "$lint" 2>&1; then
+  cat "$lint"
+  exit 1
+fi
+grep -v '^running with root' "$lint" || true
+rm -f "$lint"
+bash scripts/check-package.sh "$deb" "$version"
 
 echo "== Sanitizers: unit and end-to-end tests under AddressSanitizer and UBSan"
 cmake --preset asan > /dev/null
