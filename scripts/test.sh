@@ -65,7 +65,7 @@ deb="build/release/codeshift_${version}_amd64.deb"
 # Errors and warnings fail; tags of information only (a .comment section the stripping keeps, no
 # doc-base entry for the guide) are shown.
 lint="$(mktemp)"
-if ! lintian --fail-on error,warning --info "$deb" > "$lint" 2>&1; then
+if ! lintian --fail-on error,warning --display-info "$deb" > "$lint" 2>&1; then
   cat "$lint"
   exit 1
 fi
