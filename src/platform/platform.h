@@ -79,6 +79,7 @@ typedef void* LPSECURITY_ATTRIBUTES;
 #define ERROR_SUCCESS 0u
 #define ERROR_FILE_NOT_FOUND 2u
 #define ERROR_PATH_NOT_FOUND 3u
+#define ERROR_TOO_MANY_OPEN_FILES 4u
 #define ERROR_ACCESS_DENIED 5u
 #define ERROR_INVALID_HANDLE 6u
 #define ERROR_NOT_ENOUGH_MEMORY 8u
@@ -92,6 +93,7 @@ typedef void* LPSECURITY_ATTRIBUTES;
 #define ERROR_INSUFFICIENT_BUFFER 122u
 #define ERROR_ALREADY_EXISTS 183u
 #define ERROR_NO_UNICODE_TRANSLATION 1113u
+#define ERROR_INVALID_OWNER 1307u
 
 #define CP_ACP 0u
 #define CP_OEMCP 1u
@@ -126,6 +128,7 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPP
 BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD written,
                LPOVERLAPPED overlapped);
 DWORD SetFilePointer(HANDLE file, LONG distance, PLONG distanceHigh, DWORD method);
+BOOL SetEndOfFile(HANDLE file);
 BOOL CloseHandle(HANDLE handle);
 DWORD GetFileAttributesW(LPCWSTR name);
 BOOL DeleteFileW(LPCWSTR name);
@@ -143,7 +146,9 @@ DWORD GetCurrentDirectoryW(DWORD size, LPWSTR buffer);
 void GetLocalTime(SYSTEMTIME* time);
 void Sleep(DWORD milliseconds);
 
-// Code pages: single-byte pages through the C library's iconv, UTF-8 natively.
+// Code pages: single-byte pages through the C library's iconv, UTF-8 natively. A page is valid
+// when the platform can convert with it; CP_ACP, CP_OEMCP and CP_MACCP are not, as on Windows.
+BOOL IsValidCodePage(UINT codePage);
 int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR bytes, int byteCount, LPWSTR units,
                         int unitCount);
 int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR units, int unitCount, LPSTR bytes,
@@ -161,14 +166,19 @@ typedef std::basic_string<WCHAR> WideString;
 
 // Replacing a file without ever losing it: the new content goes to a temporary file created
 // exclusively, under an unpredictable name, in the folder of the file that `targetName` finally
-// names (a symbolic link is followed), with that file's permissions when it exists. The handle is
-// open for writing; INVALID_HANDLE_VALUE when the temporary cannot be made or the target could
-// never be replaced (a folder, a device, a file that may not be written).
+// names (a symbolic link is followed), with that file's permissions, owner and group when it
+// exists. The handle is open for writing; INVALID_HANDLE_VALUE when the temporary cannot be made
+// or the target could never be replaced (a folder, a device, a file that may not be written),
+// with ERROR_INVALID_OWNER when the target's owner and group cannot be kept.
 HANDLE CreateReplacementFile(LPCWSTR targetName, WideString* tempName);
 
 // Moves a finished, closed temporary over the target (through a link, onto the file it names).
 // FALSE when the move failed; the temporary is then still there for the caller to delete.
 BOOL CommitReplacementFile(LPCWSTR tempName, LPCWSTR targetName);
+
+// The code page that CP_ACP, CP_OEMCP or CP_MACCP stands for on this system, for the questions
+// (IsValidCodePage) that only real pages answer; any other page comes back as it is.
+UINT ResolveCodePage(UINT codePage);
 
 // Byte code pages in bulk, so that a long text needs no call per character. Every entry holds
 // exactly what the code page calls above return for that one byte or unit on its own.

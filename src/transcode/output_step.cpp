@@ -18,6 +18,31 @@ static void WriteMark() {
     }
 }
 
+// A byte code page the platform cannot convert with would turn every character into "?": the
+// run stops before anything is created, 21 for the source's page, 22 for the target's. Copies
+// (one page on both sides, or Unicode to Unicode) convert nothing and ask nothing.
+static bool CodePagesAvailable() {
+    CodePageId source = runState.sourceCp;
+    CodePageId target = runState.targetCp;
+    bool sourcePage = !IsUnicodeForm(source);
+    bool targetPage = !IsUnicodeForm(target);
+    if (sourcePage && targetPage && source == target) {
+        return true;
+    }
+    SetLastError(ERROR_SUCCESS);
+    if (sourcePage && !IsValidCodePage(ResolveCodePage(static_cast<UINT>(source)))) {
+        NoteFailure(kFailureSourcePage, GetLastError());
+        runState.status = kStatusInputFailed;
+        return false;
+    }
+    if (targetPage && !IsValidCodePage(ResolveCodePage(static_cast<UINT>(target)))) {
+        NoteFailure(kFailureTargetPage, GetLastError());
+        runState.status = kStatusOutputFailed;
+        return false;
+    }
+    return true;
+}
+
 // The text goes to a temporary beside the target, which replaces the target only once every
 // write and the close have succeeded; so a failed run leaves the target (with -r, the input)
 // as it was.
@@ -28,11 +53,17 @@ RunStatus WriteOutputFile() {
         runState.targetCp = runState.sourceCp;
         runState.writeBom = runState.inputHadBom;
     }
+    if (!CodePagesAvailable()) {
+        ReleaseWorkBuffer();
+        return runState.status;
+    }
     runState.outputWriteFailed = false;
     runState.outputFile =
         CreateReplacementFile(runState.outputName.c_str(), &runState.outputTempName);
     if (runState.outputFile == INVALID_HANDLE_VALUE) {
-        NoteFailure(kFailureOutputCreate, GetLastError());
+        DWORD error = GetLastError();
+        NoteFailure(error == ERROR_INVALID_OWNER ? kFailureOutputOwner : kFailureOutputCreate,
+                    error);
         runState.outputTempName.clear();
         ReleaseWorkBuffer();
         runState.status = kStatusOutputFailed;
@@ -53,6 +84,8 @@ RunStatus WriteOutputFile() {
         NoteFailure(kFailureOutputCommit, GetLastError());
         DeleteFileW(runState.outputTempName.c_str());
         runState.status = kStatusOutputFailed;
+        // The target keeps its old content: nothing of this run reached it.
+        runState.outputByteCount = 0;
     }
     runState.outputTempName.clear();
     ReleaseWorkBuffer();

@@ -30,9 +30,20 @@ class Route : public ::testing::TestWithParam<RouteCase> {};
 TEST_P(Route, GivesExactBytes) {
     const RouteCase& c = GetParam();
     Conversion run = Convert(c.source, c.target, false, c.input);
-    EXPECT_EQ(run.status, kStatusConverted);
-    EXPECT_EQ(Hex(run.output), Hex(c.output));
-    EXPECT_EQ(run.outputByteCount, c.output.size());
+    // A run stops before it writes anything when a page it converts with is missing: 21 for the
+    // source's, 22 for the target's. The route alone still answers "?" for such a page.
+    bool converts = c.source != c.target;
+    RunStatus status = converts && c.source == kNoSuchPage   ? kStatusInputFailed
+                       : converts && c.target == kNoSuchPage ? kStatusOutputFailed
+                                                             : kStatusConverted;
+    EXPECT_EQ(run.status, status);
+    if (status == kStatusConverted) {
+        EXPECT_EQ(Hex(run.output), Hex(c.output));
+        EXPECT_EQ(run.outputByteCount, c.output.size());
+    } else {
+        EXPECT_EQ(run.output, "") << "nothing may be written";
+        EXPECT_EQ(run.outputByteCount, 0u);
+    }
     // The same text once more through the route alone, which also checks that the zero bytes
     // behind the input survive.
     EXPECT_EQ(Hex(TranscodeOnly(c.source, c.target, c.input)), Hex(c.output));

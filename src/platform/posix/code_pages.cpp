@@ -1,14 +1,18 @@
 // Code page services for the Linux build. UTF-8 is converted here; the byte code pages go
 // through the C library's iconv, one byte or one UTF-16 unit at a time, and each answer is
-// kept so that a page costs iconv at most once per byte and once per unit.
+// kept so that a page costs iconv at most once per byte and once per unit. A page's two
+// converters are opened once and kept for the process: once IsValidCodePage has said yes, no
+// later conversion can fail for want of a descriptor or of the C library's converter modules.
 #include <iconv.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <map>
 #include <string>
 
 #include "src/platform/platform.h"
+#include "src/platform/posix/wide_text.h"
 
 namespace {
 
@@ -116,32 +120,45 @@ struct Mapping {
 
 struct PageTables {
     bool known;
+    iconv_t toUnicode;     // page to UTF-16LE; nullptr until it could be opened
+    iconv_t fromUnicode;   // UTF-16LE to the page
     Mapping toUnits[256];  // items are UTF-16LE byte pairs
     bool toUnitsDone[256];
     Mapping* fromUnits;  // 65536 entries, allocated on first use
     bool* fromUnitsDone;
 };
 
-// One conversion of `length` bytes from a fresh state, flushed, so a page that holds a letter
-// back until it sees what follows still hands it over.
-size_t ConvertOnce(const std::string& to, const std::string& from, const char* in, size_t length,
-                   char* out, size_t room) {
-    iconv_t cd = iconv_open(to.c_str(), from.c_str());
-    if (cd == reinterpret_cast<iconv_t>(-1)) {
-        return 0;
+// The page's converter in one direction, opened on first use and then kept. nullptr (errno
+// set) while it cannot be opened; nothing is remembered then, so a later call tries again.
+iconv_t Converter(PageTables* t, UINT page, bool toUnicode) {
+    iconv_t& kept = toUnicode ? t->toUnicode : t->fromUnicode;
+    if (kept == nullptr) {
+        std::string name = IconvName(page);
+        iconv_t opened =
+            toUnicode ? iconv_open("UTF-16LE", name.c_str()) : iconv_open(name.c_str(), "UTF-16LE");
+        if (opened == reinterpret_cast<iconv_t>(-1)) {
+            return nullptr;
+        }
+        kept = opened;
     }
+    return kept;
+}
+
+// One conversion of `length` bytes from the initial state, flushed, so a page that holds a
+// letter back until it sees what follows still hands it over, and nothing of an earlier
+// conversion carries over.
+size_t ConvertOnce(iconv_t cd, const char* in, size_t length, char* out, size_t room) {
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
     char* input = const_cast<char*>(in);
     char* output = out;
     size_t inputLeft = length;
     size_t outputLeft = room;
-    size_t produced = 0;
     if (iconv(cd, &input, &inputLeft, &output, &outputLeft) != static_cast<size_t>(-1) &&
         inputLeft == 0 &&
         iconv(cd, nullptr, nullptr, &output, &outputLeft) != static_cast<size_t>(-1)) {
-        produced = room - outputLeft;
+        return room - outputLeft;
     }
-    iconv_close(cd);
-    return produced;
+    return 0;
 }
 
 PageTables* TablesFor(UINT page) {
@@ -167,10 +184,14 @@ const Mapping* ByteToUnits(UINT page, unsigned char byte) {
         return nullptr;
     }
     if (!t->toUnitsDone[byte]) {
+        iconv_t cd = Converter(t, page, true);
+        if (cd == nullptr) {
+            return nullptr;
+        }
         Mapping& m = t->toUnits[byte];
         char in = static_cast<char>(byte);
         char out[8];
-        size_t n = ConvertOnce("UTF-16LE", IconvName(page), &in, 1, out, sizeof(out));
+        size_t n = ConvertOnce(cd, &in, 1, out, sizeof(out));
         m.count = (n == 2 || n == 4) ? static_cast<uint8_t>(n / 2) : 0;
         std::memcpy(m.bytes, out, m.count * 2);
         t->toUnitsDone[byte] = true;
@@ -191,10 +212,14 @@ const Mapping* UnitToBytes(UINT page, WCHAR unit) {
         }
     }
     if (!t->fromUnitsDone[unit]) {
+        iconv_t cd = Converter(t, page, false);
+        if (cd == nullptr) {
+            return nullptr;
+        }
         Mapping& m = t->fromUnits[unit];
         char in[2] = {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
         char out[8];
-        size_t n = ConvertOnce(IconvName(page), "UTF-16LE", in, 2, out, sizeof(out));
+        size_t n = ConvertOnce(cd, in, 2, out, sizeof(out));
         m.count = n <= 4 ? static_cast<uint8_t>(n) : 0;
         std::memcpy(m.bytes, out, m.count);
         t->fromUnitsDone[unit] = true;
@@ -288,6 +313,37 @@ int Finish(int needed, int room) {
 }
 
 }  // namespace
+
+// As on Windows: the pseudo pages CP_ACP, CP_OEMCP and CP_MACCP are no code pages of their own.
+// A byte page is valid when both its converters open and convert a letter each way.
+BOOL IsValidCodePage(UINT codePage) {
+    if (codePage == CP_UTF8) {
+        return TRUE;
+    }
+    PageTables* t = TablesFor(codePage);
+    if (t == nullptr || !t->known) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    for (bool toUnicode : {true, false}) {
+        iconv_t cd = Converter(t, codePage, toUnicode);
+        if (cd == nullptr) {
+            SetLastError(ErrorFromErrno(errno));
+            return FALSE;
+        }
+        const char letter[2] = {'A', 0};  // one byte, or one UTF-16LE unit
+        char out[8];
+        if (ConvertOnce(cd, letter, toUnicode ? 1 : 2, out, sizeof(out)) == 0) {
+            SetLastError(ERROR_INVALID_PARAMETER);
+            return FALSE;
+        }
+    }
+    return TRUE;
+}
+
+UINT ResolveCodePage(UINT codePage) {
+    return ResolvePage(codePage);
+}
 
 int MultiByteToWideChar(UINT codePage, DWORD, LPCSTR bytes, int byteCount, LPWSTR units,
                         int unitCount) {
