@@ -19,7 +19,12 @@ HANDLE OpenLogFile(LPCWSTR name, DWORD mode, bool* created) {
     for (int attempt = 0; attempt < kLogAttempts; ++attempt) {
         HANDLE file = OpenExclusively(name, disposition);
         if (file != INVALID_HANDLE_VALUE) {
-            *created = disposition != OPEN_EXISTING;
+            *created = disposition == CREATE_NEW || disposition == CREATE_ALWAYS;
+            if (disposition == OPEN_ALWAYS) {
+                // The file was not there a moment ago: empty now, it is this run's.
+                DWORD high = 0;
+                *created = GetFileSize(file, &high) == 0 && high == 0;
+            }
             if (!*created) {
                 SetFilePointer(file, 0, nullptr, FILE_END);
             }
@@ -32,7 +37,9 @@ HANDLE OpenLogFile(LPCWSTR name, DWORD mode, bool* created) {
             continue;
         }
         if (disposition == OPEN_EXISTING && error == ERROR_FILE_NOT_FOUND) {
-            disposition = CREATE_NEW;  // removed since it was found
+            // The name is there yet names no file: a link to a file still to be made, or a log
+            // removed since it was found. Opening it "always" creates the file it stands for.
+            disposition = OPEN_ALWAYS;
             continue;
         }
         if (error != ERROR_SHARING_VIOLATION) {
@@ -43,16 +50,30 @@ HANDLE OpenLogFile(LPCWSTR name, DWORD mode, bool* created) {
     return INVALID_HANDLE_VALUE;
 }
 
-void WriteUtf8Text(HANDLE file, LPCWSTR text) {
+bool WriteUtf8Text(HANDLE file, LPCWSTR text) {
     int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
     if (size <= 1) {
-        return;
+        return size == 1;
     }
     std::vector<char> bytes(static_cast<size_t>(size) + 2);
     int converted = WideCharToMultiByte(CP_UTF8, 0, text, -1, bytes.data(), size, nullptr, nullptr);
     if (converted <= 1) {
-        return;
+        return false;
     }
+    LONG startHigh = 0;
+    SetLastError(ERROR_SUCCESS);
+    DWORD start = SetFilePointer(file, 0, &startHigh, FILE_CURRENT);
+    bool known = start != INVALID_SET_FILE_POINTER || GetLastError() == ERROR_SUCCESS;
+    DWORD count = static_cast<DWORD>(converted - 1);
     DWORD written = 0;
-    WriteFile(file, bytes.data(), static_cast<DWORD>(converted - 1), &written, nullptr);
+    if (WriteFile(file, bytes.data(), count, &written, nullptr) && written == count) {
+        return true;
+    }
+    // A full disk or a size limit stopped the write part-way: the file is cut back to where it
+    // was, so that whoever reads it never finds part of a text.
+    if (known) {
+        SetFilePointer(file, static_cast<LONG>(start), &startHigh, FILE_BEGIN);
+        SetEndOfFile(file);
+    }
+    return false;
 }

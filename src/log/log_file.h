@@ -11,4 +11,5 @@
 HANDLE OpenLogFile(LPCWSTR name, DWORD mode, bool* created);
 
 // Writes the UTF-8 form of `text`, without terminator, at the file's position in one write.
-void WriteUtf8Text(HANDLE file, LPCWSTR text);
+// All or nothing: a write that falls short is taken back. True when the whole text was written.
+bool WriteUtf8Text(HANDLE file, LPCWSTR text);

@@ -2,7 +2,6 @@
 #include "src/transcode/output_step.h"
 
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -11,6 +10,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "src/platform/posix/signals.h"
 #include "tests/support/test_files.h"
 #include "tests/transcode/work_block.h"
 
@@ -179,7 +179,8 @@ TEST_F(OutputFile, ReadOnlyTargetIsRefusedAndKept) {
 }
 
 // A write that fails part way (the file-size limit is reached) fails the run and leaves the
-// old target alone. Run in a child, since the limit holds for the whole process.
+// old target alone. Run in a child, since the limit holds for the whole process, set up as the
+// program sets itself up at start.
 TEST_F(OutputFile, FailedWriteKeepsTheTarget) {
     WriteBytes(folder + "/out.txt", "old");
     struct Limit {
@@ -191,11 +192,13 @@ TEST_F(OutputFile, FailedWriteKeepsTheTarget) {
         pid_t child = fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
-            signal(SIGXFSZ, SIG_IGN);
+            SetUpProcessSignals();
             struct rlimit cap = {limit.bytes, limit.bytes};
             setrlimit(RLIMIT_FSIZE, &cap);
             int status = Run(folder + "/out.txt", std::string(100000, 'x'));
-            _exit(runState.failure == kFailureOutputWrite ? status : 1);
+            // The log's output size is what reached the target: nothing.
+            bool noted = runState.failure == kFailureOutputWrite && runState.outputByteCount == 0;
+            _exit(noted ? status : 1);
         }
         int status = 0;
         waitpid(child, &status, 0);
@@ -203,6 +206,41 @@ TEST_F(OutputFile, FailedWriteKeepsTheTarget) {
         EXPECT_EQ(WEXITSTATUS(status), kStatusOutputFailed) << limit.name;
         EXPECT_EQ(ReadBytes(folder + "/out.txt"), "old") << limit.name;
         EXPECT_EQ(Names(), std::vector<std::string>{"out.txt"}) << limit.name;
+    }
+}
+
+// A byte code page the platform cannot convert with stops the run before anything is created:
+// 21 for the source's page (asked first), 22 for the target's; a copy asks nothing.
+TEST_F(OutputFile, PageThePlatformCannotConvertStopsTheRunBeforeAnyOutput) {
+    constexpr CodePageId kNoSuchPage = 4242;
+    struct PageCase {
+        CodePageId source;
+        CodePageId target;
+        RunStatus status;
+        RunFailure failure;
+    };
+    const PageCase cases[] = {
+        {kNoSuchPage, kUtf8, kStatusInputFailed, kFailureSourcePage},
+        {kNoSuchPage, 1251, kStatusInputFailed, kFailureSourcePage},
+        {kNoSuchPage, 4243, kStatusInputFailed, kFailureSourcePage},
+        {CP_UTF16LE, kNoSuchPage, kStatusOutputFailed, kFailureTargetPage},
+        {1251, kNoSuchPage, kStatusOutputFailed, kFailureTargetPage},
+        {kNoSuchPage, kNoSuchPage, kStatusConverted, kFailureNone},
+        {kNoSuchPage, CP_UNSET, kStatusConverted, kFailureNone},
+        {static_cast<CodePageId>(CP_ACP), 1251, kStatusConverted, kFailureNone},
+    };
+    for (const PageCase& c : cases) {
+        WriteBytes(folder + "/out.txt", "old");
+        ResetRunState();
+        runState.sourceCp = c.source;
+        runState.targetCp = c.target;
+        runState.outputName = WideAscii(folder + "/out.txt");
+        LayOutInput("A", 0);
+        EXPECT_EQ(WriteOutputFile(), c.status) << c.source << " to " << c.target;
+        EXPECT_EQ(runState.failure, c.failure) << c.source << " to " << c.target;
+        EXPECT_EQ(runState.workBuffer.block, nullptr) << "the block must be released";
+        EXPECT_EQ(ReadBytes(folder + "/out.txt"), c.status == kStatusConverted ? "A" : "old");
+        EXPECT_EQ(Names(), std::vector<std::string>{"out.txt"});
     }
 }
 

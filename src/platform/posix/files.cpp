@@ -10,6 +10,7 @@
 #include <cstdio>
 
 #include "src/platform/platform.h"
+#include "src/platform/posix/signals.h"
 #include "src/platform/posix/wide_text.h"
 
 static thread_local DWORD lastError = ERROR_SUCCESS;
@@ -44,6 +45,7 @@ static int LockFor(DWORD access, DWORD shareMode) {
 
 static std::string FolderOf(const std::string& path);
 static std::string RandomSuffix();
+static bool FinalPath(const std::string& name, std::string* path);
 
 // Windows creates a new file and takes its share lock in one step, so no other process can
 // open it in between. Here the file is made and locked under a private name beside the target
@@ -53,7 +55,7 @@ static int CreateNewLocked(const std::string& path, int flags, int lock) {
     size_t slash = path.rfind('/');
     std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
     std::string temp = FolderOf(path) + "/." + base + "." + RandomSuffix() + ".new";
-    int fd = open(temp.c_str(), flags | O_CREAT | O_EXCL, 0666);
+    int fd = CreateTemporary(kCreationTemporary, temp.c_str(), flags | O_CREAT | O_EXCL, 0666);
     if (fd < 0) {
         return open(path.c_str(), flags | O_CREAT | O_EXCL, 0666);
     }
@@ -61,6 +63,7 @@ static int CreateNewLocked(const std::string& path, int flags, int lock) {
     int linked = link(temp.c_str(), path.c_str());
     int error = errno;
     unlink(temp.c_str());
+    ForgetTemporary(kCreationTemporary);
     if (linked == 0) {
         return fd;
     }
@@ -82,6 +85,17 @@ HANDLE CreateFileW(LPCWSTR name, DWORD access, DWORD shareMode, LPSECURITY_ATTRI
     bool reads = (access & GENERIC_READ) != 0;
     bool writes = (access & GENERIC_WRITE) != 0;
     int flags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+    // A name written through (the log) follows links by the rules of a replaced output: a link
+    // that another user planted in a shared folder is refused, and a link to a file still to be
+    // made leads to that file, which is then created.
+    if (writes) {
+        std::string final;
+        if (!FinalPath(path, &final)) {
+            return Fail(ERROR_ACCESS_DENIED);
+        }
+        path = final;
+        flags |= O_NOFOLLOW;
+    }
     flags |= writes ? (reads ? O_RDWR : O_WRONLY) : O_RDONLY;
     switch (disposition) {
         case CREATE_NEW:
@@ -217,6 +231,15 @@ DWORD SetFilePointer(HANDLE file, LONG distance, PLONG distanceHigh, DWORD metho
     return static_cast<DWORD>(position);
 }
 
+BOOL SetEndOfFile(HANDLE file) {
+    off_t position = lseek(Descriptor(file), 0, SEEK_CUR);
+    if (position < 0 || ftruncate(Descriptor(file), position) != 0) {
+        SetLastError(ErrorFromErrno(errno));
+        return FALSE;
+    }
+    return TRUE;
+}
+
 BOOL CloseHandle(HANDLE handle) {
     return close(Descriptor(handle)) == 0 ? TRUE : FALSE;
 }
@@ -231,10 +254,12 @@ DWORD GetFileAttributesW(LPCWSTR name) {
 }
 
 BOOL DeleteFileW(LPCWSTR name) {
-    if (unlink(BytesFromWide(name).c_str()) != 0) {
+    std::string path = BytesFromWide(name);
+    if (unlink(path.c_str()) != 0) {
         SetLastError(ErrorFromErrno(errno));
         return FALSE;
     }
+    ForgetTemporaryNamed(path.c_str());
     return TRUE;
 }
 
@@ -342,7 +367,8 @@ HANDLE CreateReplacementFile(LPCWSTR targetName, WideString* tempName) {
             .substr(0, kTempBaseBytes);
     for (int attempt = 0; attempt < 16; ++attempt) {
         std::string temp = folder + "/." + base + "." + RandomSuffix() + ".tmp";
-        int fd = open(temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        int fd = CreateTemporary(kOutputTemporary, temp.c_str(),
+                                 O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd < 0) {
             if (errno == EEXIST) {
                 continue;
@@ -350,10 +376,19 @@ HANDLE CreateReplacementFile(LPCWSTR targetName, WideString* tempName) {
             return Fail(ErrorFromErrno(errno));
         }
         if (exists) {
-            // Only the superuser may hand a file over; the content matters more than its owner.
-            // A file that stays ours must not take over another owner's set-id bits.
-            bool sameOwner = fchown(fd, info.st_uid, info.st_gid) == 0;
-            fchmod(fd, info.st_mode & (sameOwner ? 07777 : 0777));
+            // The replacement must belong to whoever the target belongs to: a file that became
+            // the writer's would lock its owner out. Only the superuser may hand a file over, so
+            // another user's file is refused, and so is a group the writer is not a member of.
+            struct stat made {};
+            bool owned =
+                fstat(fd, &made) == 0 && made.st_uid == info.st_uid && made.st_gid == info.st_gid;
+            if (!owned && fchown(fd, info.st_uid, info.st_gid) != 0) {
+                close(fd);
+                unlink(temp.c_str());
+                ForgetTemporary(kOutputTemporary);
+                return Fail(ERROR_INVALID_OWNER);
+            }
+            fchmod(fd, info.st_mode & 07777);
         } else {
             mode_t mask = umask(0);
             umask(mask);
@@ -378,5 +413,6 @@ BOOL CommitReplacementFile(LPCWSTR tempName, LPCWSTR targetName) {
         SetLastError(ErrorFromErrno(errno));
         return FALSE;
     }
+    ForgetTemporary(kOutputTemporary);
     return TRUE;
 }

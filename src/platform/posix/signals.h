@@ -1,0 +1,24 @@
+// How the Linux program meets signals. A file size limit (ulimit -f) makes a write fail, as a
+// full disk does, instead of ending the process; an interruption (SIGINT, SIGTERM, SIGHUP,
+// SIGPIPE) removes the run's temporaries and then ends the process as the signal would have.
+#pragma once
+
+#include <sys/types.h>
+
+// The program's first step.
+void SetUpProcessSignals();
+
+// The temporaries an interruption removes: the output's, and the private one through which a
+// file is created already locked (CREATE_NEW).
+enum TemporarySlot { kOutputTemporary, kCreationTemporary, kTemporarySlots };
+
+// open() of a temporary that this call creates (O_CREAT | O_EXCL in `flags`): from the moment it
+// exists until ForgetTemporary, an interruption removes it. Signals wait while the two happen,
+// so that none falls in between.
+int CreateTemporary(TemporarySlot slot, const char* path, int flags, mode_t mode);
+
+// The temporary was renamed or removed: an interruption leaves its name alone.
+void ForgetTemporary(TemporarySlot slot);
+
+// The same for whichever slot holds `path`, if any.
+void ForgetTemporaryNamed(const char* path);
