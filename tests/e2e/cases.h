@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/e2e/program.h"
+
 struct FileBytes {
     std::string name;
     std::string bytes;
@@ -32,8 +34,9 @@ struct E2eCase {
 
 // Runs the case in a fresh folder and reports every difference as a test failure. Besides the
 // listed files, the folder may afterwards hold only run.log and shell.trace: a temporary left
-// behind is a failure.
-void RunE2eCase(const E2eCase& c);
+// behind is a failure. The run happens in `surroundings`; where they cannot be set up here, the
+// case is skipped.
+void RunE2eCase(const E2eCase& c, const Surroundings& surroundings = {});
 
 // The arguments with "{folder}" replaced by `folder`.
 std::vector<std::string> WithFolder(const std::vector<std::string>& arguments,

@@ -83,7 +83,7 @@ TEST_P(WriteFailure, LeavesTargetAndInputAsTheyWere) {
     std::string text(65536, 'x');
     WriteBytes(In("in.txt"), text);
     WriteBytes(In("out.txt"), "old content");
-    EXPECT_EQ(RunProgramWithFileSizeLimit(c.arguments, folder, c.limit), c.exitCode);
+    EXPECT_EQ(RunProgramIn(FileSizeLimit(c.limit), c.arguments, folder), c.exitCode);
     std::string output = std::string("\xFF\xFE\x00\x00", 4);
     for (size_t i = 0; i < text.size(); ++i) {
         output += std::string("x\0\0\0", 4);

@@ -1,12 +1,14 @@
 #include "tests/e2e/program.h"
 
 #include <fcntl.h>
+#include <grp.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
-#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -41,9 +43,39 @@ static std::string TakeCapture(int fd, const std::string& path) {
     return text;
 }
 
-// fileSizeLimit < 0: no limit.
-static RunOutput Run(const std::vector<std::string>& arguments, const std::string& folder,
-                     long long fileSizeLimit, bool debugStrings) {
+static bool SetLimit(int resource, long long value) {
+    if (value < 0) {
+        return true;
+    }
+    struct rlimit limit {};
+    limit.rlim_cur = limit.rlim_max = static_cast<rlim_t>(value);
+    return setrlimit(resource, &limit) == 0;
+}
+
+// In the child, before the program starts: what a shell, unshare and setpriv would have done.
+static bool SetUp(const Surroundings& s) {
+    if (!s.hiddenFolder.empty() &&
+        (unshare(CLONE_NEWNS) != 0 ||
+         mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+         mount("tmpfs", s.hiddenFolder.c_str(), "tmpfs", 0, nullptr) != 0)) {
+        return false;
+    }
+    if (s.group >= 0 && (setgroups(0, nullptr) != 0 || setgid(static_cast<gid_t>(s.group)) != 0)) {
+        return false;
+    }
+    if (s.user >= 0 && setuid(static_cast<uid_t>(s.user)) != 0) {
+        return false;
+    }
+    if (s.openFileLimit >= 0) {
+        close_range(3, ~0u, 0);
+    }
+    return SetLimit(RLIMIT_FSIZE, s.fileSizeLimit) && SetLimit(RLIMIT_NOFILE, s.openFileLimit);
+}
+
+// Starts the program in `folder` with `out` and `err` as its standard output and error; the
+// process id, or -1.
+static pid_t Spawn(const std::vector<std::string>& arguments, const std::string& folder,
+                   const Surroundings& surroundings, bool debugStrings, int out, int err) {
     std::vector<std::string> command;
     std::string launcher = Variable("CODESHIFT_LAUNCHER");
     if (!launcher.empty()) {
@@ -81,21 +113,8 @@ static RunOutput Run(const std::vector<std::string>& arguments, const std::strin
     }
     envp.push_back(nullptr);
 
-    std::string outPath;
-    std::string errPath;
-    int out = CaptureFile(&outPath);
-    int err = CaptureFile(&errPath);
-    RunOutput result{-1, "", ""};
-    if (out < 0 || err < 0) {
-        return result;
-    }
     // posix_spawn has no portable way to set the child's folder, so the child is forked.
     pid_t child = fork();
-    if (child < 0) {
-        TakeCapture(out, outPath);
-        TakeCapture(err, errPath);
-        return result;
-    }
     if (child == 0) {
         if (chdir(folder.c_str()) != 0) {
             _exit(126);
@@ -107,21 +126,48 @@ static RunOutput Run(const std::vector<std::string>& arguments, const std::strin
         }
         dup2(out, 1);
         dup2(err, 2);
-        if (fileSizeLimit >= 0) {
-            struct rlimit limit {};
-            limit.rlim_cur = limit.rlim_max = static_cast<rlim_t>(fileSizeLimit);
-            signal(SIGXFSZ, SIG_IGN);
-            if (setrlimit(RLIMIT_FSIZE, &limit) != 0) {
-                _exit(125);
-            }
+        if (!SetUp(surroundings)) {
+            _exit(kSurroundingsRefused);
         }
         execve(argv[0], argv.data(), envp.data());
         execvpe(argv[0], argv.data(), envp.data());
         _exit(127);
     }
+    return child;
+}
+
+int StartProgram(const std::vector<std::string>& arguments, const std::string& folder) {
+    int devNull = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    pid_t child = Spawn(arguments, folder, Surroundings{}, false, devNull, devNull);
+    close(devNull);
+    return child;
+}
+
+int WaitForProgram(int process) {
     int status = 0;
-    while (waitpid(child, &status, 0) < 0) {
+    while (waitpid(process, &status, 0) < 0) {
     }
+    return status;
+}
+
+static RunOutput Run(const std::vector<std::string>& arguments, const std::string& folder,
+                     const Surroundings& surroundings, bool debugStrings) {
+    std::string launcher = Variable("CODESHIFT_LAUNCHER");
+    std::string outPath;
+    std::string errPath;
+    int out = CaptureFile(&outPath);
+    int err = CaptureFile(&errPath);
+    RunOutput result{-1, "", ""};
+    if (out < 0 || err < 0) {
+        return result;
+    }
+    pid_t child = Spawn(arguments, folder, surroundings, debugStrings, out, err);
+    if (child < 0) {
+        TakeCapture(out, outPath);
+        TakeCapture(err, errPath);
+        return result;
+    }
+    int status = WaitForProgram(child);
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     if (result.exitCode == 20 && !launcher.empty()) {
         // Wine's shell starts the viewer after the program has gone; give it time to record.
@@ -135,17 +181,17 @@ static RunOutput Run(const std::vector<std::string>& arguments, const std::strin
 }
 
 int RunProgram(const std::vector<std::string>& arguments, const std::string& folder) {
-    return Run(arguments, folder, -1, false).exitCode;
+    return Run(arguments, folder, Surroundings{}, false).exitCode;
 }
 
-int RunProgramWithFileSizeLimit(const std::vector<std::string>& arguments,
-                                const std::string& folder, long long fileSizeLimit) {
-    return Run(arguments, folder, fileSizeLimit, false).exitCode;
+int RunProgramIn(const Surroundings& surroundings, const std::vector<std::string>& arguments,
+                 const std::string& folder) {
+    return Run(arguments, folder, surroundings, false).exitCode;
 }
 
 RunOutput RunProgramCapturing(const std::vector<std::string>& arguments, const std::string& folder,
                               bool debugStrings) {
-    return Run(arguments, folder, -1, debugStrings);
+    return Run(arguments, folder, Surroundings{}, debugStrings);
 }
 
 static int HexDigit(char c) {

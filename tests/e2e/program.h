@@ -23,10 +23,54 @@ struct RunOutput {
 // run waits for that record.
 int RunProgram(const std::vector<std::string>& arguments, const std::string& folder);
 
-// The same with the size any file the program writes may reach limited to `fileSizeLimit` bytes
-// (RLIMIT_FSIZE, with SIGXFSZ ignored so that a write past it fails instead of killing it).
-int RunProgramWithFileSizeLimit(const std::vector<std::string>& arguments,
-                                const std::string& folder, long long fileSizeLimit);
+// What a user's shell or container may have set up around a run: the program has to cope with
+// it by itself. Only what a case names is changed.
+struct Surroundings {
+    long long fileSizeLimit = -1;  // bytes any written file may reach (ulimit -f); -1: none
+    // Descriptors the process may hold (ulimit -n); -1: none. The run then starts with the
+    // standard three alone, as from a shell, not with whatever the test runner left open.
+    long long openFileLimit = -1;
+    // Covered by an empty file system in a mount namespace of the run's own (unshare -m), as
+    // parts of the system are missing in a minimal container.
+    std::string hiddenFolder;
+    // Run as this user and group with no others (setpriv --reuid --regid --clear-groups).
+    int user = -1;
+    int group = -1;
+};
+
+inline Surroundings FileSizeLimit(long long bytes) {
+    Surroundings s;
+    s.fileSizeLimit = bytes;
+    return s;
+}
+inline Surroundings OpenFileLimit(long long descriptors) {
+    Surroundings s;
+    s.openFileLimit = descriptors;
+    return s;
+}
+inline Surroundings HiddenFolder(const std::string& folder) {
+    Surroundings s;
+    s.hiddenFolder = folder;
+    return s;
+}
+inline Surroundings RunAs(int user, int group) {
+    Surroundings s;
+    s.user = user;
+    s.group = group;
+    return s;
+}
+
+// RunProgramIn's result when the surroundings could not be set up (a mount namespace or a
+// change of user not permitted here): the program did not run.
+constexpr int kSurroundingsRefused = 125;
+
+int RunProgramIn(const Surroundings& surroundings, const std::vector<std::string>& arguments,
+                 const std::string& folder);
+
+// Starts the program without waiting for it; the process id, or -1.
+int StartProgram(const std::vector<std::string>& arguments, const std::string& folder);
+// Waits for a started program: its wait status (exit code or signal), as waitpid gives it.
+int WaitForProgram(int process);
 
 // The same, keeping what it printed. With `debugStrings`, a Windows program's debug output
 // (OutputDebugStringW) is shown by Wine on its standard error (WINEDEBUG=+debugstr), as a
