@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Reproduces the figures of docs/reliability.md in one go: the whole unit and end-to-end suites
-# under AddressSanitizer and UBSan, every fuzz target for FUZZ_SECONDS (default 60) each, and
-# the fault scenarios one by one (under the sanitizers). Prints the tables in Markdown and
-# keeps them in build/reliability.md.
+# under AddressSanitizer and UBSan, every fuzz target for FUZZ_SECONDS (default 60) each, the
+# fault scenarios one by one (under the sanitizers), and the faults at the edges on the Linux
+# program and, where Wine and the Windows presets are at hand, on both Windows programs. Prints
+# the tables in Markdown and keeps them in build/reliability.md.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -27,10 +28,67 @@ echo "== Fuzzing" >&2
 FUZZ_SECONDS="${FUZZ_SECONDS:-60}" bash scripts/fuzz.sh > "$work/fuzz.log" 2>&1 || true
 
 echo "== Fault scenarios" >&2
-filter='Faults/*:*Faults.*:FaultRun.*:*WriteFailure*:*HugeInput*:ReplacementFile*:*RefusedTargets*'
+edges='*Edges.*:*Owners.*:*Signals.*:*LogLinks.*'
+filter="Faults/*:*Faults.*:FaultRun.*:*WriteFailure*:*HugeInput*:ReplacementFile*:*RefusedTargets*:$edges"
 CODESHIFT_PROGRAM="$PWD/build/asan/codeshift" CODESHIFT_FLAVOR=native \
   build/asan/tests/codeshift_e2e --gtest_filter="$filter" > "$work/faults-e2e.log" 2>&1 || true
 build/asan/tests/codeshift_tests --gtest_filter="$filter" > "$work/faults-unit.log" 2>&1 || true
+cp "$work/faults-e2e.log" "$work/edges-native.log"
+
+echo "== Faults at the edges under Wine" >&2
+# The same case tables against both Windows programs, in a Wine prefix of this script's own.
+wine_prefix="$PWD/build/reliability-wine-prefix"
+wine64="$(ls /usr/lib/wine/wine64 2> /dev/null || command -v wine64 || true)"
+wine32="$(ls /usr/lib/wine/wine 2> /dev/null || command -v wine || true)"
+if [ -n "$wine64" ] && [ -n "$wine32" ]; then
+  for preset in windows-x64 windows-x86; do
+    cmake --preset "$preset" > /dev/null
+    cmake --build --preset "$preset" -j "$jobs" > "$work/$preset-build.log" 2>&1 || true
+  done
+  bash tests/wine/harness.sh prefix "$wine_prefix" "$wine64" > "$work/wine-prefix.log" 2>&1 || true
+  for run in "win64 $wine64 build/windows-x64/codeshift.exe" "win32 $wine32 build/windows-x86/codeshift32.exe"; do
+    read -r flavor launcher program <<< "$run"
+    GTEST_FILTER="$edges" bash tests/wine/harness.sh suite "$wine_prefix" "$launcher" "$PWD/$program" \
+      "$flavor" "$PWD/build/asan/tests/codeshift_e2e" > "$work/edges-$flavor.log" 2>&1 || true
+  done
+  bash tests/wine/harness.sh stop "$wine_prefix" "$wine64" > /dev/null 2>&1 || true
+fi
+
+# The faults at the edges, each with the cases that try it (gtest name patterns, ":" between).
+edge_themes=(
+  "A code page the platform cannot convert with|Converters/Edges.*"
+  "A file the runner may write but does not own|Files/Owners.*"
+  "A size limit (ulimit -f) on the output and the log|SizeLimits/Edges.*:Limits/WriteFailure.*"
+  "A signal while the output is written|MidWrite/Signals.*"
+  "A link in the log's place|InTheLogsPlace/LogLinks.*"
+  "The log's output size after a failed run|Converters/Edges.*Missing*:SizeLimits/Edges.*OverTheLimit"
+)
+# "Held": the case passed; "tried": it ran (cases that do not apply to a build are skipped).
+edge_rows() {
+  local theme patterns flavor log name result tried held pattern
+  for entry in "${edge_themes[@]}"; do
+    theme="${entry%%|*}"
+    patterns="${entry#*|}"
+    for flavor in native win64 win32; do
+      log="$work/edges-$flavor.log"
+      [ -f "$log" ] || continue
+      tried=0
+      held=0
+      while read -r result name; do
+        for pattern in ${patterns//:/ }; do
+          # shellcheck disable=SC2053
+          if [[ "$name" == $pattern ]]; then
+            tried=$((tried + 1))
+            if [ "$result" = OK ]; then held=$((held + 1)); fi
+            break
+          fi
+        done
+      done < <(sed -n 's/^\[ *\(OK\|FAILED\) *\] \([^ ,]*\).* ([0-9]* ms)$/\1 \2/p' "$log")
+      if [ "$tried" -gt 0 ]; then echo "| $theme | $flavor | $tried | $held |"; fi
+    done
+  done
+  # Further rows join here: the Windows programs killed around the commit under Wine.
+}
 
 {
   echo "Run of $(date -u '+%Y-%m-%d %H:%M UTC') at commit $(git rev-parse --short HEAD), $(nproc) cores."
@@ -52,8 +110,14 @@ build/asan/tests/codeshift_tests --gtest_filter="$filter" > "$work/faults-unit.l
   cat "$work/faults-unit.log" "$work/faults-e2e.log" |
     sed -n 's/^\[ *\(OK\|FAILED\|SKIPPED\) *\] \([^ ]*\)\( (\([0-9]*\) ms)\)\{0,1\}$/\1 \2 \4/p' |
     while read -r result name ms; do
-      [ -n "$ms" ] && echo "$result $name $ms"
+      if [ -n "$ms" ]; then echo "$result $name $ms"; fi
     done > "$work/faults.txt"
+  echo "### Faults at the edges, tried and held (Linux program under the sanitizers; Windows programs under Wine)"
+  echo
+  echo "| Fault | Build | Tried | Held |"
+  echo "|---|---|---|---|"
+  edge_rows
+  echo
   echo "### Fault scenarios (under the sanitizers), by group"
   echo
   echo "| Group | Scenarios | OK | Failed | Skipped | ms |"
