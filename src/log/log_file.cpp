@@ -66,14 +66,17 @@ bool WriteUtf8Text(HANDLE file, LPCWSTR text) {
     bool known = start != INVALID_SET_FILE_POINTER || GetLastError() == ERROR_SUCCESS;
     DWORD count = static_cast<DWORD>(converted - 1);
     DWORD written = 0;
-    if (WriteFile(file, bytes.data(), count, &written, nullptr) && written == count) {
+    BOOL wrote = WriteFile(file, bytes.data(), count, &written, nullptr);
+    if (wrote && written == count) {
         return true;
     }
+    DWORD error = wrote ? ERROR_DISK_FULL : GetLastError();
     // A full disk or a size limit stopped the write part-way: the file is cut back to where it
     // was, so that whoever reads it never finds part of a text.
     if (known) {
         SetFilePointer(file, static_cast<LONG>(start), &startHigh, FILE_BEGIN);
         SetEndOfFile(file);
     }
+    SetLastError(error);
     return false;
 }

@@ -11,5 +11,6 @@
 HANDLE OpenLogFile(LPCWSTR name, DWORD mode, bool* created);
 
 // Writes the UTF-8 form of `text`, without terminator, at the file's position in one write.
-// All or nothing: a write that falls short is taken back. True when the whole text was written.
+// All or nothing: a write that falls short is taken back. True when the whole text was written;
+// otherwise GetLastError says why.
 bool WriteUtf8Text(HANDLE file, LPCWSTR text);
