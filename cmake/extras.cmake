@@ -12,6 +12,9 @@ if(WIN32)
       CODESHIFT_VERSION_PATCH=${PROJECT_VERSION_PATCH}
       CODESHIFT_FILE_BASE=${CODESHIFT_OUTPUT_NAME})
     set_property(SOURCE ${rc} APPEND PROPERTY INCLUDE_DIRECTORIES ${CMAKE_CURRENT_SOURCE_DIR}/res)
+    # The files the script pulls in: a change to them rebuilds the resources.
+    set_property(SOURCE ${rc} APPEND PROPERTY OBJECT_DEPENDS
+      ${CMAKE_CURRENT_SOURCE_DIR}/res/codeshift.manifest ${CMAKE_CURRENT_SOURCE_DIR}/res/codeshift.ico)
   endforeach()
 endif()
 

@@ -1,5 +1,6 @@
 // What a built Windows program really carries, read from its file: the machine it is for, the
-// GUI subsystem, no DLL beyond the system's, the application icon and the version record.
+// GUI subsystem, no DLL beyond the system's, the application icon, the version record and the
+// application manifest.
 // CODESHIFT_PE_FILE names the program, CODESHIFT_FLAVOR says "win64" or "win32".
 #include <gtest/gtest.h>
 
@@ -12,12 +13,15 @@
 
 #include "tests/support/test_files.h"
 #include "tests/windows/pe_image.h"
+#include "tests/windows/xml_tree.h"
 
 namespace {
 
 constexpr uint32_t kIconType = 3;
 constexpr uint32_t kIconGroupType = 14;
 constexpr uint32_t kVersionType = 16;
+constexpr uint32_t kManifestType = 24;
+constexpr uint32_t kProgramManifestId = 1;  // the one Windows reads when it starts a program
 
 std::string Variable(const char* name) {
     const char* value = std::getenv(name);
@@ -201,6 +205,58 @@ TEST_F(BuiltProgram, CarriesVersionOneTwoOne) {
     EXPECT_EQ(values["ProductVersion"], "1.2.1");
     EXPECT_EQ(values["OriginalFilename"], std::filesystem::path(path).filename().string());
     EXPECT_NE(Child(root, "VarFileInfo"), nullptr);
+}
+
+const std::string kAsmV1 = "urn:schemas-microsoft-com:asm.v1|";
+const std::string kAsmV3 = "urn:schemas-microsoft-com:asm.v3|";
+const std::string kCompatibility = "urn:schemas-microsoft-com:compatibility.v1|";
+const std::string kSettings2016 = "http://schemas.microsoft.com/SMI/2016/WindowsSettings|";
+
+// Windows takes an element only in its own namespace and place; one anywhere else is ignored,
+// and a document that is not well-formed stops the program from starting at all.
+TEST_F(BuiltProgram, CarriesItsApplicationManifest) {
+    std::vector<const PeResource*> manifests = ResourcesOfType(image, kManifestType);
+    ASSERT_EQ(manifests.size(), 1u);
+    EXPECT_EQ(manifests[0]->name.id, kProgramManifestId);
+    EXPECT_TRUE(manifests[0]->name.text.empty());
+    XmlElement root;
+    std::string why;
+    ASSERT_TRUE(ReadXml(manifests[0]->bytes, &root, &why)) << why;
+    EXPECT_EQ(root.name, kAsmV1 + "assembly");
+    EXPECT_EQ(root.attributes["manifestVersion"], "1.0");
+
+    // Started with the caller's rights: never an elevation prompt.
+    std::vector<const XmlElement*> levels =
+        XmlElementsAt(root, {kAsmV3 + "trustInfo", kAsmV3 + "security",
+                             kAsmV3 + "requestedPrivileges", kAsmV3 + "requestedExecutionLevel"});
+    ASSERT_EQ(levels.size(), 1u);
+    std::map<std::string, std::string> level = levels[0]->attributes;
+    EXPECT_EQ(level["level"], "asInvoker");
+    EXPECT_TRUE(level.count("uiAccess") == 0 || level["uiAccess"] == "false");
+
+    // Written for every Windows from Vista to 11.
+    std::set<std::string> systems;
+    for (const XmlElement* os :
+         XmlElementsAt(root, {kCompatibility + "compatibility", kCompatibility + "application",
+                              kCompatibility + "supportedOS"})) {
+        systems.insert(os->attributes.count("Id") == 1 ? os->attributes.at("Id") : "");
+    }
+    EXPECT_EQ(systems, (std::set<std::string>{
+                           "{e2011457-1546-43c5-a5fe-008deee3d3f0}",  // Vista
+                           "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",  // 7
+                           "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",  // 8
+                           "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",  // 8.1
+                           "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}",  // 10 and 11
+                       }));
+
+    std::vector<const XmlElement*> longPaths = XmlElementsAt(
+        root,
+        {kAsmV3 + "application", kAsmV3 + "windowsSettings", kSettings2016 + "longPathAware"});
+    ASSERT_EQ(longPaths.size(), 1u);
+    EXPECT_EQ(longPaths[0]->text, "true");
+
+    // The ANSI, OEM and Macintosh pages stay the system's.
+    EXPECT_TRUE(XmlElementsNamed(root, "activeCodePage").empty());
 }
 
 }  // namespace
