@@ -42,7 +42,7 @@ HANDLE OpenLogFile(LPCWSTR name, DWORD mode, bool* created) {
             disposition = OPEN_ALWAYS;
             continue;
         }
-        if (error != ERROR_SHARING_VIOLATION) {
+        if (!FileBusyForNow(error, name)) {
             return INVALID_HANDLE_VALUE;
         }
         Sleep(kLogRetryMilliseconds);

@@ -180,6 +180,16 @@ BOOL CommitReplacementFile(LPCWSTR tempName, LPCWSTR targetName);
 // (IsValidCodePage) that only real pages answer; any other page comes back as it is.
 UINT ResolveCodePage(UINT codePage);
 
+// The path under which the shell is asked to open the document at `path`: the path itself, or
+// on Windows, when it is too long for the shell, the same file through its folder's short name
+// (where the volume keeps short names).
+WideString ShellDocumentPath(const WideString& path);
+
+// Whether a call on the file `name` that failed with `error` may succeed when tried again
+// shortly: another process holds the file for a moment (on Windows also a file that is being
+// deleted or scanned). Callers wait a second or two for such a file before giving up.
+bool FileBusyForNow(DWORD error, LPCWSTR name);
+
 // Byte code pages in bulk, so that a long text needs no call per character. Every entry holds
 // exactly what the code page calls above return for that one byte or unit on its own.
 struct CodePageByte {

@@ -7,6 +7,7 @@
 #include "src/run/run_state.h"
 
 constexpr DWORD kModulePathChars = 1024;
+constexpr DWORD kLongestModulePathChars = 1u << 16;
 
 // The folder part of a path, separator included; either separator may end it (Windows accepts
 // both, Linux uses "/"). Empty when there is none.
@@ -16,12 +17,17 @@ static WideString FolderOf(const WideString& path) {
 }
 
 WideString GuidePath() {
-    WCHAR path[kModulePathChars];
-    DWORD length = GetModuleFileNameW(nullptr, path, kModulePathChars);
-    if (length == 0 || length >= kModulePathChars) {
-        return WideString();
+    // The program may lie in a folder of any depth: the storage grows until its path fits.
+    WideString path(kModulePathChars, 0);
+    DWORD length = 0;
+    while ((length = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()))) >=
+           path.size()) {
+        if (path.size() >= kLongestModulePathChars) {
+            return WideString();
+        }
+        path.resize(path.size() * 2);
     }
-    WideString folder = FolderOf(WideString(path, length));
+    WideString folder = FolderOf(path.substr(0, length));
     if (folder.empty()) {
         return WideString();
     }
@@ -41,7 +47,8 @@ WideString GuidePath() {
 void OpenReadme() {
     WideString path = GuidePath();
     if (!path.empty()) {
-        ShellExecuteW(nullptr, WSTR("open"), path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+        ShellExecuteW(nullptr, WSTR("open"), ShellDocumentPath(path).c_str(), nullptr, nullptr,
+                      SW_SHOWNORMAL);
     }
 }
 

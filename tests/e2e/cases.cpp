@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <regex>
 #include <set>
@@ -70,11 +71,37 @@ void ExpectLogLines(const std::string& text, const std::vector<std::string>& exp
     }
 }
 
-static void CheckLog(const std::string& folder, const std::vector<std::string>& expected) {
-    std::string log = ReadBytes(folder + "/run.log");
+// The log a case's run writes: the name attached to its last log option, else run.log.
+static std::string LogNameOf(const std::vector<std::string>& arguments) {
+    std::string name = "run.log";
+    for (const std::string& a : arguments) {
+        if (a.size() > 2 && (a[0] == '-' || a[0] == '/') && (a[1] == 'o' || a[1] == 'O')) {
+            name = a.substr(2);
+        }
+    }
+    return name;
+}
+
+static void CheckLog(const std::string& folder, const std::string& name,
+                     const std::vector<std::string>& expected) {
+    std::string log = ReadBytes(folder + "/" + name);
     ASSERT_GE(log.size(), 3u) << "no log written";
     EXPECT_EQ(log.substr(0, 3), "\xEF\xBB\xBF");
     ExpectLogLines(log.substr(3), expected);
+}
+
+// Small files are shown whole in hex; of large ones only the sizes and the first difference.
+static void ExpectBytes(const std::string& actual, const std::string& expected,
+                        const std::string& name) {
+    constexpr size_t kShownWhole = 4096;
+    if (actual.size() <= kShownWhole && expected.size() <= kShownWhole) {
+        EXPECT_EQ(Hex(actual), Hex(expected)) << name;
+        return;
+    }
+    auto differ = std::mismatch(actual.begin(), actual.end(), expected.begin(), expected.end());
+    EXPECT_TRUE(actual == expected)
+        << name << ": " << actual.size() << " bytes, expected " << expected.size()
+        << "; they differ from byte " << (differ.first - actual.begin());
 }
 
 // The entry a name occupies in the case's folder: its first path component.
@@ -108,16 +135,22 @@ std::vector<std::string> WithFolder(const std::vector<std::string>& arguments,
 }
 
 void RunE2eCase(const E2eCase& c, const Surroundings& surroundings) {
+    RunE2eCaseWith(c, [&c, &surroundings](const std::string& folder) {
+        return RunProgramIn(surroundings, WithFolder(c.arguments, folder), folder);
+    });
+}
+
+void RunE2eCaseWith(const E2eCase& c, const std::function<int(const std::string& folder)>& run) {
     if (!FlavorMatches(c.flavors)) {
         GTEST_SKIP() << "not for the " << Flavor() << " build";
     }
     std::string folder = MakeTempDir();
-    std::set<std::string> allowed = {"run.log", "shell.trace"};
+    std::set<std::string> allowed = {"run.log", "shell.trace", "helper.txt"};
     for (const FileBytes& f : c.given) {
         GiveFile(folder, f);
         allowed.insert(TopName(f.name));
     }
-    int exitCode = RunProgramIn(surroundings, WithFolder(c.arguments, folder), folder);
+    int exitCode = run(folder);
     if (exitCode == kSurroundingsRefused) {
         RemoveTree(folder);
         GTEST_SKIP() << "the run's surroundings cannot be set up here (a mount namespace or a "
@@ -127,14 +160,13 @@ void RunE2eCase(const E2eCase& c, const Surroundings& surroundings) {
     for (const FileBytes& f : c.expected) {
         allowed.insert(TopName(f.name));
         ASSERT_TRUE(FileExists(folder + "/" + f.name)) << f.name << " missing";
-        std::string actual = ReadBytes(folder + "/" + f.name);
-        EXPECT_EQ(Hex(actual), Hex(f.bytes)) << f.name;
+        ExpectBytes(ReadBytes(folder + "/" + f.name), f.bytes, f.name);
     }
     for (const std::string& name : c.absent) {
         EXPECT_FALSE(FileExists(folder + "/" + name)) << name << " must not exist";
     }
     if (!c.logLines.empty()) {
-        CheckLog(folder, c.logLines);
+        CheckLog(folder, LogNameOf(c.arguments), c.logLines);
     }
     for (const auto& entry : std::filesystem::directory_iterator(folder)) {
         std::string name = entry.path().filename().string();

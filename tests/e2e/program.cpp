@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -74,14 +75,15 @@ static bool SetUp(const Surroundings& s) {
 
 // Starts the program in `folder` with `out` and `err` as its standard output and error; the
 // process id, or -1.
-static pid_t Spawn(const std::vector<std::string>& arguments, const std::string& folder,
-                   const Surroundings& surroundings, bool debugStrings, int out, int err) {
+static pid_t Spawn(const std::string& program, const std::vector<std::string>& arguments,
+                   const std::string& folder, const Surroundings& surroundings, bool debugStrings,
+                   int out, int err) {
     std::vector<std::string> command;
     std::string launcher = Variable("CODESHIFT_LAUNCHER");
     if (!launcher.empty()) {
         command.push_back(launcher);
     }
-    command.push_back(Variable("CODESHIFT_PROGRAM"));
+    command.push_back(program);
     command.insert(command.end(), arguments.begin(), arguments.end());
 
     std::vector<std::string> environment;
@@ -138,7 +140,8 @@ static pid_t Spawn(const std::vector<std::string>& arguments, const std::string&
 
 int StartProgram(const std::vector<std::string>& arguments, const std::string& folder) {
     int devNull = open("/dev/null", O_WRONLY | O_CLOEXEC);
-    pid_t child = Spawn(arguments, folder, Surroundings{}, false, devNull, devNull);
+    pid_t child = Spawn(Variable("CODESHIFT_PROGRAM"), arguments, folder, Surroundings{}, false,
+                        devNull, devNull);
     close(devNull);
     return child;
 }
@@ -150,8 +153,9 @@ int WaitForProgram(int process) {
     return status;
 }
 
-static RunOutput Run(const std::vector<std::string>& arguments, const std::string& folder,
-                     const Surroundings& surroundings, bool debugStrings) {
+static RunOutput Run(const std::string& program, const std::vector<std::string>& arguments,
+                     const std::string& folder, const Surroundings& surroundings,
+                     bool debugStrings) {
     std::string launcher = Variable("CODESHIFT_LAUNCHER");
     std::string outPath;
     std::string errPath;
@@ -161,7 +165,7 @@ static RunOutput Run(const std::vector<std::string>& arguments, const std::strin
     if (out < 0 || err < 0) {
         return result;
     }
-    pid_t child = Spawn(arguments, folder, surroundings, debugStrings, out, err);
+    pid_t child = Spawn(program, arguments, folder, surroundings, debugStrings, out, err);
     if (child < 0) {
         TakeCapture(out, outPath);
         TakeCapture(err, errPath);
@@ -181,17 +185,22 @@ static RunOutput Run(const std::vector<std::string>& arguments, const std::strin
 }
 
 int RunProgram(const std::vector<std::string>& arguments, const std::string& folder) {
-    return Run(arguments, folder, Surroundings{}, false).exitCode;
+    return Run(Variable("CODESHIFT_PROGRAM"), arguments, folder, Surroundings{}, false).exitCode;
+}
+
+int RunProgramAt(const std::string& program, const std::vector<std::string>& arguments,
+                 const std::string& folder) {
+    return Run(program, arguments, folder, Surroundings{}, false).exitCode;
 }
 
 int RunProgramIn(const Surroundings& surroundings, const std::vector<std::string>& arguments,
                  const std::string& folder) {
-    return Run(arguments, folder, surroundings, false).exitCode;
+    return Run(Variable("CODESHIFT_PROGRAM"), arguments, folder, surroundings, false).exitCode;
 }
 
 RunOutput RunProgramCapturing(const std::vector<std::string>& arguments, const std::string& folder,
                               bool debugStrings) {
-    return Run(arguments, folder, Surroundings{}, debugStrings);
+    return Run(Variable("CODESHIFT_PROGRAM"), arguments, folder, Surroundings{}, debugStrings);
 }
 
 static int HexDigit(char c) {
@@ -242,25 +251,29 @@ std::string ShellRequests(const std::string& folder) {
     return end == std::string::npos ? std::string() : requests.substr(0, end + 1);
 }
 
-std::vector<std::string> ReadmePaths() {
+std::string PlatformPath(const std::string& path) {
+    if (Variable("CODESHIFT_LAUNCHER").empty()) {
+        return path;
+    }
+    std::string windows = "Z:" + std::filesystem::absolute(path).string();
+    std::replace(windows.begin(), windows.end(), '/', '\\');
+    return windows;
+}
+
+std::string FileHelper() {
+    return Variable("CODESHIFT_HELPER");
+}
+
+std::vector<std::string> ReadmePaths(const std::string& copy) {
     namespace fs = std::filesystem;
-    fs::path program = fs::absolute(Variable("CODESHIFT_PROGRAM"));
+    fs::path program = fs::absolute(copy.empty() ? Variable("CODESHIFT_PROGRAM") : copy);
     std::error_code error;
     fs::path resolved = fs::canonical(program, error);
     std::vector<std::string> paths;
     for (const fs::path& p : {program, resolved}) {
-        if (p.empty()) {
-            continue;
+        if (!p.empty()) {
+            paths.push_back(PlatformPath((p.parent_path() / "readme.html").string()));
         }
-        std::string readme = (p.parent_path() / "readme.html").string();
-        if (!Variable("CODESHIFT_LAUNCHER").empty()) {
-            // Wine shows the Linux file system as drive Z:.
-            for (char& c : readme) {
-                c = c == '/' ? '\\' : c;
-            }
-            readme = "Z:" + readme;
-        }
-        paths.push_back(readme);
     }
     return paths;
 }

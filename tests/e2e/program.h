@@ -23,6 +23,10 @@ struct RunOutput {
 // run waits for that record.
 int RunProgram(const std::vector<std::string>& arguments, const std::string& folder);
 
+// The same with another copy of the program under test, at `program`.
+int RunProgramAt(const std::string& program, const std::vector<std::string>& arguments,
+                 const std::string& folder);
+
 // What a user's shell or container may have set up around a run: the program has to cope with
 // it by itself. Only what a case names is changed.
 struct Surroundings {
@@ -84,6 +88,15 @@ std::string DebugStrings(const std::string& err);
 // The requests recorded in folder/shell.trace, one "open <path>" line each, alike for every build.
 std::string ShellRequests(const std::string& folder);
 
-// How the program under test names the readme beside itself ("Z:\..." under Wine); a symbolic
-// link in the path may or may not be resolved, so every spelling is given.
-std::vector<std::string> ReadmePaths();
+// The path of a file as a Windows program started by the suite sees it: under Wine, drive Z:
+// with backslashes; for the native build, the path itself.
+std::string PlatformPath(const std::string& path);
+
+// The Windows file helper of the flavor under test (tests/wine/file_helper.cpp), named by
+// CODESHIFT_HELPER; empty when there is none.
+std::string FileHelper();
+
+// How the program under test (or the copy at `program`) names the readme beside itself
+// ("Z:\..." under Wine); a symbolic link in the path may or may not be resolved, so every
+// spelling is given.
+std::vector<std::string> ReadmePaths(const std::string& program = "");

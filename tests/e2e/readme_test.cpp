@@ -2,6 +2,9 @@
 // readme.html beside the program, once; other runs ask for nothing.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
+
 #include "tests/e2e/program.h"
 #include "tests/support/test_files.h"
 
@@ -41,5 +44,46 @@ INSTANTIATE_TEST_SUITE_P(
                       ReadmeCase{"OnlyALogName", {"-orun.log"}, 20, true},
                       ReadmeCase{"MissingInputIsNoUsageError", {"missing.txt"}, 21, false}),
     [](const ::testing::TestParamInfo<ReadmeCase>& info) { return info.param.name; });
+
+// A program deep in folders finds the readme beside it. Past 260 characters the Windows shell
+// is handed the path through the folder's short name; on Linux the path goes past the 1,024
+// characters it was once cut at. (Under Wine the depth stays below 1,000 characters: from a
+// program in a deeper folder Wine's own shell overflows a buffer while it looks for a viewer.)
+TEST(ReadmeRequest, ProgramInADeepFolderFindsTheReadmeBesideIt) {
+    namespace fs = std::filesystem;
+    bool wine = Flavor() != "native";
+    if (wine && (FileHelper().empty() || !FileExists(FileHelper()))) {
+        GTEST_SKIP() << "the short name is read by the Wine file helper";
+    }
+    std::string folder = MakeTempDir();
+    std::string deep = folder + "/program";
+    for (char level = 'a'; deep.size() < (wine ? 600u : 1200u); ++level) {
+        deep += "/" + std::string(150, level);
+    }
+    fs::create_directories(deep);
+    fs::path original = std::getenv("CODESHIFT_PROGRAM");
+    std::string program = deep + "/" + original.filename().string();
+    fs::copy_file(original, program);
+    WriteBytes(deep + "/readme.html", "<p>guide</p>");
+    std::string work = folder + "/work";
+    fs::create_directories(work);
+
+    std::vector<std::string> expected = ReadmePaths(program);
+    if (wine) {
+        EXPECT_EQ(RunProgramAt(FileHelper(), {"short", PlatformPath(deep + "/readme.html")}, work),
+                  0);
+        std::string shortPath = ReadBytes(work + "/helper.txt");
+        expected.push_back(shortPath.substr(0, shortPath.find('\r')));
+    }
+    EXPECT_EQ(RunProgramAt(program, {}, work), 20);
+    std::string requests = ShellRequests(work);
+    bool named = false;
+    for (const std::string& path : expected) {
+        named = named || requests == "open " + path + "\n";
+    }
+    EXPECT_TRUE(named) << "requests: \"" << requests << "\", expected the readme at "
+                       << expected.back();
+    RemoveTree(folder);
+}
 
 }  // namespace

@@ -2,18 +2,49 @@
 #define _CRT_RAND_S
 #include <stdlib.h>
 
+#include <cstring>
+
 #include "src/platform/platform.h"
+// The security calls need windows.h in front of them.
+#include <aclapi.h>
+
+// How long a target that another process holds for a moment (an indexer, a virus scanner, an
+// editor saving) is waited for before the run gives up on it.
+constexpr ULONGLONG kBusyWaitMilliseconds = 1000;
+constexpr DWORD kBusyRetryMilliseconds = 5;
+
+// The attributes a user may have set on a file that the replacement keeps. Read-only is not
+// among them: such a target is refused before anything is written.
+constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                  FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+
+// Whether a refused call on `name` is worth another try, and there is time left for one; if
+// so, waits a little first.
+static bool WaitWhileBusy(DWORD error, LPCWSTR name, ULONGLONG started) {
+    if (!FileBusyForNow(error, name) || GetTickCount64() - started >= kBusyWaitMilliseconds) {
+        SetLastError(error);
+        return false;
+    }
+    Sleep(kBusyRetryMilliseconds);
+    return true;
+}
 
 // The file a name finally stands for (a symbolic link resolved), or the name itself when it
 // does not exist yet. False when it exists but could not be written in place: a folder, a
-// device, a read-only file or one that another process holds open.
+// device, a read-only file or one that another process holds open for longer than the wait.
 static bool FinalTarget(LPCWSTR name, WideString* finalName) {
     *finalName = name;
-    HANDLE file = CreateFileW(name, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+    ULONGLONG started = GetTickCount64();
+    HANDLE file;
+    while ((file = CreateFileW(name, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr)) == INVALID_HANDLE_VALUE) {
         DWORD error = GetLastError();
-        return error == ERROR_FILE_NOT_FOUND;
+        if (error == ERROR_FILE_NOT_FOUND) {
+            return true;
+        }
+        if (!WaitWhileBusy(error, name, started)) {
+            return false;
+        }
     }
     bool disk = GetFileType(file) == FILE_TYPE_DISK;
     WCHAR path[32768];
@@ -22,6 +53,9 @@ static bool FinalTarget(LPCWSTR name, WideString* finalName) {
         *finalName = path;
     }
     CloseHandle(file);
+    if (!disk) {
+        SetLastError(ERROR_ACCESS_DENIED);
+    }
     return disk;
 }
 
@@ -43,7 +77,6 @@ static WideString RandomSuffix() {
 HANDLE CreateReplacementFile(LPCWSTR targetName, WideString* tempName) {
     WideString target;
     if (!FinalTarget(targetName, &target)) {
-        SetLastError(ERROR_ACCESS_DENIED);
         return INVALID_HANDLE_VALUE;
     }
     size_t cut = target.find_last_of(L"\\/");
@@ -65,14 +98,83 @@ HANDLE CreateReplacementFile(LPCWSTR targetName, WideString* tempName) {
     return INVALID_HANDLE_VALUE;
 }
 
+// A file's access rules: its DACL and whether it is protected from inheritance. The
+// descriptor is freed by the caller with LocalFree.
+struct AccessRules {
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    bool isProtected = false;
+};
+
+static bool ReadAccessRules(LPCWSTR name, AccessRules* rules) {
+    DWORD error = GetNamedSecurityInfoW(name, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
+                                        nullptr, &rules->dacl, nullptr, &rules->descriptor);
+    if (error != ERROR_SUCCESS) {
+        SetLastError(error);
+        return false;
+    }
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    GetSecurityDescriptorControl(rules->descriptor, &control, &revision);
+    rules->isProtected = (control & SE_DACL_PROTECTED) != 0;
+    return true;
+}
+
+static bool SameAccessRules(const AccessRules& a, const AccessRules& b) {
+    if (a.isProtected != b.isProtected || (a.dacl == nullptr) != (b.dacl == nullptr)) {
+        return false;
+    }
+    return a.dacl == nullptr || (a.dacl->AclSize == b.dacl->AclSize &&
+                                 std::memcmp(a.dacl, b.dacl, a.dacl->AclSize) == 0);
+}
+
+// Gives the temporary what a user may have set on the target (attributes, access rules), so
+// that the rename which puts it in the target's place loses none of it. Rules the temporary
+// already has, as it usually has them from the folder, are not written again.
+static bool TakeOverSettings(LPCWSTR tempName, LPCWSTR target) {
+    DWORD attributes = GetFileAttributesW(target);
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;  // a new file
+    }
+    DWORD kept = attributes & kKeptAttributes;
+    if ((GetFileAttributesW(tempName) & kKeptAttributes) != kept &&
+        !SetFileAttributesW(tempName, kept != 0 ? kept : FILE_ATTRIBUTE_NORMAL)) {
+        return false;
+    }
+    AccessRules wanted;
+    AccessRules present;
+    bool done = ReadAccessRules(target, &wanted) && ReadAccessRules(tempName, &present);
+    if (done && !SameAccessRules(wanted, present)) {
+        // Inherited entries come from the folder, which both files share.
+        SECURITY_INFORMATION what = DACL_SECURITY_INFORMATION |
+                                    (wanted.isProtected ? PROTECTED_DACL_SECURITY_INFORMATION
+                                                        : UNPROTECTED_DACL_SECURITY_INFORMATION);
+        DWORD error = SetNamedSecurityInfoW(const_cast<LPWSTR>(tempName), SE_FILE_OBJECT, what,
+                                            nullptr, nullptr, wanted.dacl, nullptr);
+        done = error == ERROR_SUCCESS;
+        SetLastError(error);
+    }
+    DWORD error = GetLastError();
+    LocalFree(wanted.descriptor);
+    LocalFree(present.descriptor);
+    SetLastError(error);
+    return done;
+}
+
+// One rename puts the temporary in the target's place: a run stopped at any moment leaves the
+// old file or the new one, never neither.
 BOOL CommitReplacementFile(LPCWSTR tempName, LPCWSTR targetName) {
     WideString target;
-    FinalTarget(targetName, &target);
-    // Replacing keeps the old file's attributes and security; a new name is simply moved.
-    if (GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES &&
-        ReplaceFileW(target.c_str(), tempName, nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
-                     nullptr)) {
-        return TRUE;
+    if (!FinalTarget(targetName, &target) || !TakeOverSettings(tempName, target.c_str())) {
+        return FALSE;
     }
-    return MoveFileExW(tempName, target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED);
+    ULONGLONG started = GetTickCount64();
+    while (!MoveFileExW(tempName, target.c_str(),
+                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        if (!WaitWhileBusy(GetLastError(), target.c_str(), started)) {
+            return FALSE;
+        }
+    }
+    return TRUE;
 }
