@@ -23,13 +23,38 @@ for preset in windows-x64 windows-x86; do
   cmake --build --preset "$preset" -j "$jobs"
 done
 
-echo "== release bundle"
+echo "== release archive"
 bash scripts/release.sh
-bundle="$(cmake -E tar tf build/release/codeshift-*-windows.zip | sort | tr '\n' ' ')"
-if [ "$bundle" != "codeshift.exe codeshift32.exe readme.html " ]; then
-  echo "the release bundle holds: $bundle"
+version="$(sed -n 's/^project(codeshift VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)"
+archive="build/release/codeshift-$version-windows.zip"
+top="codeshift-$version"
+listing="$(cmake -E tar tf "$archive" | tr '\n' ' ')"
+expected="$top/ $top/LICENSE $top/codeshift.exe $top/codeshift32.exe $top/readme.html $top/examples/ \
+$top/examples/convert-folder.bat $top/examples/convert-folder.ps1 "
+if [ "$listing" != "$expected" ]; then
+  echo "the release archive holds: $listing"
   exit 1
 fi
+# Unpacked, every file is the one built or written, and every entry has the commit's time.
+unpacked="$(mktemp -d)"
+(cd "$unpacked" && cmake -E tar xf "$OLDPWD/$archive")
+for pair in codeshift.exe:build/windows-x64/codeshift.exe codeshift32.exe:build/windows-x86/codeshift32.exe \
+            readme.html:docs/readme.html LICENSE:LICENSE examples/convert-folder.bat:examples/convert-folder.bat \
+            examples/convert-folder.ps1:examples/convert-folder.ps1; do
+  cmp "$unpacked/$top/${pair%%:*}" "${pair#*:}" || { echo "release: ${pair%%:*} differs"; exit 1; }
+done
+times="$(find "$unpacked/$top" -exec stat -c %Y {} + | sort -u | tr '\n' ' ')"
+if [ "$times" != "$(git log -1 --format=%ct) " ]; then
+  echo "the release archive's entries are dated $times, not at the commit"
+  exit 1
+fi
+rm -rf "$unpacked"
+# The same commit packs the same bytes, whatever the time zone.
+cp "$archive" "$archive.first"
+TZ=XYZ-12 bash scripts/release.sh > /dev/null
+cmp "$archive" "$archive.first" || { echo "the release archive is not reproducible"; exit 1; }
+rm -f "$archive.first"
+echo "release archive: $listing"
 
 echo "== Linux build"
 # Both Windows programs were just built: their checks and Wine runs must not be skipped.
