@@ -87,8 +87,13 @@ edge_rows() {
       if [ "$tried" -gt 0 ]; then echo "| $theme | $flavor | $tried | $held |"; fi
     done
   done
-  # Further rows join here: the Windows programs killed around the commit under Wine.
+  # Runs killed around the commit, tried and held per build (scripts/commit-kills.sh).
+  awk -F' *[|] *' '$3 ~ /^(native|win64|win32)$/ && $4 ~ /^[0-9]+$/ {
+         printf "| Kills around the commit | %s | %s | %s |\n", $3, $4, $5 }' "$work/kills.md"
 }
+
+echo "== Kills around the commit" >&2
+KILLS="${KILLS:-100}" bash scripts/commit-kills.sh build/asan > "$work/kills.md" 2>&1 || true
 
 {
   echo "Run of $(date -u '+%Y-%m-%d %H:%M UTC') at commit $(git rev-parse --short HEAD), $(nproc) cores."
@@ -129,6 +134,10 @@ edge_rows() {
        END { for (i = 1; i <= k; i++) { g = order[i];
                printf "| %s | %d | %d | %d | %d | %d |\n", g, n[g], r[g, "OK"], r[g, "FAILED"],
                       r[g, "SKIPPED"], ms[g] } }' "$work/faults.txt"
+  echo
+  echo "### Kills around the commit (${KILLS:-100} per program; Windows programs under Wine)"
+  echo
+  cat "$work/kills.md"
   echo
   echo "### Fault scenarios, one by one"
   echo
