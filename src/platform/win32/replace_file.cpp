@@ -106,9 +106,14 @@ struct AccessRules {
     bool isProtected = false;
 };
 
+// False when the rules could not be read. A file system that keeps no access rules has
+// none to read: that is no failure, and `rules` stays empty.
 static bool ReadAccessRules(LPCWSTR name, AccessRules* rules) {
     DWORD error = GetNamedSecurityInfoW(name, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr,
                                         nullptr, &rules->dacl, nullptr, &rules->descriptor);
+    if (error == ERROR_NOT_SUPPORTED || error == ERROR_INVALID_FUNCTION) {
+        return true;
+    }
     if (error != ERROR_SUCCESS) {
         SetLastError(error);
         return false;
@@ -145,7 +150,7 @@ static bool TakeOverSettings(LPCWSTR tempName, LPCWSTR target) {
     AccessRules wanted;
     AccessRules present;
     bool done = ReadAccessRules(target, &wanted) && ReadAccessRules(tempName, &present);
-    if (done && !SameAccessRules(wanted, present)) {
+    if (done && wanted.descriptor != nullptr && !SameAccessRules(wanted, present)) {
         // Inherited entries come from the folder, which both files share.
         SECURITY_INFORMATION what = DACL_SECURITY_INFORMATION |
                                     (wanted.isProtected ? PROTECTED_DACL_SECURITY_INFORMATION
