@@ -151,8 +151,7 @@ INSTANTIATE_TEST_SUITE_P(
                     22,
                     "codeshift: cannot write output \"nowhere/out.txt\": No such file or "
                     "directory; it was left as it was\n",
-                    // The Windows layer reports any target it cannot make as access denied.
-                    "codeshift: cannot write output \"nowhere/out.txt\": Access denied; it was "
+                    "codeshift: cannot write output \"nowhere/out.txt\": Path not found; it was "
                     "left as it was\n",
                     ""},
         MessageCase{"OutputIsAFolder",
