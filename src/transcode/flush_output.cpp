@@ -1,5 +1,6 @@
 #include "src/transcode/flush_output.h"
 
+#include "src/platform/test_hooks.h"
 #include "src/transcode/route_kernels.h"
 #include "src/transcode/transcode_buffer.h"
 

@@ -17,9 +17,6 @@ void FlushOutput(uint8_t* writePos);
 // itself, and it is written from where it lies instead of being moved to writeBase first.
 void FlushOutputFrom(uint8_t* base, uint8_t* writePos);
 
-// Tests watch the pieces the output is written in; nothing else sets it.
-extern void (*flushObserver)(const uint8_t* bytes, DWORD count);
-
 // The flush rule, tested before each character: returns where the next character is written.
 inline uint8_t* KeepFlushMargin(const uint8_t* readPos, uint8_t* writePos) {
     if (static_cast<uintptr_t>(readPos - writePos) < kFlushMargin) {

@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "src/platform/test_hooks.h"
 #include "src/transcode/route_steps.h"
 
 bool sourceKeepsAscii = false;

@@ -45,9 +45,8 @@ enum KernelLevel { kKernelPortable, kKernelSse2, kKernelSsse3, kKernelLevels };
 KernelLevel BestKernelLevel();
 const RouteKernels& KernelsAt(KernelLevel level);
 
-// The kernels the routes use: the best level, unless a test chose another.
+// The kernels the routes use: the best level, unless a test chose another (test_hooks.h).
 const RouteKernels& ActiveKernels();
-void UseKernelLevel(KernelLevel level);
 
 // The per-level tables, defined where each level is compiled.
 extern const RouteKernels kPortableKernels;

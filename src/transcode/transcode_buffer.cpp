@@ -1,5 +1,6 @@
 #include "src/transcode/transcode_buffer.h"
 
+#include "src/platform/test_hooks.h"
 #include "src/run/run_state.h"
 #include "src/transcode/plain_routes.h"
 #include "src/transcode/route_kernels.h"

@@ -10,7 +10,3 @@ EncodingFamily FamilyOf(CodePageId cp);
 
 // Turns a big-endian source little-endian in place, whole units only, then runs the route.
 void TranscodeBuffer();
-
-// Tests set this to run the per-character routes of plain_routes.h (and plain byte order
-// turning), the reference for the routes that normally run.
-extern bool usePlainRoutes;

@@ -9,6 +9,7 @@
 #include <random>
 #include <vector>
 
+#include "src/platform/test_hooks.h"
 #include "src/transcode/flush_output.h"
 #include "src/transcode/output_marks.h"
 #include "src/transcode/route_kernels.h"

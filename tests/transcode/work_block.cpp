@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "src/platform/test_hooks.h"
 #include "src/transcode/flush_output.h"
 #include "src/transcode/output_step.h"
 #include "src/transcode/transcode_buffer.h"

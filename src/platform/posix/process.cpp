@@ -14,6 +14,7 @@
 
 #include "src/platform/platform.h"
 #include "src/platform/posix/wide_text.h"
+#include "src/platform/test_hooks.h"
 
 // Copies `text` into a caller's buffer of `size` units the way the Windows calls do: the length
 // without terminator when it fits, else the size needed (with terminator) and nothing copied.
@@ -74,10 +75,9 @@ void Sleep(DWORD milliseconds) {
     }
 }
 
-// Test hook: when CODESHIFT_SHELL_TRACE names a file, the request is appended there as one
-// line ("open <path>") instead of starting a viewer, so tests can see the readme was asked for.
+// The shell trace of test_hooks.h: the request goes to the file it names, not to a viewer.
 static bool TraceShellRequest(LPCWSTR verb, LPCWSTR file) {
-    const char* trace = std::getenv("CODESHIFT_SHELL_TRACE");
+    const char* trace = std::getenv(kShellTraceVariable);
     if (trace == nullptr || trace[0] == 0) {
         return false;
     }
