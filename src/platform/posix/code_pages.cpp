@@ -1,6 +1,8 @@
-// Code page services for the Linux build. UTF-8 is converted here; the byte code pages go
-// through the C library's iconv, one byte or one UTF-16 unit at a time, and each answer is
-// kept so that a page costs iconv at most once per byte and once per unit. A page's two
+// Code page services for the Linux build: the Windows calls (IsValidCodePage,
+// MultiByteToWideChar, WideCharToMultiByte) and the project's own ResolveCodePage and
+// ReadCodePageUnits, which read the same kept answers. UTF-8 is converted here; the byte code
+// pages go through the C library's iconv, one byte or one UTF-16 unit at a time, and each answer
+// is kept so that a page costs iconv at most once per byte and once per unit. A page's two
 // converters are opened once and kept for the process: once IsValidCodePage has said yes, no
 // later conversion can fail for want of a descriptor or of the C library's converter modules.
 #include <iconv.h>
@@ -417,15 +419,6 @@ int _wcsicmp(LPCWSTR a, LPCWSTR b) {
         if (x != y || x == 0) {
             return static_cast<int>(x) - static_cast<int>(y);
         }
-    }
-}
-
-void ReadCodePageBytes(UINT codePage, CodePageByte* table) {
-    for (int b = 0; b < 256; ++b) {
-        char byte = static_cast<char>(b);
-        WCHAR unit = 0;
-        table[b].result = MultiByteToWideChar(codePage, 0, &byte, 1, &unit, 1) > 0 ? 1 : 0;
-        table[b].unit = unit;
     }
 }
 

@@ -10,6 +10,7 @@
 #include <cstdio>
 
 #include "src/platform/platform.h"
+#include "src/platform/posix/files.h"
 #include "src/platform/posix/signals.h"
 #include "src/platform/posix/wide_text.h"
 
@@ -22,18 +23,6 @@ void SetLastError(DWORD error) {
     lastError = error;
 }
 
-static int Descriptor(HANDLE file) {
-    return static_cast<int>(reinterpret_cast<intptr_t>(file));
-}
-static HANDLE HandleOf(int fd) {
-    return reinterpret_cast<HANDLE>(static_cast<intptr_t>(fd));
-}
-
-static HANDLE Fail(DWORD error) {
-    SetLastError(error);
-    return INVALID_HANDLE_VALUE;
-}
-
 // A handle that writes keeps everybody else out unless it shares writing; one that reads
 // and shares only reading keeps writers out.
 static int LockFor(DWORD access, DWORD shareMode) {
@@ -42,10 +31,6 @@ static int LockFor(DWORD access, DWORD shareMode) {
     }
     return (access & GENERIC_WRITE) != 0 ? LOCK_EX : LOCK_SH;
 }
-
-static std::string FolderOf(const std::string& path);
-static std::string RandomSuffix();
-static bool FinalPath(const std::string& name, std::string* path);
 
 // Windows creates a new file and takes its share lock in one step, so no other process can
 // open it in between. Here the file is made and locked under a private name beside the target
@@ -263,9 +248,9 @@ BOOL DeleteFileW(LPCWSTR name) {
     return TRUE;
 }
 
-// --- Replacing a file through a temporary beside it -----------------------------------------
+// --- Paths shared with the replacement of files ---------------------------------------------
 
-static std::string FolderOf(const std::string& path) {
+std::string FolderOf(const std::string& path) {
     size_t slash = path.rfind('/');
     if (slash == std::string::npos) {
         return ".";
@@ -286,10 +271,8 @@ static bool MayFollow(const std::string& link, const struct stat& linkInfo) {
     return !shared || linkInfo.st_uid == geteuid() || linkInfo.st_uid == folder.st_uid;
 }
 
-// The file a name finally stands for: symbolic links are followed, even to a file that does
-// not exist yet, so that the link itself stays and its target is what gets replaced. False
-// when the chain cannot be followed: a loop, or a link that may not be followed (above).
-static bool FinalPath(const std::string& name, std::string* path) {
+// Links are followed by hand, one at a time, so that each one can be judged (above).
+bool FinalPath(const std::string& name, std::string* path) {
     constexpr int kMaxLinks = 40;
     *path = name;
     for (int hops = 0;; ++hops) {
@@ -310,9 +293,7 @@ static bool FinalPath(const std::string& name, std::string* path) {
     }
 }
 
-constexpr size_t kTempBaseBytes = 100;
-
-static std::string RandomSuffix() {
+std::string RandomSuffix() {
     unsigned char random[8] = {};
     if (getrandom(random, sizeof(random), 0) != static_cast<ssize_t>(sizeof(random))) {
         struct timespec now {};
@@ -330,89 +311,4 @@ static std::string RandomSuffix() {
         suffix.push_back(kHex[b & 15]);
     }
     return suffix;
-}
-
-HANDLE CreateReplacementFile(LPCWSTR targetName, WideString* tempName) {
-    std::string target;
-    if (!FinalPath(BytesFromWide(targetName), &target)) {
-        return Fail(ERROR_ACCESS_DENIED);
-    }
-    if (target.empty()) {
-        return Fail(ERROR_PATH_NOT_FOUND);
-    }
-    struct stat info {};
-    bool exists = stat(target.c_str(), &info) == 0;
-    if (!exists && errno != ENOENT) {
-        return Fail(ErrorFromErrno(errno));
-    }
-    if (exists) {
-        // What could not be opened for writing in place may not be replaced either.
-        if (!S_ISREG(info.st_mode)) {
-            return Fail(NotRegularFileError(info.st_mode));
-        }
-        int probe = open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-        if (probe < 0) {
-            return Fail(ErrorFromErrno(errno));
-        }
-        bool busy = flock(probe, LOCK_EX | LOCK_NB) != 0;
-        close(probe);
-        if (busy) {
-            return Fail(ERROR_SHARING_VIOLATION);
-        }
-    }
-    std::string folder = FolderOf(target);
-    // The temporary's name must fit where the target's did, on file systems with short limits too.
-    std::string base =
-        target.substr(target.rfind('/') == std::string::npos ? 0 : target.rfind('/') + 1)
-            .substr(0, kTempBaseBytes);
-    for (int attempt = 0; attempt < 16; ++attempt) {
-        std::string temp = folder + "/." + base + "." + RandomSuffix() + ".tmp";
-        int fd = CreateTemporary(kOutputTemporary, temp.c_str(),
-                                 O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (fd < 0) {
-            if (errno == EEXIST) {
-                continue;
-            }
-            return Fail(ErrorFromErrno(errno));
-        }
-        if (exists) {
-            // The replacement must belong to whoever the target belongs to: a file that became
-            // the writer's would lock its owner out. Only the superuser may hand a file over, so
-            // another user's file is refused, and so is a group the writer is not a member of.
-            struct stat made {};
-            bool owned =
-                fstat(fd, &made) == 0 && made.st_uid == info.st_uid && made.st_gid == info.st_gid;
-            if (!owned && fchown(fd, info.st_uid, info.st_gid) != 0) {
-                close(fd);
-                unlink(temp.c_str());
-                ForgetTemporary(kOutputTemporary);
-                return Fail(ERROR_INVALID_OWNER);
-            }
-            fchmod(fd, info.st_mode & 07777);
-        } else {
-            mode_t mask = umask(0);
-            umask(mask);
-            fchmod(fd, 0666 & ~mask);
-        }
-        *tempName = WideFromBytes(temp);
-        SetLastError(ERROR_SUCCESS);
-        return HandleOf(fd);
-    }
-    return Fail(ERROR_FILE_EXISTS);
-}
-
-BOOL CommitReplacementFile(LPCWSTR tempName, LPCWSTR targetName) {
-    std::string temp = BytesFromWide(tempName);
-    std::string target;
-    // The link may have been changed since the temporary was made: never move it elsewhere.
-    if (!FinalPath(BytesFromWide(targetName), &target) || FolderOf(target) != FolderOf(temp)) {
-        SetLastError(ERROR_ACCESS_DENIED);
-        return FALSE;
-    }
-    if (rename(temp.c_str(), target.c_str()) != 0) {
-        SetLastError(ErrorFromErrno(errno));
-        return FALSE;
-    }
-    ForgetTemporary(kOutputTemporary);
-    return TRUE;
 }

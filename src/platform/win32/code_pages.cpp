@@ -1,16 +1,23 @@
-// Byte code pages in bulk on Windows: the same calls the routes would make, made once per entry.
+// Code page services of codeshift's own on Windows, over the system's code page calls.
 #include "src/platform/platform.h"
 
-void ReadCodePageBytes(UINT codePage, CodePageByte* table) {
-    for (int b = 0; b < 256; ++b) {
-        char byte = static_cast<char>(b);
-        WCHAR unit = 0;
-        int result = MultiByteToWideChar(codePage, 0, &byte, 1, &unit, 1);
-        table[b].result = result > 0 ? 1 : 0;
-        table[b].unit = unit;
+// The system's own pages behind the pseudo identifiers, as the code page calls resolve them.
+UINT ResolveCodePage(UINT codePage) {
+    switch (codePage) {
+        case CP_ACP:
+            return GetACP();
+        case CP_OEMCP:
+            return GetOEMCP();
+        case CP_MACCP: {
+            CPINFOEXW info{};
+            return GetCPInfoExW(CP_MACCP, 0, &info) ? info.CodePage : codePage;
+        }
+        default:
+            return codePage;
     }
 }
 
+// Units in bulk: the same calls the routes would make, made once per entry.
 void ReadCodePageUnits(UINT codePage, WCHAR first, int count, CodePageUnit* table) {
     for (int i = 0; i < count; ++i) {
         WCHAR unit = static_cast<WCHAR>(first + i);

@@ -1,0 +1,114 @@
+// The services of codeshift's own that the platform layer provides, on every build: what the
+// system needs from the operating system beyond the Windows calls themselves. Each service is
+// written once per platform, in a file of the same name under src/platform/win32 and
+// src/platform/posix, or once for all programs directly in src/platform:
+//   replace_file.cpp     CreateReplacementFile, CommitReplacementFile
+//   busy_file.cpp        FileBusyForNow
+//   code_pages.cpp       ResolveCodePage, ReadCodePageUnits
+//   code_page_bytes.cpp  ReadCodePageBytes (src/platform, over MultiByteToWideChar)
+//   large_block.cpp      PrepareLargeBlock
+//   shell_path.cpp       ShellDocumentPath
+//   messages.cpp         WriteMessageText, SystemErrorText, MessagesReachTerminal
+// The command-line conventions are constants here and need no file.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "src/platform/windows_api.h"
+
+// Text inside the system: 16-bit units, terminated.
+typedef std::basic_string<WCHAR> WideString;
+
+// Replacing a file without ever losing it: the new content goes to a temporary file created
+// exclusively, under an unpredictable name, in the folder of the file that `targetName` finally
+// names (a symbolic link is followed), with that file's permissions, owner and group when it
+// exists. The handle is open for writing; INVALID_HANDLE_VALUE when the temporary cannot be made
+// or the target could never be replaced (a folder, a device, a file that may not be written),
+// with ERROR_INVALID_OWNER when the target's owner and group cannot be kept.
+HANDLE CreateReplacementFile(LPCWSTR targetName, WideString* tempName);
+
+// Moves a finished, closed temporary over the target (through a link, onto the file it names).
+// FALSE when the move failed; the temporary is then still there for the caller to delete.
+BOOL CommitReplacementFile(LPCWSTR tempName, LPCWSTR targetName);
+
+// The code page that CP_ACP, CP_OEMCP or CP_MACCP stands for on this system, for the questions
+// (IsValidCodePage) that only real pages answer; any other page comes back as it is.
+UINT ResolveCodePage(UINT codePage);
+
+// The path under which the shell is asked to open the document at `path`: the path itself, or
+// on Windows, when it is too long for the shell, the same file through its folder's short name
+// (where the volume keeps short names).
+WideString ShellDocumentPath(const WideString& path);
+
+// Whether a call on the file `name` that failed with `error` may succeed when tried again
+// shortly: another process holds the file for a moment (on Windows also a file that is being
+// deleted or scanned). Callers wait a second or two for such a file before giving up.
+bool FileBusyForNow(DWORD error, LPCWSTR name);
+
+// Byte code pages in bulk, so that a long text needs no call per character. Every entry holds
+// exactly what the code page calls above return for that one byte or unit on its own.
+struct CodePageByte {
+    uint8_t result;  // MultiByteToWideChar(codePage, 0, &byte, 1, &unit, 1): 0 or 1
+    WCHAR unit;      // the unit it wrote, when the result is 1
+};
+struct CodePageUnit {
+    // WideCharToMultiByte(codePage, 0, &unit, 1, nullptr, 0, nullptr, nullptr), the size the
+    // unit takes (0 when it cannot be converted), capped at 255.
+    uint8_t size;
+    uint8_t bytes[4];  // the unit converted with room for `size` bytes, when that is at most 4
+    uint8_t single;    // the same call with room for one byte: 0 or 1
+    uint8_t byte;      // the byte that call wrote, when it returned 1
+};
+void ReadCodePageBytes(UINT codePage, CodePageByte* table);  // 256 entries, byte 00 first
+void ReadCodePageUnits(UINT codePage, WCHAR first, int count, CodePageUnit* table);
+
+// A hint that `bytes` from `block` are about to be filled and worked through once, front to
+// back: the platform may back them with large pages. Nothing changes in what the block holds.
+void PrepareLargeBlock(void* block, size_t bytes);
+
+// --- Conventions each platform decides ------------------------------------------------------
+
+// How the command line tells options from names, and what it answers besides a run. The
+// Windows programs keep the command line their callers have always used: "-" and "/" both begin
+// an option. On Linux "/" begins an absolute path, so only "-" begins an option, a lone "--"
+// makes every later argument a name, and "--help" and "--version" answer on standard output.
+struct CommandLineRules {
+    bool slashBeginsOption;
+    bool doubleDashEndsOptions;
+    bool answersHelpAndVersion;
+};
+constexpr CommandLineRules kWindowsCommandLine = {true, false, false};
+constexpr CommandLineRules kLinuxCommandLine = {false, true, true};
+
+#if defined(_WIN32)
+constexpr CommandLineRules kPlatformCommandLine = kWindowsCommandLine;
+// The guide lies beside the program, and there is no manual page to point to.
+constexpr const WCHAR* kInstalledGuide = nullptr;
+constexpr bool kHasManualPage = false;
+#else
+constexpr CommandLineRules kPlatformCommandLine = kLinuxCommandLine;
+// Beside the program in a build tree; an installed program keeps it with its documents,
+// relative to the folder above its own.
+constexpr const WCHAR* kInstalledGuide = WSTR("share/doc/codeshift/readme.html");
+constexpr bool kHasManualPage = true;
+#endif
+
+// --- Messages ---------------------------------------------------------------------------------
+
+// Where a run's words go. On Linux messages go to standard error and an answer the user asked
+// for (--help, --version) to standard output. A Windows program has no console: both reach a
+// debugger through OutputDebugStringW, one call per line.
+enum MessageStream : uint8_t { kStreamMessages, kStreamAnswer };
+
+// Writes `text`, whole lines each ending in a line feed, in one piece where the stream allows.
+void WriteMessageText(MessageStream stream, LPCWSTR text);
+
+// The system's own words for an error code that GetLastError gave: one line, without the
+// final period; empty for ERROR_SUCCESS.
+WideString SystemErrorText(DWORD error);
+
+// Whether messages appear on a terminal that somebody watches (then a usage error needs no
+// browser window). Never on Windows, where the messages reach no screen.
+bool MessagesReachTerminal();

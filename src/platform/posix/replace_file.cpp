@@ -1,0 +1,101 @@
+// Replacing a file through a temporary beside it, on Linux.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <string>
+
+#include "src/platform/platform.h"
+#include "src/platform/posix/files.h"
+#include "src/platform/posix/signals.h"
+#include "src/platform/posix/wide_text.h"
+
+constexpr size_t kTempBaseBytes = 100;
+
+HANDLE CreateReplacementFile(LPCWSTR targetName, WideString* tempName) {
+    std::string target;
+    if (!FinalPath(BytesFromWide(targetName), &target)) {
+        return Fail(ERROR_ACCESS_DENIED);
+    }
+    if (target.empty()) {
+        return Fail(ERROR_PATH_NOT_FOUND);
+    }
+    struct stat info {};
+    bool exists = stat(target.c_str(), &info) == 0;
+    if (!exists && errno != ENOENT) {
+        return Fail(ErrorFromErrno(errno));
+    }
+    if (exists) {
+        // What could not be opened for writing in place may not be replaced either.
+        if (!S_ISREG(info.st_mode)) {
+            return Fail(NotRegularFileError(info.st_mode));
+        }
+        int probe = open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+        if (probe < 0) {
+            return Fail(ErrorFromErrno(errno));
+        }
+        bool busy = flock(probe, LOCK_EX | LOCK_NB) != 0;
+        close(probe);
+        if (busy) {
+            return Fail(ERROR_SHARING_VIOLATION);
+        }
+    }
+    std::string folder = FolderOf(target);
+    // The temporary's name must fit where the target's did, on file systems with short limits too.
+    std::string base =
+        target.substr(target.rfind('/') == std::string::npos ? 0 : target.rfind('/') + 1)
+            .substr(0, kTempBaseBytes);
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        std::string temp = folder + "/." + base + "." + RandomSuffix() + ".tmp";
+        int fd = CreateTemporary(kOutputTemporary, temp.c_str(),
+                                 O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd < 0) {
+            if (errno == EEXIST) {
+                continue;
+            }
+            return Fail(ErrorFromErrno(errno));
+        }
+        if (exists) {
+            // The replacement must belong to whoever the target belongs to: a file that became
+            // the writer's would lock its owner out. Only the superuser may hand a file over, so
+            // another user's file is refused, and so is a group the writer is not a member of.
+            struct stat made {};
+            bool owned =
+                fstat(fd, &made) == 0 && made.st_uid == info.st_uid && made.st_gid == info.st_gid;
+            if (!owned && fchown(fd, info.st_uid, info.st_gid) != 0) {
+                close(fd);
+                unlink(temp.c_str());
+                ForgetTemporary(kOutputTemporary);
+                return Fail(ERROR_INVALID_OWNER);
+            }
+            fchmod(fd, info.st_mode & 07777);
+        } else {
+            mode_t mask = umask(0);
+            umask(mask);
+            fchmod(fd, 0666 & ~mask);
+        }
+        *tempName = WideFromBytes(temp);
+        SetLastError(ERROR_SUCCESS);
+        return HandleOf(fd);
+    }
+    return Fail(ERROR_FILE_EXISTS);
+}
+
+BOOL CommitReplacementFile(LPCWSTR tempName, LPCWSTR targetName) {
+    std::string temp = BytesFromWide(tempName);
+    std::string target;
+    // The link may have been changed since the temporary was made: never move it elsewhere.
+    if (!FinalPath(BytesFromWide(targetName), &target) || FolderOf(target) != FolderOf(temp)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    if (rename(temp.c_str(), target.c_str()) != 0) {
+        SetLastError(ErrorFromErrno(errno));
+        return FALSE;
+    }
+    ForgetTemporary(kOutputTemporary);
+    return TRUE;
+}
