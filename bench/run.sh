@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # The whole comparison in one command: codeshift against iconv (glibc) and uconv (ICU) doing the
-# same conversions, with cp of the same input as the floor, all in one hyperfine run per route;
-# peak memory from /usr/bin/time; then how the cost grows with the input size. Writes
-# bench/results.md and bench/results.svg.
+# same conversions, beside the I/O floor (codeshift_io_floor: the one read, the write of as many
+# bytes through a temporary, the rename) and cp, all in one hyperfine run per route; peak memory
+# from /usr/bin/time; how the cost grows with the input size; small files (bench/small_files.sh);
+# and the two Windows programs under Wine (bench/windows.sh). Writes bench/results.md and
+# bench/results.svg.
 #
 #   bash bench/run.sh [--size 256M] [--runs 5] [--kinds "ascii cyrillic cjk"]
-#                     [--linear-sizes "1M 16M 256M 1G"] [--no-linearity] [--keep-corpus]
+#                     [--linear-sizes "1M 16M 256M 1G"] [--no-linearity] [--no-small-files]
+#                     [--no-wine] [--keep-corpus]
 #
 # Corpora and outputs go to bench/corpus/ (not in git). The corpora of the main size are kept
 # for the next run; those made only for the growth check are deleted unless --keep-corpus.
@@ -17,6 +20,8 @@ runs=7
 kinds="ascii cyrillic cjk"
 linear_sizes="1M 16M 256M 1G"
 linearity=1
+small_files=1
+wine=1
 keep=0
 while [ $# -gt 0 ]; do
   case "$1" in
@@ -25,6 +30,8 @@ while [ $# -gt 0 ]; do
     --kinds) kinds="$2"; shift 2 ;;
     --linear-sizes) linear_sizes="$2"; shift 2 ;;
     --no-linearity) linearity=0; shift ;;
+    --no-small-files) small_files=0; shift ;;
+    --no-wine) wine=0; shift ;;
     --keep-corpus) keep=1; shift ;;
     *) echo "unknown option: $1" >&2; exit 2 ;;
   esac
@@ -39,22 +46,24 @@ done
 
 echo "== build"
 cmake --preset bench > /dev/null
-cmake --build --preset bench -j "$(nproc 2>/dev/null || echo 2)" --target codeshift codeshift_corpus
+cmake --build --preset bench -j "$(nproc 2>/dev/null || echo 2)" --target codeshift codeshift_corpus \
+  codeshift_io_floor
 # BENCH_PROGRAM measures another build of the program instead of the one built here.
 prog="${BENCH_PROGRAM:-$PWD/build/bench/codeshift}"
 gen="$PWD/build/bench/bench/codeshift_corpus"
+floor="$PWD/build/bench/bench/codeshift_io_floor"
 
 corpus="$PWD/bench/corpus"
 data="$corpus/results"
 rm -rf "$corpus/out" "$data"
 mkdir -p "$corpus/out" "$data"
-# Every command runs inside the corpus folder with relative names: an argument that starts with
-# "/" is an option to codeshift, so absolute paths cannot name its files.
+# Every command runs inside the corpus folder, so that the command lines stay short; the Windows
+# programs (bench/windows.sh) need the relative names there, where "/" begins an option.
 out=out
 
 # id | source form | codeshift options | iconv from | iconv to | uconv from | uconv to | copy route
-# The copy routes change no character: codeshift copies the bytes (and turns the byte order, or
-# adds the mark). iconv cannot add a mark, so it converts UTF-8 to UTF-8 without one there.
+# The copy routes keep the form: codeshift copies the bytes and adds the mark or passes the text
+# on unchanged. iconv cannot add a mark, so it converts UTF-8 to UTF-8 without one there.
 routes=(
   "utf8-utf16le|utf8|-UTF8 -U16-|UTF-8|UTF-16LE|utf-8|utf-16le|0"
   "utf16le-utf8|utf16le|-U16 -U8-|UTF-16LE|UTF-8|utf-16le|utf-8|0"
@@ -63,8 +72,9 @@ routes=(
   "cp1251-utf8|cp1251|-A1251 -U8-|CP1251|UTF-8|windows-1251|utf-8|0"
   "utf8-cp1251|utf8|-UTF8 -A1251|UTF-8|CP1251|utf-8|windows-1251|0"
   "cp1251-cp866|cp1251|-A1251 -CP866|CP1251|CP866|windows-1251|ibm-866|0"
-  "utf16le-utf16be|utf16le|-U16 -U16BE-|UTF-16LE|UTF-16BE|utf-16le|utf-16be|1"
+  "utf16le-utf16be|utf16le|-U16 -U16BE-|UTF-16LE|UTF-16BE|utf-16le|utf-16be|0"
   "utf8-utf8bom|utf8|-UTF8 -UTF8|UTF-8|UTF-8|utf-8|utf-8|1"
+  "utf8-utf8|utf8|-UTF8 -U8-|UTF-8|UTF-8|utf-8|utf-8|1"
 )
 
 forms_of() {
@@ -86,12 +96,22 @@ make_corpus() {  # kind size
 # that no command pays for another's write-back.
 prepare="sh -c 'rm -f $out/o; sync'"
 
-commands_for() {  # route-line input -> prints nothing; sets cs ic uc cp arrays
+# The size of codeshift's output for a route, which the floor then writes.
+output_bytes() {  # codeshift-options input
+  rm -f "$out/o"
+  # shellcheck disable=SC2086
+  "$prog" $1 "$2" "$out/o" > /dev/null
+  stat -c %s "$out/o"
+  rm -f "$out/o"
+}
+
+commands_for() {  # route-line input -> prints nothing; sets the cmd_* variables
   IFS='|' read -r id form opts ifrom ito ufrom uto copy <<< "$1"
   local in="$2"
   uconv_extra=""
   if [ "$id" = "utf8-utf8bom" ]; then uconv_extra="--add-signature "; fi
   cmd_codeshift="$prog $opts $in $out/o"
+  cmd_floor="$floor $in $out/o $(output_bytes "$opts" "$in")"
   cmd_iconv="iconv -f $ifrom -t $ito $in -o $out/o"
   cmd_uconv="uconv ${uconv_extra}-f $ufrom -t $uto -o $out/o $in"
   cmd_cp="cp $in $out/o"
@@ -127,10 +147,11 @@ for kind in $kinds; do
     echo "-- $kind $id"
     hyperfine -N --style basic -w 1 -r "$runs" --prepare "$prepare" \
       --export-json "$data/$kind.$id.json" \
-      -n codeshift "$cmd_codeshift" -n iconv "$cmd_iconv" -n uconv "$cmd_uconv" -n cp "$cmd_cp" \
+      -n codeshift "$cmd_codeshift" -n floor "$cmd_floor" -n iconv "$cmd_iconv" \
+      -n uconv "$cmd_uconv" -n cp "$cmd_cp" \
       | grep -E '^(Benchmark|  Time)' || true
     stat -c %s "$in" > "$data/$kind.$id.input"
-    for tool in codeshift iconv uconv cp; do
+    for tool in codeshift floor iconv uconv cp; do
       var="cmd_$tool"
       rm -f "$out/o"
       /usr/bin/time -f %M -o "$data/$kind.$id.$tool.mem" ${!var}
@@ -169,7 +190,8 @@ if [ "$linearity" = 1 ]; then
       small="cyrillic-1K.$form"
       hyperfine -N --style none -w 1 -r "$n" --prepare "$prepare" \
         --export-json "$data/growth.$s.$id.json" \
-        -n startup "$prog $opts $small $out/o" -n codeshift "$cmd_codeshift" > /dev/null
+        -n startup "$prog $opts $small $out/o" -n codeshift "$cmd_codeshift" \
+        -n floor "$cmd_floor" > /dev/null
       echo "$bytes" > "$data/growth.$s.$id.input"
       echo "-- $s $id done"
     done
@@ -181,6 +203,15 @@ if [ "$linearity" = 1 ]; then
 fi
 rm -rf "$out"
 cd - > /dev/null
+
+if [ "$small_files" = 1 ]; then
+  echo "== small files"
+  bash bench/small_files.sh "$prog" "$gen" "$corpus/small" "$data"
+fi
+if [ "$wine" = 1 ]; then
+  echo "== Windows programs under Wine"
+  bash bench/windows.sh "$corpus" "$size" "$data"
+fi
 
 echo "== report"
 python3 bench/report.py "$data" bench/results.md bench/results.svg

@@ -1,0 +1,94 @@
+#!/usr/bin/env bash
+# The cost of a small file, which is what a user with many files meets most:
+#  - latency: one 1 KiB file through four runs of codeshift (UTF-8 to UTF-16, CP1251 to UTF-8,
+#    UTF-8 to CP1251, recognition only) and the same conversions by iconv, with /bin/true as the
+#    cost of starting any program at all, all in one hyperfine run;
+#  - batch: 10,000 files of 1 to 64 KiB converted from CP1251 to UTF-8 by parallel runs
+#    (xargs -P, one per core), codeshift against iconv, in one hyperfine run.
+# Run by bench/run.sh; alone:
+#   bash bench/small_files.sh PROGRAM CORPUS_GENERATOR WORK_DIR DATA_DIR
+# Writes DATA_DIR/small.latency.json, DATA_DIR/small.batch.<route>.json and small.meta.txt.
+set -euo pipefail
+prog="$1"
+gen="$2"
+work="$3"
+data="$4"
+files=10000
+jobs="$(nproc 2> /dev/null || echo 2)"
+
+mkdir -p "$work" "$data"
+cd "$work"
+
+# The 1 KiB file in each form.
+"$gen" cyrillic 1K . utf8,cp1251
+
+# 10,000 pieces of a 16 MiB text, cut at character boundaries, each 1 to 64 KiB long, in UTF-8
+# and in CP1251; seeded, so every run converts the same files.
+if [ ! -f batch/.complete ]; then
+  rm -rf batch
+  mkdir -p batch/utf8 batch/cp1251
+  "$gen" cyrillic 16M . utf8
+  python3 - "$files" << 'EOF'
+import random
+import sys
+
+count = int(sys.argv[1])
+text = open("cyrillic-16M.utf8", encoding="utf-8").read()
+rng = random.Random(15)
+for i in range(count):
+    size = rng.randint(1024, 64 * 1024)
+    start = rng.randrange(0, len(text) - size)
+    # Characters take one or two bytes here: grow the piece until it has the size in UTF-8.
+    piece = text[start:start + size // 2]
+    while len(piece.encode("utf-8")) < size and start + len(piece) < len(text):
+        piece = text[start:start + len(piece) + (size - len(piece.encode("utf-8")) + 1) // 2]
+    name = f"{i:05d}.txt"
+    open(f"batch/utf8/{name}", "wb").write(piece.encode("utf-8"))
+    open(f"batch/cp1251/{name}", "wb").write(piece.encode("cp1251"))
+EOF
+  rm -f cyrillic-16M.utf8
+  (cd batch/utf8 && ls) > batch/names
+  touch batch/.complete
+fi
+{
+  echo "files=$(wc -l < batch/names)"
+  echo "jobs=$jobs"
+  echo "utf8_bytes=$(du -sb batch/utf8 | cut -f1)"
+  echo "cp1251_bytes=$(du -sb batch/cp1251 | cut -f1)"
+} > "$data/small.meta.txt"
+
+echo "-- latency, 1 KiB"
+rm -rf out
+mkdir out
+# Recognition answers through its exit code (1: UTF-8), so hyperfine must let exit codes pass;
+# the conversions are checked once here instead.
+"$prog" -UTF8 -U16- cyrillic-1K.utf8 out/a
+"$prog" -A1251 -U8- cyrillic-1K.cp1251 out/b
+"$prog" -UTF8 -A1251 cyrillic-1K.utf8 out/c
+status=0
+"$prog" cyrillic-1K.utf8 || status=$?
+[ "$status" = 1 ] || { echo "recognition answered $status, not 1 (UTF-8)" >&2; exit 1; }
+hyperfine -N -i --style basic -w 20 -r 300 --export-json "$data/small.latency.json" \
+  -n "true" "/bin/true" \
+  -n "codeshift utf8-utf16le" "$prog -UTF8 -U16- cyrillic-1K.utf8 out/a" \
+  -n "iconv utf8-utf16le" "iconv -f UTF-8 -t UTF-16LE cyrillic-1K.utf8 -o out/a" \
+  -n "codeshift cp1251-utf8" "$prog -A1251 -U8- cyrillic-1K.cp1251 out/b" \
+  -n "iconv cp1251-utf8" "iconv -f CP1251 -t UTF-8 cyrillic-1K.cp1251 -o out/b" \
+  -n "codeshift utf8-cp1251" "$prog -UTF8 -A1251 cyrillic-1K.utf8 out/c" \
+  -n "iconv utf8-cp1251" "iconv -f UTF-8 -t CP1251 cyrillic-1K.utf8 -o out/c" \
+  -n "codeshift recognise" "$prog cyrillic-1K.utf8" \
+  -n "iconv recognise" "iconv -f UTF-8 -t UTF-8 cyrillic-1K.utf8 -o out/d" \
+  | grep -E '^(Benchmark|  Time)' || true
+
+# One run per file, as a user's script would start them.
+batch() {  # route from-folder codeshift-options iconv-from iconv-to
+  local route="$1" folder="$2" opts="$3" from="$4" to="$5"
+  echo "-- batch $route, $files files"
+  hyperfine --style basic -w 1 -r 3 --export-json "$data/small.batch.$route.json" \
+    --prepare "sh -c 'rm -rf out; mkdir out; sync'" \
+    -n codeshift "xargs -a batch/names -P $jobs -I{} $prog $opts batch/$folder/{} out/{}" \
+    -n iconv "xargs -a batch/names -P $jobs -I{} iconv -f $from -t $to batch/$folder/{} -o out/{}" \
+    | grep -E '^(Benchmark|  Time)' || true
+}
+batch cp1251-utf8 cp1251 "-A1251 -U8-" CP1251 UTF-8
+rm -rf out
