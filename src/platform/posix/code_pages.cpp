@@ -120,14 +120,24 @@ struct Mapping {
     uint8_t bytes[4];
 };
 
+// A unit's answer as it is kept: `done` once the converter was asked, so that the table can
+// come from memory the system hands out cleared, with nothing to fill in first.
+struct KeptMapping {
+    Mapping mapping;
+    bool done;
+};
+
 struct PageTables {
     bool known;
-    iconv_t toUnicode;     // page to UTF-16LE; nullptr until it could be opened
-    iconv_t fromUnicode;   // UTF-16LE to the page
+    iconv_t toUnicode;    // page to UTF-16LE; nullptr until it could be opened
+    iconv_t fromUnicode;  // UTF-16LE to the page
+    // Whether the converter may hold state from a conversion that failed part-way; a converter
+    // that finished cleanly is in its initial state and needs no reset before the next one.
+    bool toUnicodeMidway;
+    bool fromUnicodeMidway;
     Mapping toUnits[256];  // items are UTF-16LE byte pairs
     bool toUnitsDone[256];
-    Mapping* fromUnits;  // 65536 entries, allocated on first use
-    bool* fromUnitsDone;
+    KeptMapping* fromUnits;  // 65536 entries, allocated on first use
 };
 
 // The page's converter in one direction, opened on first use and then kept. nullptr (errno
@@ -148,18 +158,27 @@ iconv_t Converter(PageTables* t, UINT page, bool toUnicode) {
 
 // One conversion of `length` bytes from the initial state, flushed, so a page that holds a
 // letter back until it sees what follows still hands it over, and nothing of an earlier
-// conversion carries over.
-size_t ConvertOnce(iconv_t cd, const char* in, size_t length, char* out, size_t room) {
-    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+// conversion carries over. Only a page's decoder ever holds a letter back (the pages that
+// combine a letter with the marks after it); UTF-16 into a page gives each unit's bytes at once,
+// so that direction skips the flush (`flush` false). A conversion that went through leaves the
+// converter in its initial state, so the reset is needed only after one that failed (`midway`):
+// a page's table costs one or two calls per character instead of three.
+size_t ConvertOnce(iconv_t cd, bool* midway, bool flush, const char* in, size_t length, char* out,
+                   size_t room) {
+    if (*midway) {
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        *midway = false;
+    }
     char* input = const_cast<char*>(in);
     char* output = out;
     size_t inputLeft = length;
     size_t outputLeft = room;
     if (iconv(cd, &input, &inputLeft, &output, &outputLeft) != static_cast<size_t>(-1) &&
         inputLeft == 0 &&
-        iconv(cd, nullptr, nullptr, &output, &outputLeft) != static_cast<size_t>(-1)) {
+        (!flush || iconv(cd, nullptr, nullptr, &output, &outputLeft) != static_cast<size_t>(-1))) {
         return room - outputLeft;
     }
+    *midway = true;
     return 0;
 }
 
@@ -193,7 +212,7 @@ const Mapping* ByteToUnits(UINT page, unsigned char byte) {
         Mapping& m = t->toUnits[byte];
         char in = static_cast<char>(byte);
         char out[8];
-        size_t n = ConvertOnce(cd, &in, 1, out, sizeof(out));
+        size_t n = ConvertOnce(cd, &t->toUnicodeMidway, true, &in, 1, out, sizeof(out));
         m.count = (n == 2 || n == 4) ? static_cast<uint8_t>(n / 2) : 0;
         std::memcpy(m.bytes, out, m.count * 2);
         t->toUnitsDone[byte] = true;
@@ -201,32 +220,39 @@ const Mapping* ByteToUnits(UINT page, unsigned char byte) {
     return &t->toUnits[byte];
 }
 
+// The unit's answer from the page's tables `t`, asked once.
+const Mapping* UnitToBytesIn(PageTables* t, UINT page, WCHAR unit) {
+    if (t->fromUnits == nullptr) {
+        // 384 KiB, taken from the system already cleared: only the parts a run asks about are
+        // ever touched.
+        t->fromUnits = static_cast<KeptMapping*>(std::calloc(65536, sizeof(KeptMapping)));
+        if (t->fromUnits == nullptr) {
+            return nullptr;
+        }
+    }
+    KeptMapping& kept = t->fromUnits[unit];
+    if (!kept.done) {
+        iconv_t cd = Converter(t, page, false);
+        if (cd == nullptr) {
+            return nullptr;
+        }
+        Mapping& m = kept.mapping;
+        char in[2] = {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
+        char out[8];
+        size_t n = ConvertOnce(cd, &t->fromUnicodeMidway, false, in, 2, out, sizeof(out));
+        m.count = n <= 4 ? static_cast<uint8_t>(n) : 0;
+        std::memcpy(m.bytes, out, m.count);
+        kept.done = true;
+    }
+    return &kept.mapping;
+}
+
 const Mapping* UnitToBytes(UINT page, WCHAR unit) {
     PageTables* t = TablesFor(page);
     if (t == nullptr || !t->known) {
         return nullptr;
     }
-    if (t->fromUnits == nullptr) {
-        t->fromUnits = static_cast<Mapping*>(std::calloc(65536, sizeof(Mapping)));
-        t->fromUnitsDone = static_cast<bool*>(std::calloc(65536, sizeof(bool)));
-        if (t->fromUnits == nullptr || t->fromUnitsDone == nullptr) {
-            return nullptr;
-        }
-    }
-    if (!t->fromUnitsDone[unit]) {
-        iconv_t cd = Converter(t, page, false);
-        if (cd == nullptr) {
-            return nullptr;
-        }
-        Mapping& m = t->fromUnits[unit];
-        char in[2] = {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
-        char out[8];
-        size_t n = ConvertOnce(cd, in, 2, out, sizeof(out));
-        m.count = n <= 4 ? static_cast<uint8_t>(n) : 0;
-        std::memcpy(m.bytes, out, m.count);
-        t->fromUnitsDone[unit] = true;
-    }
-    return &t->fromUnits[unit];
+    return UnitToBytesIn(t, page, unit);
 }
 
 // UTF-8 natively, as Windows does it: malformed input and lone surrogates become U+FFFD.
@@ -335,7 +361,8 @@ BOOL IsValidCodePage(UINT codePage) {
         }
         const char letter[2] = {'A', 0};  // one byte, or one UTF-16LE unit
         char out[8];
-        if (ConvertOnce(cd, letter, toUnicode ? 1 : 2, out, sizeof(out)) == 0) {
+        bool* midway = toUnicode ? &t->toUnicodeMidway : &t->fromUnicodeMidway;
+        if (ConvertOnce(cd, midway, toUnicode, letter, toUnicode ? 1 : 2, out, sizeof(out)) == 0) {
             SetLastError(ERROR_INVALID_PARAMETER);
             return FALSE;
         }
@@ -426,6 +453,8 @@ int _wcsicmp(LPCWSTR a, LPCWSTR b) {
 // page up again for each.
 void ReadCodePageUnits(UINT codePage, WCHAR first, int count, CodePageUnit* table) {
     UINT page = ResolvePage(codePage);
+    // The page is looked up once for all its units.
+    PageTables* t = codePage == CP_UTF8 ? nullptr : TablesFor(page);
     for (int i = 0; i < count; ++i) {
         WCHAR unit = static_cast<WCHAR>(first + i);
         CodePageUnit& entry = table[i];
@@ -440,7 +469,7 @@ void ReadCodePageUnits(UINT codePage, WCHAR first, int count, CodePageUnit* tabl
             entry.byte = static_cast<uint8_t>(byte);
             continue;
         }
-        const Mapping* m = UnitToBytes(page, unit);
+        const Mapping* m = t == nullptr || !t->known ? nullptr : UnitToBytesIn(t, page, unit);
         if (m == nullptr || m->count == 0) {
             continue;
         }
