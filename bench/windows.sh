@@ -22,6 +22,12 @@ if [ -z "$wine64" ] || [ -z "$wine32" ]; then
   echo "no Wine: the Windows programs are not measured" >&2
   exit 0
 fi
+for compiler in x86_64-w64-mingw32-g++-posix i686-w64-mingw32-g++-posix; do
+  if ! command -v "$compiler" > /dev/null; then
+    echo "no $compiler: the Windows programs are not measured (scripts/deps-test.txt)" >&2
+    exit 0
+  fi
+done
 for preset in windows-x64 windows-x86; do
   cmake --preset "$preset" > /dev/null
   cmake --build --preset "$preset" -j "$(nproc 2> /dev/null || echo 2)" --target codeshift > /dev/null
