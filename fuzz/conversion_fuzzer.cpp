@@ -10,7 +10,8 @@
 // - every flush but the last writes at least the head room less the margin (the write position
 //   kept its distance), and a plain copy is written in one piece;
 // - the output equals a plain per-character model of the conversion. A write position that
-//   overtook the read position would have converted overwritten input and differ from it.
+//   overtook the read position would have converted overwritten input and differ from it; and
+//   the count of characters replaced by "?" is the model's.
 #include <sanitizer/allocator_interface.h>
 #include <sanitizer/asan_interface.h>
 #include <sys/mman.h>
@@ -138,7 +139,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         runState.targetCp = runState.sourceCp;
     }
     std::string text(reinterpret_cast<const char*>(buffer.readCursor), runState.inputByteCount);
-    std::string expected = ReferenceConversion(text, runState.sourceCp, runState.targetCp);
+    uint64_t expectedReplaced = 0;
+    std::string expected =
+        ReferenceConversion(text, runState.sourceCp, runState.targetCp, &expectedReplaced);
 
     Poison(block, buffer.writeBase);
     Poison(buffer.readEnd + 4, blockEnd);
@@ -172,6 +175,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::fprintf(stderr, "source %d, target %d: %zu bytes out, the model gives %zu\n",
                      runState.sourceCp, runState.targetCp, flushed.size(), expected.size());
         FUZZ_CHECK(flushed == expected);
+    }
+    if (runState.replacedCount != expectedReplaced) {
+        std::fprintf(stderr, "source %d, target %d: %llu replaced, the model counts %llu\n",
+                     runState.sourceCp, runState.targetCp,
+                     static_cast<unsigned long long>(runState.replacedCount),
+                     static_cast<unsigned long long>(expectedReplaced));
+        FUZZ_CHECK(runState.replacedCount == expectedReplaced);
     }
     ReleaseWorkBuffer();
     return 0;

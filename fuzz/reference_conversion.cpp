@@ -51,6 +51,25 @@ struct Decoded {
     size_t consumed;
 };
 
+// Whether b[0] began no character the decoder could read (it gave "?" for the lead byte).
+bool Unreadable(const Decoded& d, const uint8_t* b) {
+    return d.consumed == 1 && b[0] >= 0x80;
+}
+
+// Characters written as "?" that were no "?" of the input: the output written for one
+// character, from `before` on, begins with "?" in the target's form.
+uint64_t replacedCount = 0;
+
+void CountReplaced(const std::string& out, size_t before, Family target, bool readQuestion) {
+    static const char kForms[3][4] = {{'?'}, {'?', 0}, {'?', 0, 0, 0}};
+    size_t width = target == kUtf16 ? 2 : target == kUtf32 ? 4 : 1;
+    const char* form = kForms[width == 1 ? 0 : width == 2 ? 1 : 2];
+    if (!readQuestion && out.size() - before >= width &&
+        out.compare(before, width, form, width) == 0) {
+        ++replacedCount;
+    }
+}
+
 Decoded Decode(const uint8_t* b) {
     if (b[0] < 0x80) {
         return {{b[0]}, 1};
@@ -182,6 +201,8 @@ std::string FromUtf8(const std::string& text, Family target, CodePageId targetCp
     std::string out;
     for (size_t i = 0; i < text.size();) {
         Decoded d = Decode(bytes + i);
+        bool readQuestion = !Unreadable(d, bytes + i) && d.units[0] == kQuestion;
+        size_t before = out.size();
         i += d.consumed;
         uint32_t u2 = d.units.size() == 2 ? d.units[1] : 0;
         if (target == kUtf16) {
@@ -205,6 +226,7 @@ std::string FromUtf8(const std::string& text, Family target, CodePageId targetCp
                 out += bytesOut;
             }
         }
+        CountReplaced(out, before, target, readQuestion);
     }
     return out;
 }
@@ -216,6 +238,7 @@ std::string FromUtf16(const std::string& text, Family target, CodePageId targetC
     for (size_t i = 0; i < whole;) {
         uint32_t u = Unit16At(padded, i);
         uint32_t u2 = Unit16At(padded, i + 2);
+        size_t before = out.size();
         if (target == kUtf8) {
             std::string bytes = Encode(u, u2);
             out += bytes;
@@ -228,9 +251,11 @@ std::string FromUtf16(const std::string& text, Family target, CodePageId targetC
             PutUnitAsByte(&out, u, targetCp);
             i += (IsHigh(u) && IsLow(u2)) ? 4 : 2;
         }
+        CountReplaced(out, before, target, u == kQuestion);
     }
     if (whole != text.size()) {
         PutQuestion(&out, target);
+        ++replacedCount;
     }
     return out;
 }
@@ -239,7 +264,9 @@ std::string FromUtf32(const std::string& text, Family target, CodePageId targetC
     size_t whole = text.size() / 4 * 4;
     std::string out;
     for (size_t i = 0; i < whole; i += 4) {
-        std::vector<uint32_t> units = Split(Unit32At(text, i));
+        uint32_t value = Unit32At(text, i);
+        std::vector<uint32_t> units = Split(value);
+        size_t before = out.size();
         if (target == kUtf8) {
             out += Encode(units[0], units.size() == 2 ? units[1] : 0);
         } else if (target == kUtf16) {
@@ -249,9 +276,11 @@ std::string FromUtf32(const std::string& text, Family target, CodePageId targetC
         } else {
             PutUnitAsByte(&out, units[0], targetCp);
         }
+        CountReplaced(out, before, target, value == kQuestion);
     }
     if (whole != text.size()) {
         PutQuestion(&out, target);
+        ++replacedCount;
     }
     return out;
 }
@@ -262,6 +291,7 @@ std::string FromCodePage(const std::string& text, CodePageId sourceCp, Family ta
     for (char byte : text) {
         WCHAR unit = 0;
         int n = MultiByteToWideChar(static_cast<UINT>(sourceCp), 0, &byte, 1, &unit, 1);
+        size_t before = out.size();
         if (target == kUtf16) {
             PutUnit16(&out, n == 0 ? kQuestion : unit);
         } else if (n == 0) {
@@ -274,13 +304,16 @@ std::string FromCodePage(const std::string& text, CodePageId sourceCp, Family ta
         } else {
             PutUnitAsByte(&out, unit, targetCp);
         }
+        CountReplaced(out, before, target, n != 0 && unit == kQuestion);
     }
     return out;
 }
 
 }  // namespace
 
-std::string ReferenceConversion(const std::string& text, CodePageId source, CodePageId target) {
+std::string ReferenceConversion(const std::string& text, CodePageId source, CodePageId target,
+                                uint64_t* replaced) {
+    replacedCount = 0;
     std::string input = text;
     if (source == CP_UTF16BE) {
         TurnWholeUnits(&input, 2);
@@ -306,5 +339,6 @@ std::string ReferenceConversion(const std::string& text, CodePageId source, Code
     } else if (target == CP_UTF32BE) {
         TurnWholeUnits(&out, 4);
     }
+    *replaced = replacedCount;
     return out;
 }

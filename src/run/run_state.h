@@ -80,6 +80,9 @@ struct RunState {
     uint32_t inputSize;
     uint32_t inputByteCount;
     uint32_t outputByteCount;
+    // Characters written as "?" that were no "?" of the input (unreadable input, characters the
+    // target cannot hold); written by the routes, read by the run's closing message.
+    uint64_t replacedCount;
     WorkBuffer workBuffer;
     HANDLE inputFile;
     HANDLE outputFile;

@@ -5,13 +5,17 @@
 #include "src/transcode/plain_routes.h"
 #include "src/transcode/utf8_char.h"
 
-// The unit one source byte stands for, or "?" when the platform cannot convert it.
-static WCHAR UnitOfByte(UINT source, const uint8_t* byte) {
+// The unit one source byte stands for, or "?" when the platform cannot convert it; then
+// *readable is false.
+static WCHAR UnitOfByte(UINT source, const uint8_t* byte, bool* readable) {
     WCHAR unit;
-    if (MultiByteToWideChar(source, 0, reinterpret_cast<LPCSTR>(byte), 1, &unit, 1) > 0) {
-        return unit;
-    }
-    return static_cast<WCHAR>(kReplacementChar);
+    *readable = MultiByteToWideChar(source, 0, reinterpret_cast<LPCSTR>(byte), 1, &unit, 1) > 0;
+    return *readable ? unit : static_cast<WCHAR>(kReplacementChar);
+}
+
+// Whether a byte that gave `unit` stands for "?" itself.
+static bool ReadsQuestion(WCHAR unit, bool readable) {
+    return readable && unit == kReplacementChar;
 }
 
 void PlainCodePageToUtf8() {
@@ -21,8 +25,11 @@ void PlainCodePageToUtf8() {
     uint8_t* write = runState.workBuffer.writeBase;
     while (read != end) {
         write = KeepFlushMargin(read, write);
-        WCHAR units[2] = {UnitOfByte(source, read), 0};
-        write += EncodeUtf8Char(units, write);
+        bool readable;
+        WCHAR units[2] = {UnitOfByte(source, read, &readable), 0};
+        uint32_t count = EncodeUtf8Char(units, write);
+        runState.replacedCount += ReplacedBy(write[0], ReadsQuestion(units[0], readable));
+        write += count;
         read += 1;
     }
     FlushOutput(write);
@@ -35,7 +42,10 @@ void PlainCodePageToUtf16() {
     uint8_t* write = runState.workBuffer.writeBase;
     while (read != end) {
         write = KeepFlushMargin(read, write);
-        write = StoreUnit16(write, UnitOfByte(source, read));
+        bool readable;
+        WCHAR unit = UnitOfByte(source, read, &readable);
+        write = StoreUnit16(write, unit);
+        runState.replacedCount += ReplacedBy(unit, ReadsQuestion(unit, readable));
         read += 1;
     }
     FlushOutput(write);
@@ -48,10 +58,12 @@ void PlainCodePageToUtf32() {
     uint8_t* write = runState.workBuffer.writeBase;
     while (read != end) {
         write = KeepFlushMargin(read, write);
-        WCHAR units[2] = {UnitOfByte(source, read), 0};
+        bool readable;
+        WCHAR units[2] = {UnitOfByte(source, read, &readable), 0};
         uint32_t codePoint;
         CombineSurrogates(units, &codePoint);
         write = StoreUnit32(write, codePoint);
+        runState.replacedCount += ReplacedBy(codePoint, ReadsQuestion(units[0], readable));
         read += 1;
     }
     FlushOutput(write);
@@ -65,8 +77,10 @@ void PlainCodePageToCodePage() {
     uint8_t* write = runState.workBuffer.writeBase;
     while (read != end) {
         write = KeepFlushMargin(read, write);
-        WCHAR unit = UnitOfByte(source, read);
+        bool readable;
+        WCHAR unit = UnitOfByte(source, read, &readable);
         write = StoreUnitAsOneByte(write, target, unit);
+        runState.replacedCount += ReplacedBy(write[-1], ReadsQuestion(unit, readable));
         read += 1;
     }
     FlushOutput(write);

@@ -22,7 +22,7 @@ void FillTargetBlock(uint32_t block) {
         const CodePageUnit& e = entries[i];
         uint32_t unit = (block << 8) | i;
         // As the routes decide: no size is "?", four bytes or more go to the platform.
-        uint32_t multi = kReplacementChar | (1u << 24);
+        uint32_t multi = kReplacementEntry;
         if (e.size >= 4) {
             multi = kUnitNeedsCall;
         } else if (e.size > 0) {
@@ -52,7 +52,10 @@ void LoadSourcePage(UINT source, bool throughTarget) {
         uint32_t codePoint;
         CombineSurrogates(units, &codePoint);
         sourcePage.codePoints[b] = codePoint;
-        sourcePage.targetBytes[b] = throughTarget ? TargetUnitByte(unit) : 0;
+        sourcePage.readsQuestion[b] = bytes[b].result && unit == kReplacementChar;
+        uint8_t target = throughTarget ? TargetUnitByte(unit) : 0;
+        sourcePage.targetBytes[b] =
+            target | (ReplacedBy(target, sourcePage.readsQuestion[b]) << kReplacedShift);
     }
 }
 
@@ -68,7 +71,8 @@ bool TargetKeepsAscii() {
 
 bool SourceKeepsAscii() {
     for (uint32_t b = 0; b < 0x80; ++b) {
-        if (sourcePage.units[b] != b) {
+        // A "?" that is no readable "?" must be counted, one byte at a time.
+        if (sourcePage.units[b] != b || (b == kReplacementChar && !sourcePage.readsQuestion[b])) {
             return false;
         }
     }

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "src/platform/platform.h"
+#include "src/transcode/surrogate_pairs.h"
 
 // What each byte of the source page becomes in each target form ("?" where the platform cannot
 // convert the byte). UTF-8 entries hold the bytes in their low 24 bits and the count on top.
@@ -13,7 +14,12 @@ struct SourcePageTable {
     WCHAR units[256];
     uint32_t utf8[256];
     uint32_t codePoints[256];
-    uint8_t targetBytes[256];  // through the target page, for a copy between two pages
+    // Through the target page, for a copy between two pages: the byte in the low 8 bits, and
+    // from bit 16 on 1 when that byte is a "?" that replaces the source byte, so that the
+    // entries of several bytes can be added and their count taken at once.
+    uint32_t targetBytes[256];
+    // The byte stands for "?" itself; a "?" written for any other byte replaces it.
+    bool readsQuestion[256];
 };
 
 // The target page, filled 256 units at a time as units turn up. `multiByte` is for text from
@@ -28,9 +34,13 @@ struct TargetPageTable {
     uint8_t singleByte[65536];
 };
 
+constexpr uint32_t kReplacedShift = 16;
+
 // A unit that takes four bytes or more in the target page: the tables do not hold it, and the
 // route asks the platform itself.
 constexpr uint32_t kUnitNeedsCall = 0;
+// The entry of a unit written as "?".
+constexpr uint32_t kReplacementEntry = kReplacementChar | (1u << 24);
 
 extern SourcePageTable sourcePage;
 extern TargetPageTable targetPage;

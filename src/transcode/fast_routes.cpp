@@ -36,6 +36,7 @@ void RunRoute(RouteKernel kernel, Gain gain, Step step) {
     const uint8_t* read = runState.workBuffer.readCursor;
     const uint8_t* end = runState.workBuffer.readEnd;
     uint8_t* write = runState.workBuffer.writeBase;
+    uint64_t replaced = 0;
     while (read != end) {
         size_t gap = static_cast<size_t>(read - write);
         size_t left = static_cast<size_t>(end - read);
@@ -43,7 +44,7 @@ void RunRoute(RouteKernel kernel, Gain gain, Step step) {
             size_t room = gain.num == 0 ? left : (gap - kBulkMargin) / gain.num * gain.den;
             if (room >= kMinBulk || room >= left) {
                 const uint8_t* limit = read + (room < left ? room : left);
-                const uint8_t* next = kernel(read, limit, end, &write);
+                const uint8_t* next = kernel(read, limit, end, &write, &replaced);
                 if (next != read) {
                     read = next;
                     continue;
@@ -51,19 +52,21 @@ void RunRoute(RouteKernel kernel, Gain gain, Step step) {
             }
         }
         write = KeepFlushMargin(read, write);
-        step(read, end, write);
+        step(read, end, write, replaced);
     }
+    runState.replacedCount += replaced;
     FlushOutput(write);
 }
 
 // A trailing partial unit of a UTF-16 or UTF-32 source: one "?", and the route ends at readEnd.
 template <typename Store>
 bool EndsInPartialUnit(const uint8_t*& read, const uint8_t* end, uint8_t*& write, size_t unit,
-                       Store store) {
+                       Store store, uint64_t& replaced) {
     if (static_cast<size_t>(end - read) >= unit) {
         return false;
     }
     write = store(write, kReplacementChar);
+    replaced += 1;
     read = end;
     return true;
 }
@@ -83,55 +86,62 @@ void LoadPages(bool source, bool target) {
 
 void Utf8ToUtf16() {
     RunRoute(ActiveKernels().utf8ToUtf16, Gain{1, 1},
-             [](const uint8_t*& read, const uint8_t*, uint8_t*& write) {
-                 StepUtf8ToUtf16(read, write);
+             [](const uint8_t*& read, const uint8_t*, uint8_t*& write, uint64_t& replaced) {
+                 StepUtf8ToUtf16(read, write, replaced);
              });
 }
 
 void Utf8ToUtf32() {
     RunRoute(ActiveKernels().utf8ToUtf32, Gain{3, 1},
-             [](const uint8_t*& read, const uint8_t*, uint8_t*& write) {
-                 StepUtf8ToUtf32(read, write);
+             [](const uint8_t*& read, const uint8_t*, uint8_t*& write, uint64_t& replaced) {
+                 StepUtf8ToUtf32(read, write, replaced);
              });
 }
 
 void Utf8ToCodePage() {
     LoadPages(false, true);
     RunRoute(ActiveKernels().utf8ToCodePage, Gain{2, 1},
-             [](const uint8_t*& read, const uint8_t*, uint8_t*& write) {
-                 if (StepUtf8ToCodePage(read, write)) {
+             [](const uint8_t*& read, const uint8_t*, uint8_t*& write, uint64_t& replaced) {
+                 if (StepUtf8ToCodePage(read, write, replaced)) {
                      return;
                  }
                  // A unit of four bytes or more: asked of the platform, as the plain route
                  // does; a size that could break the flush margin is refused.
                  WCHAR units[2];
-                 read += DecodeUtf8Char(read, units);
+                 uint32_t consumed = DecodeUtf8Char(read, units);
                  const UINT target = static_cast<UINT>(runState.targetCp);
                  int size = WideCharToMultiByte(target, 0, units, 1, nullptr, 0, nullptr, nullptr);
                  if (size > 0 && size < static_cast<int>(kFlushMargin)) {
                      WideCharToMultiByte(target, 0, units, 1, reinterpret_cast<LPSTR>(write), size,
                                          nullptr, nullptr);
-                     write += size;
                  } else {
-                     write = StoreByte(write, kReplacementChar);
+                     size = 1;
+                     StoreByte(write, kReplacementChar);
                  }
+                 if (size == 1) {
+                     if (write[0] == kReplacementChar) [[unlikely]] {
+                         replaced += !IsUtf8Question(read, consumed, units);
+                     }
+                 }
+                 write += size;
+                 read += consumed;
              });
 }
 
 void Utf16ToUtf8() {
     RunRoute(ActiveKernels().utf16ToUtf8, Gain{1, 2},
-             [](const uint8_t*& read, const uint8_t* end, uint8_t*& write) {
-                 if (!EndsInPartialUnit(read, end, write, 2, StoreByte)) {
-                     StepUtf16ToUtf8(read, write);
+             [](const uint8_t*& read, const uint8_t* end, uint8_t*& write, uint64_t& replaced) {
+                 if (!EndsInPartialUnit(read, end, write, 2, StoreByte, replaced)) {
+                     StepUtf16ToUtf8(read, write, replaced);
                  }
              });
 }
 
 void Utf16ToUtf32() {
     RunRoute(ActiveKernels().utf16ToUtf32, Gain{1, 1},
-             [](const uint8_t*& read, const uint8_t* end, uint8_t*& write) {
-                 if (!EndsInPartialUnit(read, end, write, 2, StoreUnit32)) {
-                     StepUtf16ToUtf32(read, write);
+             [](const uint8_t*& read, const uint8_t* end, uint8_t*& write, uint64_t& replaced) {
+                 if (!EndsInPartialUnit(read, end, write, 2, StoreUnit32, replaced)) {
+                     StepUtf16ToUtf32(read, write, replaced);
                  }
              });
 }
@@ -139,27 +149,27 @@ void Utf16ToUtf32() {
 void Utf16ToCodePage() {
     LoadPages(false, true);
     RunRoute(ActiveKernels().utf16ToCodePage, Gain{0, 1},
-             [](const uint8_t*& read, const uint8_t* end, uint8_t*& write) {
-                 if (!EndsInPartialUnit(read, end, write, 2, StoreByte)) {
-                     StepUtf16ToCodePage(read, write);
+             [](const uint8_t*& read, const uint8_t* end, uint8_t*& write, uint64_t& replaced) {
+                 if (!EndsInPartialUnit(read, end, write, 2, StoreByte, replaced)) {
+                     StepUtf16ToCodePage(read, write, replaced);
                  }
              });
 }
 
 void Utf32ToUtf8() {
     RunRoute(ActiveKernels().utf32ToUtf8, Gain{0, 1},
-             [](const uint8_t*& read, const uint8_t* end, uint8_t*& write) {
-                 if (!EndsInPartialUnit(read, end, write, 4, StoreByte)) {
-                     StepUtf32ToUtf8(read, write);
+             [](const uint8_t*& read, const uint8_t* end, uint8_t*& write, uint64_t& replaced) {
+                 if (!EndsInPartialUnit(read, end, write, 4, StoreByte, replaced)) {
+                     StepUtf32ToUtf8(read, write, replaced);
                  }
              });
 }
 
 void Utf32ToUtf16() {
     RunRoute(ActiveKernels().utf32ToUtf16, Gain{0, 1},
-             [](const uint8_t*& read, const uint8_t* end, uint8_t*& write) {
-                 if (!EndsInPartialUnit(read, end, write, 4, StoreUnit16)) {
-                     StepUtf32ToUtf16(read, write);
+             [](const uint8_t*& read, const uint8_t* end, uint8_t*& write, uint64_t& replaced) {
+                 if (!EndsInPartialUnit(read, end, write, 4, StoreUnit16, replaced)) {
+                     StepUtf32ToUtf16(read, write, replaced);
                  }
              });
 }
@@ -167,9 +177,9 @@ void Utf32ToUtf16() {
 void Utf32ToCodePage() {
     LoadPages(false, true);
     RunRoute(ActiveKernels().utf32ToCodePage, Gain{0, 1},
-             [](const uint8_t*& read, const uint8_t* end, uint8_t*& write) {
-                 if (!EndsInPartialUnit(read, end, write, 4, StoreByte)) {
-                     StepUtf32ToCodePage(read, write);
+             [](const uint8_t*& read, const uint8_t* end, uint8_t*& write, uint64_t& replaced) {
+                 if (!EndsInPartialUnit(read, end, write, 4, StoreByte, replaced)) {
+                     StepUtf32ToCodePage(read, write, replaced);
                  }
              });
 }
@@ -177,32 +187,32 @@ void Utf32ToCodePage() {
 void CodePageToUtf8() {
     LoadPages(true, false);
     RunRoute(ActiveKernels().codePageToUtf8, Gain{2, 1},
-             [](const uint8_t*& read, const uint8_t*, uint8_t*& write) {
-                 StepCodePageToUtf8(read, write);
+             [](const uint8_t*& read, const uint8_t*, uint8_t*& write, uint64_t& replaced) {
+                 StepCodePageToUtf8(read, write, replaced);
              });
 }
 
 void CodePageToUtf16() {
     LoadPages(true, false);
     RunRoute(ActiveKernels().codePageToUtf16, Gain{1, 1},
-             [](const uint8_t*& read, const uint8_t*, uint8_t*& write) {
-                 StepCodePageToUtf16(read, write);
+             [](const uint8_t*& read, const uint8_t*, uint8_t*& write, uint64_t& replaced) {
+                 StepCodePageToUtf16(read, write, replaced);
              });
 }
 
 void CodePageToUtf32() {
     LoadPages(true, false);
     RunRoute(ActiveKernels().codePageToUtf32, Gain{3, 1},
-             [](const uint8_t*& read, const uint8_t*, uint8_t*& write) {
-                 StepCodePageToUtf32(read, write);
+             [](const uint8_t*& read, const uint8_t*, uint8_t*& write, uint64_t& replaced) {
+                 StepCodePageToUtf32(read, write, replaced);
              });
 }
 
 void CodePageToCodePage() {
     LoadPages(true, true);
     RunRoute(ActiveKernels().codePageToCodePage, Gain{0, 1},
-             [](const uint8_t*& read, const uint8_t*, uint8_t*& write) {
-                 StepCodePageToCodePage(read, write);
+             [](const uint8_t*& read, const uint8_t*, uint8_t*& write, uint64_t& replaced) {
+                 StepCodePageToCodePage(read, write, replaced);
              });
 }
 

@@ -82,8 +82,10 @@ SSE2 inline void WidenTo32(uint8_t* w, __m128i v) {
 }
 
 KERNEL_ENTRY SSE2 const uint8_t* Utf8ToUtf16Sse2(const uint8_t* read, const uint8_t* limit,
-                                                 const uint8_t*, uint8_t** write) {
+                                                 const uint8_t*, uint8_t** write,
+                                                 uint64_t* replaced) {
     uint8_t* w = *write;
+    uint64_t r = 0;
     while (read < limit) {
         if (limit - read >= 16) {
             __m128i v = Load(read);
@@ -94,19 +96,22 @@ KERNEL_ENTRY SSE2 const uint8_t* Utf8ToUtf16Sse2(const uint8_t* read, const uint
                 continue;
             }
             for (const uint8_t* stop = read + 16; read < stop;) {
-                StepUtf8ToUtf16(read, w);
+                StepUtf8ToUtf16(read, w, r);
             }
             continue;
         }
-        StepUtf8ToUtf16(read, w);
+        StepUtf8ToUtf16(read, w, r);
     }
     *write = w;
+    *replaced += r;
     return read;
 }
 
 KERNEL_ENTRY SSE2 const uint8_t* Utf8ToUtf32Sse2(const uint8_t* read, const uint8_t* limit,
-                                                 const uint8_t*, uint8_t** write) {
+                                                 const uint8_t*, uint8_t** write,
+                                                 uint64_t* replaced) {
     uint8_t* w = *write;
+    uint64_t r = 0;
     while (read < limit) {
         if (limit - read >= 16) {
             __m128i v = Load(read);
@@ -117,34 +122,39 @@ KERNEL_ENTRY SSE2 const uint8_t* Utf8ToUtf32Sse2(const uint8_t* read, const uint
                 continue;
             }
             for (const uint8_t* stop = read + 16; read < stop;) {
-                StepUtf8ToUtf32(read, w);
+                StepUtf8ToUtf32(read, w, r);
             }
             continue;
         }
-        StepUtf8ToUtf32(read, w);
+        StepUtf8ToUtf32(read, w, r);
     }
     *write = w;
+    *replaced += r;
     return read;
 }
 
 KERNEL_ENTRY SSE2 const uint8_t* Utf8ToCodePageSse2(const uint8_t* read, const uint8_t* limit,
-                                                    const uint8_t*, uint8_t** write) {
+                                                    const uint8_t*, uint8_t** write,
+                                                    uint64_t* replaced) {
     uint8_t* w = *write;
+    uint64_t r = 0;
     while (read < limit) {
-        if (targetKeepsAscii && limit - read >= 16) {
-            __m128i v = Load(read);
-            if (Mask(v) == 0) {
+        __m128i v;
+        if (targetKeepsAscii && limit - read >= 16 && Mask(v = Load(read)) == 0) {
+            // A run of ASCII blocks in a loop of its own, which stays tight.
+            do {
                 Store(w, v);
                 read += 16;
                 w += 16;
-                continue;
-            }
+            } while (limit - read >= 16 && Mask(v = Load(read)) == 0);
+            continue;
         }
-        if (!StepUtf8ToCodePage(read, w)) {
+        if (!StepUtf8ToCodePage(read, w, r)) {
             break;
         }
     }
     *write = w;
+    *replaced += r;
     return read;
 }
 
@@ -155,8 +165,10 @@ SSE2 inline bool IsAsciiUnits(__m128i v) {
 }
 
 KERNEL_ENTRY SSE2 const uint8_t* Utf16ToUtf8Sse2(const uint8_t* read, const uint8_t* limit,
-                                                 const uint8_t* end, uint8_t** write) {
+                                                 const uint8_t* end, uint8_t** write,
+                                                 uint64_t* replaced) {
     uint8_t* w = *write;
+    uint64_t r = 0;
     while (read < limit && end - read >= 2) {
         if (limit - read >= 16) {
             __m128i v = Load(read);
@@ -167,15 +179,18 @@ KERNEL_ENTRY SSE2 const uint8_t* Utf16ToUtf8Sse2(const uint8_t* read, const uint
                 continue;
             }
         }
-        StepUtf16ToUtf8(read, w);
+        StepUtf16ToUtf8(read, w, r);
     }
     *write = w;
+    *replaced += r;
     return read;
 }
 
 KERNEL_ENTRY SSE2 const uint8_t* Utf16ToUtf32Sse2(const uint8_t* read, const uint8_t* limit,
-                                                  const uint8_t* end, uint8_t** write) {
+                                                  const uint8_t* end, uint8_t** write,
+                                                  uint64_t* replaced) {
     uint8_t* w = *write;
+    uint64_t r = 0;
     const __m128i surrogateBits = _mm_set1_epi16(static_cast<short>(0xF800));
     const __m128i surrogate = _mm_set1_epi16(static_cast<short>(0xD800));
     while (read < limit && end - read >= 2) {
@@ -190,15 +205,18 @@ KERNEL_ENTRY SSE2 const uint8_t* Utf16ToUtf32Sse2(const uint8_t* read, const uin
                 continue;
             }
         }
-        StepUtf16ToUtf32(read, w);
+        StepUtf16ToUtf32(read, w, r);
     }
     *write = w;
+    *replaced += r;
     return read;
 }
 
 KERNEL_ENTRY SSE2 const uint8_t* Utf32ToUtf8Sse2(const uint8_t* read, const uint8_t* limit,
-                                                 const uint8_t* end, uint8_t** write) {
+                                                 const uint8_t* end, uint8_t** write,
+                                                 uint64_t* replaced) {
     uint8_t* w = *write;
+    uint64_t r = 0;
     const __m128i notAscii = _mm_set1_epi32(static_cast<int>(0xFFFFFF80u));
     while (read < limit && end - read >= 4) {
         if (limit - read >= 16) {
@@ -213,15 +231,18 @@ KERNEL_ENTRY SSE2 const uint8_t* Utf32ToUtf8Sse2(const uint8_t* read, const uint
                 continue;
             }
         }
-        StepUtf32ToUtf8(read, w);
+        StepUtf32ToUtf8(read, w, r);
     }
     *write = w;
+    *replaced += r;
     return read;
 }
 
 KERNEL_ENTRY SSE2 const uint8_t* Utf32ToUtf16Sse2(const uint8_t* read, const uint8_t* limit,
-                                                  const uint8_t* end, uint8_t** write) {
+                                                  const uint8_t* end, uint8_t** write,
+                                                  uint64_t* replaced) {
     uint8_t* w = *write;
+    uint64_t r = 0;
     const __m128i bias = _mm_set1_epi32(0x8000);
     const __m128i biasUnits = _mm_set1_epi16(static_cast<short>(0x8000));
     while (read < limit && end - read >= 4) {
@@ -239,15 +260,18 @@ KERNEL_ENTRY SSE2 const uint8_t* Utf32ToUtf16Sse2(const uint8_t* read, const uin
                 continue;
             }
         }
-        StepUtf32ToUtf16(read, w);
+        StepUtf32ToUtf16(read, w, r);
     }
     *write = w;
+    *replaced += r;
     return read;
 }
 
 KERNEL_ENTRY SSE2 const uint8_t* CodePageToUtf8Sse2(const uint8_t* read, const uint8_t* limit,
-                                                    const uint8_t*, uint8_t** write) {
+                                                    const uint8_t*, uint8_t** write,
+                                                    uint64_t* replaced) {
     uint8_t* w = *write;
+    uint64_t r = 0;
     while (read < limit) {
         if (sourceKeepsAscii && limit - read >= 16) {
             __m128i v = Load(read);
@@ -258,13 +282,14 @@ KERNEL_ENTRY SSE2 const uint8_t* CodePageToUtf8Sse2(const uint8_t* read, const u
                 continue;
             }
             for (const uint8_t* stop = read + 16; read < stop;) {
-                StepCodePageToUtf8(read, w);
+                StepCodePageToUtf8(read, w, r);
             }
             continue;
         }
-        StepCodePageToUtf8(read, w);
+        StepCodePageToUtf8(read, w, r);
     }
     *write = w;
+    *replaced += r;
     return read;
 }
 
@@ -363,8 +388,10 @@ SSSE3 inline __m128i GatherLanes(__m128i v, unsigned keep) {
 }
 
 KERNEL_ENTRY SSSE3 const uint8_t* Utf8ToUtf16Ssse3(const uint8_t* read, const uint8_t* limit,
-                                                   const uint8_t*, uint8_t** write) {
+                                                   const uint8_t*, uint8_t** write,
+                                                   uint64_t* replaced) {
     uint8_t* w = *write;
+    uint64_t r = 0;
     while (read < limit) {
         if (limit - read >= 16) {
             __m128i v = Load(read);
@@ -384,23 +411,30 @@ KERNEL_ENTRY SSSE3 const uint8_t* Utf8ToUtf16Ssse3(const uint8_t* read, const ui
                 continue;
             }
             for (const uint8_t* stop = read + 16; read < stop;) {
-                StepUtf8ToUtf16(read, w);
+                StepUtf8ToUtf16(read, w, r);
             }
             continue;
         }
-        StepUtf8ToUtf16(read, w);
+        StepUtf8ToUtf16(read, w, r);
     }
     *write = w;
+    *replaced += r;
     return read;
 }
 
 // The lanes as 32-bit code points. A lane holding a surrogate came from a three-byte form, which
 // stands alone and so becomes "?", as CombineSurrogates makes it.
-SSSE3 inline uint8_t* StoreLanesAs32(uint8_t* w, __m128i lanes, unsigned keep) {
+// Each such "?" replaces a character, and is counted in `replaced`.
+SSSE3 inline uint8_t* StoreLanesAs32(uint8_t* w, __m128i lanes, unsigned keep, uint64_t& replaced) {
     __m128i gathered = GatherLanes(lanes, keep);
     __m128i surrogate =
         _mm_cmpeq_epi16(_mm_and_si128(gathered, _mm_set1_epi16(static_cast<short>(0xF800))),
                         _mm_set1_epi16(static_cast<short>(0xD800)));
+    // The lanes past the kept ones are zero, no surrogate; each lane gives two mask bits.
+    unsigned surrogateBits = Mask(surrogate);
+    if (surrogateBits != 0) {
+        replaced += static_cast<uint64_t>(__builtin_popcount(surrogateBits) / 2);
+    }
     gathered = _mm_or_si128(_mm_andnot_si128(surrogate, gathered),
                             _mm_and_si128(surrogate, _mm_set1_epi16(kReplacementChar)));
     __m128i zero = _mm_setzero_si128();
@@ -410,8 +444,10 @@ SSSE3 inline uint8_t* StoreLanesAs32(uint8_t* w, __m128i lanes, unsigned keep) {
 }
 
 KERNEL_ENTRY SSSE3 const uint8_t* Utf8ToUtf32Ssse3(const uint8_t* read, const uint8_t* limit,
-                                                   const uint8_t*, uint8_t** write) {
+                                                   const uint8_t*, uint8_t** write,
+                                                   uint64_t* replaced) {
     uint8_t* w = *write;
+    uint64_t r = 0;
     while (read < limit) {
         if (limit - read >= 16) {
             __m128i v = Load(read);
@@ -423,32 +459,37 @@ KERNEL_ENTRY SSSE3 const uint8_t* Utf8ToUtf32Ssse3(const uint8_t* read, const ui
             }
             BmpBlock block;
             if (DecodeBmpBlock(v, &block)) {
-                w = StoreLanesAs32(w, block.lo, block.keepLo);
-                w = StoreLanesAs32(w, block.hi, block.keepHi);
+                w = StoreLanesAs32(w, block.lo, block.keepLo, r);
+                w = StoreLanesAs32(w, block.hi, block.keepHi, r);
                 read += block.length;
                 continue;
             }
             for (const uint8_t* stop = read + 16; read < stop;) {
-                StepUtf8ToUtf32(read, w);
+                StepUtf8ToUtf32(read, w, r);
             }
             continue;
         }
-        StepUtf8ToUtf32(read, w);
+        StepUtf8ToUtf32(read, w, r);
     }
     *write = w;
+    *replaced += r;
     return read;
 }
 
 KERNEL_ENTRY SSSE3 const uint8_t* Utf8ToCodePageSsse3(const uint8_t* read, const uint8_t* limit,
-                                                      const uint8_t*, uint8_t** write) {
+                                                      const uint8_t*, uint8_t** write,
+                                                      uint64_t* replaced) {
     uint8_t* w = *write;
+    uint64_t r = 0;
     while (read < limit) {
         if (limit - read >= 16) {
             __m128i v = Load(read);
             if (targetKeepsAscii && Mask(v) == 0) {
-                Store(w, v);
-                read += 16;
-                w += 16;
+                do {
+                    Store(w, v);
+                    read += 16;
+                    w += 16;
+                } while (limit - read >= 16 && Mask(v = Load(read)) == 0);
                 continue;
             }
             BmpBlock block;
@@ -460,11 +501,17 @@ KERNEL_ENTRY SSSE3 const uint8_t* Utf8ToCodePageSsse3(const uint8_t* read, const
                 Store(reinterpret_cast<uint8_t*>(units + countLo),
                       GatherLanes(block.hi, block.keepHi));
                 uint8_t* start = w;
+                uint64_t blockReplaced = 0;
                 uint32_t i = 0;
                 for (; i < count; ++i) {
+                    // Every unit here was read whole, so only a "?" unit stands for a "?".
                     WCHAR unit = units[i];
                     if (targetPage.oneByte[unit >> 8]) {
-                        *w++ = static_cast<uint8_t>(targetPage.multiByte[unit]);
+                        uint8_t byte = static_cast<uint8_t>(targetPage.multiByte[unit]);
+                        *w++ = byte;
+                        if (byte == kReplacementChar) [[unlikely]] {
+                            blockReplaced += unit != kReplacementChar;
+                        }
                         continue;
                     }
                     uint32_t entry = TargetUnitBytes(unit);
@@ -473,26 +520,31 @@ KERNEL_ENTRY SSSE3 const uint8_t* Utf8ToCodePageSsse3(const uint8_t* read, const
                     }
                     StoreUnit32(w, entry);
                     w += entry >> 24;
+                    if (entry == kReplacementEntry) [[unlikely]] {
+                        blockReplaced += unit != kReplacementChar;
+                    }
                 }
                 if (i == count) {
                     read += block.length;
+                    r += blockReplaced;
                     continue;
                 }
                 w = start;  // a unit the platform must convert itself: take the block slowly
             }
-            for (const uint8_t* stop = read + 16; read < stop;) {
-                if (!StepUtf8ToCodePage(read, w)) {
-                    *write = w;
-                    return read;
-                }
+            const uint8_t* stop = read + 16;
+            while (read < stop && StepUtf8ToCodePage(read, w, r)) {
+            }
+            if (read < stop) {
+                break;
             }
             continue;
         }
-        if (!StepUtf8ToCodePage(read, w)) {
+        if (!StepUtf8ToCodePage(read, w, r)) {
             break;
         }
     }
     *write = w;
+    *replaced += r;
     return read;
 }
 
@@ -529,8 +581,10 @@ SSSE3 inline uint8_t* EncodeFourUnits(uint8_t* w, __m128i units) {
 }
 
 KERNEL_ENTRY SSSE3 const uint8_t* Utf16ToUtf8Ssse3(const uint8_t* read, const uint8_t* limit,
-                                                   const uint8_t* end, uint8_t** write) {
+                                                   const uint8_t* end, uint8_t** write,
+                                                   uint64_t* replaced) {
     uint8_t* w = *write;
+    uint64_t r = 0;
     const __m128i zero = _mm_setzero_si128();
     const __m128i above7F = _mm_set1_epi16(static_cast<short>(0xFF80));
     const __m128i above7FF = _mm_set1_epi16(static_cast<short>(0xF800));
@@ -572,13 +626,14 @@ KERNEL_ENTRY SSSE3 const uint8_t* Utf16ToUtf8Ssse3(const uint8_t* read, const ui
                 continue;
             }
             for (const uint8_t* stop = read + 16; read < stop;) {
-                StepUtf16ToUtf8(read, w);
+                StepUtf16ToUtf8(read, w, r);
             }
             continue;
         }
-        StepUtf16ToUtf8(read, w);
+        StepUtf16ToUtf8(read, w, r);
     }
     *write = w;
+    *replaced += r;
     return read;
 }
 

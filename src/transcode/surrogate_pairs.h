@@ -9,6 +9,13 @@
 // Written wherever a character cannot be read or represented: one byte, unit or 32-bit value.
 constexpr uint32_t kReplacementChar = 0x3F;
 
+// Each route counts into replacedCount the characters it writes as "?" that stand for no "?" of
+// the input: what could not be read, and what the target cannot hold. `written` is the unit,
+// code point or byte written for one character; `readQuestion` whether that character was a "?".
+inline uint32_t ReplacedBy(uint32_t written, bool readQuestion) {
+    return written == kReplacementChar && !readQuestion;
+}
+
 inline bool IsHighSurrogate(uint32_t unit) {
     return unit >= 0xD800 && unit <= 0xDBFF;
 }

@@ -19,11 +19,13 @@ void PlainUtf16ToUtf8() {
         write = KeepFlushMargin(read, write);
         if (IsPartialUnit(read, end)) {
             write = StoreByte(write, kReplacementChar);
+            runState.replacedCount += 1;
             read = end;
             continue;
         }
         WCHAR units[2] = {LoadUnit16(read), LoadUnit16(read + 2)};
         uint32_t count = EncodeUtf8Char(units, write);
+        runState.replacedCount += ReplacedBy(write[0], units[0] == kReplacementChar);
         write += count;
         read += count == 4 ? 4 : 2;
     }
@@ -38,6 +40,7 @@ void PlainUtf16ToUtf32() {
         write = KeepFlushMargin(read, write);
         if (IsPartialUnit(read, end)) {
             write = StoreUnit32(write, kReplacementChar);
+            runState.replacedCount += 1;
             read = end;
             continue;
         }
@@ -45,6 +48,7 @@ void PlainUtf16ToUtf32() {
         uint32_t codePoint;
         read += 2 * CombineSurrogates(units, &codePoint);
         write = StoreUnit32(write, codePoint);
+        runState.replacedCount += ReplacedBy(codePoint, units[0] == kReplacementChar);
     }
     FlushOutput(write);
 }
@@ -59,12 +63,14 @@ void PlainUtf16ToCodePage() {
         write = KeepFlushMargin(read, write);
         if (IsPartialUnit(read, end)) {
             write = StoreByte(write, kReplacementChar);
+            runState.replacedCount += 1;
             read = end;
             continue;
         }
         WCHAR unit = LoadUnit16(read);
         bool pair = IsHighSurrogate(unit) && IsLowSurrogate(LoadUnit16(read + 2));
         write = StoreUnitAsOneByte(write, target, unit);
+        runState.replacedCount += ReplacedBy(write[-1], unit == kReplacementChar);
         read += pair ? 4 : 2;
     }
     FlushOutput(write);

@@ -18,14 +18,18 @@ void PlainUtf32ToUtf8() {
         write = KeepFlushMargin(read, write);
         if (IsPartialUnit(read, end)) {
             write = StoreByte(write, kReplacementChar);
+            runState.replacedCount += 1;
             read = end;
             continue;
         }
         WCHAR units[2];
-        if (SplitCodePoint(LoadUnit32(read), units) == 1) {
+        uint32_t value = LoadUnit32(read);
+        if (SplitCodePoint(value, units) == 1) {
             units[1] = 0;
         }
-        write += EncodeUtf8Char(units, write);
+        uint32_t count = EncodeUtf8Char(units, write);
+        runState.replacedCount += ReplacedBy(write[0], value == kReplacementChar);
+        write += count;
         read += 4;
     }
     FlushOutput(write);
@@ -39,15 +43,18 @@ void PlainUtf32ToUtf16() {
         write = KeepFlushMargin(read, write);
         if (IsPartialUnit(read, end)) {
             write = StoreUnit16(write, kReplacementChar);
+            runState.replacedCount += 1;
             read = end;
             continue;
         }
         WCHAR units[2];
-        uint32_t count = SplitCodePoint(LoadUnit32(read), units);
+        uint32_t value = LoadUnit32(read);
+        uint32_t count = SplitCodePoint(value, units);
         write = StoreUnit16(write, units[0]);
         if (count == 2) {
             write = StoreUnit16(write, units[1]);
         }
+        runState.replacedCount += ReplacedBy(units[0], value == kReplacementChar);
         read += 4;
     }
     FlushOutput(write);
@@ -62,12 +69,15 @@ void PlainUtf32ToCodePage() {
         write = KeepFlushMargin(read, write);
         if (IsPartialUnit(read, end)) {
             write = StoreByte(write, kReplacementChar);
+            runState.replacedCount += 1;
             read = end;
             continue;
         }
         WCHAR units[2];
-        SplitCodePoint(LoadUnit32(read), units);
+        uint32_t value = LoadUnit32(read);
+        SplitCodePoint(value, units);
         write = StoreUnitAsOneByte(write, target, units[0]);
+        runState.replacedCount += ReplacedBy(write[-1], value == kReplacementChar);
         read += 4;
     }
     FlushOutput(write);

@@ -44,6 +44,12 @@ inline uint32_t DecodeUtf8Char(const uint8_t* bytes, WCHAR* units) {
     return 1;
 }
 
+// Whether the character DecodeUtf8Char read from `bytes` in `consumed` bytes is a "?" (the
+// plain byte or a longer form of it); the "?" it gives for bytes it cannot read is none.
+inline bool IsUtf8Question(const uint8_t* bytes, uint32_t consumed, const WCHAR* units) {
+    return units[0] == kReplacementChar && (consumed != 1 || bytes[0] == kReplacementChar);
+}
+
 // Reads units[0] and, only when it is a high surrogate, units[1] (the caller supplies 0 there
 // when the character has no second unit). Writes 1 to 4 bytes and returns their count; 4 means
 // two units were consumed.

@@ -18,6 +18,7 @@ void PlainUtf8ToUtf16() {
         if (consumed == 4) {
             write = StoreUnit16(write, units[1]);
         }
+        runState.replacedCount += ReplacedBy(units[0], IsUtf8Question(read, consumed, units));
         read += consumed;
     }
     FlushOutput(write);
@@ -37,6 +38,7 @@ void PlainUtf8ToUtf32() {
         uint32_t codePoint;
         CombineSurrogates(units, &codePoint);
         write = StoreUnit32(write, codePoint);
+        runState.replacedCount += ReplacedBy(codePoint, IsUtf8Question(read, consumed, units));
         read += consumed;
     }
     FlushOutput(write);
@@ -50,17 +52,22 @@ void PlainUtf8ToCodePage() {
     while (read != end) {
         write = KeepFlushMargin(read, write);
         WCHAR units[2];
-        read += DecodeUtf8Char(read, units);
+        uint32_t consumed = DecodeUtf8Char(read, units);
         // The size is asked first: a character may take several bytes in the target page. A
         // size that could break the flush margin is refused like an unconvertible character.
         int size = WideCharToMultiByte(target, 0, units, 1, nullptr, 0, nullptr, nullptr);
         if (size > 0 && size < static_cast<int>(kFlushMargin)) {
             WideCharToMultiByte(target, 0, units, 1, reinterpret_cast<LPSTR>(write), size, nullptr,
                                 nullptr);
-            write += size;
         } else {
-            write = StoreByte(write, kReplacementChar);
+            size = 1;
+            StoreByte(write, kReplacementChar);
         }
+        if (size == 1) {
+            runState.replacedCount += ReplacedBy(write[0], IsUtf8Question(read, consumed, units));
+        }
+        write += size;
+        read += consumed;
     }
     FlushOutput(write);
 }

@@ -1,6 +1,7 @@
 // The routes that run against the plain per-character routes they stand for: on random,
 // malformed and boundary texts, at every kernel level this processor has, the same flushes with
-// the same bytes, and nothing touched outside the output region.
+// the same bytes, the same count of characters replaced by "?", and nothing touched outside the
+// output region.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -25,6 +26,7 @@ constexpr uint8_t kPoison = 0xDC;
 struct Outcome {
     std::vector<std::string> pieces;
     uint32_t outputByteCount;
+    uint64_t replacedCount;
     bool outsideUntouched;  // the 8 unused bytes, the zero bytes and the slack as they were
 };
 
@@ -50,6 +52,7 @@ Outcome Transcode(CodePageId source, CodePageId target, const std::string& file,
     usePlainRoutes = false;
     flushObserver = nullptr;
     outcome.outputByteCount = runState.outputByteCount;
+    outcome.replacedCount = runState.replacedCount;
 
     const uint8_t* block = runState.workBuffer.block;
     const uint8_t* end = runState.workBuffer.readEnd;
@@ -292,6 +295,7 @@ protected:
                     << " instead of " << Hex(plain.pieces[i].substr(0, 64));
             }
             ASSERT_EQ(fast.outputByteCount, plain.outputByteCount);
+            ASSERT_EQ(fast.replacedCount, plain.replacedCount) << "a different count of \"?\"";
             ASSERT_TRUE(fast.outsideUntouched) << "wrote outside the output region";
         }
     }
