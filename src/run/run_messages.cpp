@@ -1,6 +1,7 @@
 #include "src/run/run_messages.h"
 
 #include "src/cmdline/name_table.h"
+#include "src/log/log_fields.h"
 #include "src/run/run_sequence.h"
 #include "src/run/run_state.h"
 
@@ -138,6 +139,25 @@ static void ReportOutputFailure(WideString* text) {
     ReportFileFailure(text, failed, runState.outputName, reason, WSTR("; it was left as it was"));
 }
 
+// A conversion that wrote "?" for what it could not carry over still succeeds (scripts and
+// stored logs rely on exit code 0 and on the record as it is), but whoever runs it learns how
+// much of the text was lost. A code page target is where characters go missing; a Unicode
+// target can only receive a "?" for input that was not valid in its own encoding.
+static void ReportReplacements(WideString* text) {
+    // The count never exceeds the input's size, which is below 4 GiB.
+    const uint32_t count = static_cast<uint32_t>(runState.replacedCount);
+    WideString grouped;
+    WideString line = FormatGroupedNumber(count, &grouped);
+    line.append(count == 1 ? WSTR(" character could not be ") : WSTR(" characters could not be "));
+    if (IsUnicodeForm(runState.targetCp)) {
+        line.append(WSTR("read as ") + LabelOf(runState.sourceCp));
+    } else {
+        line.append(WSTR("converted to ") + LabelOf(runState.targetCp));
+    }
+    AddLine(text, line + WSTR(" and ") + (count == 1 ? WSTR("was") : WSTR("were")) +
+                      WSTR(" written as \"?\""));
+}
+
 static void ReportLogFailure(WideString* text) {
     WideString line = WSTR("warning: no record written to the log ") + Quoted(runState.logName);
     WideString reason = SystemErrorText(runState.logError);
@@ -158,6 +178,11 @@ void ReportRun() {
             break;
         case kStatusOutputFailed:
             ReportOutputFailure(&text);
+            break;
+        case kStatusConverted:
+            if (runState.replacedCount != 0) {
+                ReportReplacements(&text);
+            }
             break;
         default:
             break;

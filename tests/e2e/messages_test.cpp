@@ -190,6 +190,40 @@ INSTANTIATE_TEST_SUITE_P(
                       Same("Recognition", {"in.txt", "-orun.log"}, kText, 2, "")),
     [](const ::testing::TestParamInfo<MessageCase>& info) { return info.param.name; });
 
+// A conversion that wrote "?" for what it could not carry over still exits with 0, and says how
+// many characters were lost; a "?" of the input is no loss.
+const std::string kManyLost = [] {
+    std::string text;
+    for (int i = 0; i < 1234; ++i) {
+        text += "\xe2\x9c\x93 ";  // U+2713 CHECK MARK: in no ANSI code page
+    }
+    return text;
+}();
+
+INSTANTIATE_TEST_SUITE_P(
+    LossyConversions, Messages,
+    ::testing::Values(
+        Same("CharactersMissingFromTheTarget", {"-u8", "-a1252", "in.txt", "out.txt"},
+             {{"in.txt", "\xd0\x96 costs 5 \xe2\x82\xac? \xe2\x9c\x93\n"}}, 0,
+             "codeshift: 2 characters could not be converted to A1252 and were written as "
+             "\"?\"\n"),
+        Same("OneCharacter", {"-U16", "-A1251", "in.txt", "out.txt", "-orun.log"},
+             {{"in.txt", std::string("\xff\xfe"
+                                     "a\0?\0\x16\x20",
+                                     8)}},
+             0,
+             "codeshift: 1 character could not be converted to A1251 and was written as \"?\"\n"),
+        Same("CountGroupedByThousands", {"-u8", "-koi8r", "-r", "in.txt"}, {{"in.txt", kManyLost}},
+             0,
+             "codeshift: 1 234 characters could not be converted to KOI8R and were written as "
+             "\"?\"\n"),
+        Same("UnreadableInput", {"-u8", "-u16", "in.txt", "out.txt"},
+             {{"in.txt", "ok \xff\xfe ok\n"}}, 0,
+             "codeshift: 2 characters could not be read as UTF-8 and were written as \"?\"\n"),
+        Same("NothingLost", {"-u8", "-a1251", "in.txt", "out.txt"}, {{"in.txt", "\xd0\x96? ok\n"}},
+             0, "")),
+    [](const ::testing::TestParamInfo<MessageCase>& info) { return info.param.name; });
+
 // --help and --version answer on standard output and do nothing else: no log record, no guide.
 class Answers : public ::testing::TestWithParam<std::vector<std::string>> {};
 
