@@ -39,16 +39,17 @@ prefix="$PWD/build/bench/wine-prefix"
 harness="$PWD/tests/wine/harness.sh"
 bash "$harness" prefix "$prefix" "$wine64" > /dev/null 2>&1
 trap 'bash "$harness" stop "$prefix" "$wine64" > /dev/null 2>&1' EXIT
-# The environment the tests give the Windows programs: no display, no debug output.
+# The environment the tests give the Windows programs: no display, no debug output. It is set
+# on each command only: the harness's stop step ends every process that names the prefix in
+# its environment, and this script must not be one of them.
 fixed=0
 if setarch -R true 2> /dev/null; then fixed=1; fi
-export LC_ALL=C.UTF-8 WINEPREFIX="$prefix" WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml,winemenubuilder.exe=d"
-export CODESHIFT_WINE_FIXED_LAYOUT=$fixed
-unset DISPLAY WAYLAND_DISPLAY
+wine_env="env -u DISPLAY -u WAYLAND_DISPLAY LC_ALL=C.UTF-8 WINEPREFIX=$prefix WINEDEBUG=-all"
+wine_env="$wine_env WINEDLLOVERRIDES=mscoree,mshtml,winemenubuilder.exe=d"
+wine_env="$wine_env CODESHIFT_WINE_FIXED_LAYOUT=$fixed"
 launch="$PWD/tests/wine/launch.sh"
-run64="env CODESHIFT_WINE_LOADER=$wine64 $launch $x64"
-run32="env CODESHIFT_WINE_LOADER=$wine32 $launch $x86"
+run64="$wine_env CODESHIFT_WINE_LOADER=$wine64 $launch $x64"
+run32="$wine_env CODESHIFT_WINE_LOADER=$wine32 $launch $x86"
 
 # id | source form | options (the Windows programs take the Linux program's options)
 routes=(
