@@ -77,10 +77,11 @@ def load(data):
             _, size, rid, _ = name.split(".")
             m = medians(os.path.join(data, name))
             bytes_in = int(read(os.path.join(data, f"growth.{size}.{rid}.input")))
-            # Throughput beyond process start-up: the start-up is the same run on 1 KiB.
-            work = max(m["codeshift"] - m["startup"], 1e-6)
+            # Throughput beyond process start-up: the start-up is the same run on 1 KiB. Where
+            # the run took no longer than the start-up (noise on a small input), there is none.
+            work = m["codeshift"] - m["startup"]
             growth.setdefault(rid, {})[size] = {
-                "mbps": bytes_in / work / 1e6,
+                "mbps": bytes_in / work / 1e6 if work > 0 else None,
                 "median": m["codeshift"],
                 "floor": m.get("floor"),
                 "startup": m["startup"],
@@ -177,7 +178,7 @@ def targets(meta, runs, growth, small):
     if growth:
         worst = None
         for rid, sizes in growth.items():
-            rates = [v["mbps"] for v in sizes.values()]
+            rates = [v["mbps"] for v in sizes.values() if v["mbps"]]
             spread = 1 - min(rates) / max(rates)
             if worst is None or spread > worst[0]:
                 worst = (spread, NAMES[rid])
@@ -273,8 +274,8 @@ def markdown(meta, runs, growth, small, wine, notes):
             if rid not in growth:
                 continue
             g = growth[rid]
-            rates = [g[s]["mbps"] for s in sizes if s in g]
-            cells = [f"{g[s]['mbps']:.0f}" if s in g else "" for s in sizes]
+            rates = [g[s]["mbps"] for s in sizes if s in g and g[s]["mbps"]]
+            cells = [f"{g[s]['mbps']:.0f}" if s in g and g[s]["mbps"] else "–" for s in sizes]
             floors = [f"{g[s]['median'] / g[s]['floor']:.2f}" if s in g and g[s]["floor"] else ""
                       for s in sizes]
             spread = 1 - min(rates) / max(rates)
