@@ -206,7 +206,8 @@ def markdown(meta, runs, growth, small, wine, notes):
         f"From one run of `bash bench/run.sh` on {meta['date']} (commit {meta['commit']}). "
         f"Machine: {meta['cpu']}, {meta['cores']} cores, {meta['memory']}, Linux "
         f"{meta['kernel']}, {meta['filesystem']} file system. Peers: {meta['iconv']}; "
-        f"{meta['uconv']}; {meta['hyperfine']}.\n")
+        f"{meta['uconv']}; {meta['hyperfine']}. Load average (1, 5, 15 minutes) before the run "
+        f"{meta.get('load_before', '?')}, after it {meta.get('load_after', '?')}.\n")
     out.append(
         f"Each input is a seeded {meta['size']}iB UTF-8 text (made by `codeshift_corpus`), in the "
         "source form of the route. Times are medians of "

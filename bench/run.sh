@@ -130,6 +130,8 @@ commands_for() {  # route-line input -> prints nothing; sets the cmd_* variables
   echo "hyperfine=$(hyperfine --version)"
   echo "size=$size"
   echo "runs=$runs"
+  # Other work on the machine shows in every figure: the load before the run and after it.
+  echo "load_before=$(cut -d' ' -f1-3 /proc/loadavg)"
 } > "$data/meta.txt"
 
 cd "$corpus"
@@ -213,6 +215,7 @@ if [ "$wine" = 1 ]; then
   bash bench/windows.sh "$corpus" "$size" "$data"
 fi
 
+echo "load_after=$(cut -d' ' -f1-3 /proc/loadavg)" >> "$data/meta.txt"
 echo "== report"
 python3 bench/report.py "$data" bench/results.md bench/results.svg
 echo "wrote bench/results.md and bench/results.svg"
