@@ -43,18 +43,19 @@ const BenchRoute kRoutes[] = {
 
 enum Variant { kFast, kPortable, kPlain };
 
-// The block as the loader lays it out: 8 unused bytes, the head room, the input, zero bytes.
+// The block as the loader lays it out: the unused bytes, the head room, the input, zero bytes.
 struct Block {
     std::vector<uint8_t> bytes;
     size_t inputSize;
 };
 
 void Prepare(Block& block, const std::string& input) {
-    std::memcpy(block.bytes.data() + 4104, input.data(), input.size());
-    std::memset(block.bytes.data() + 4104 + input.size(), 0, 4);
     uint8_t* base = block.bytes.data();
+    uint8_t* text = base + kBlockOverhead;
+    std::memcpy(text, input.data(), input.size());
+    std::memset(text + input.size(), 0, kZeroBytes);
     ResetRunState();
-    runState.workBuffer = WorkBuffer{base, base + 8, base + 4104, base + 4104 + input.size()};
+    runState.workBuffer = WorkBuffer{base, base + kUnusedBytes, text, text + input.size()};
     runState.inputByteCount = static_cast<uint32_t>(input.size());
     runState.inputSize = runState.inputByteCount;
     // The flushes are made and counted, but write nothing.
@@ -64,7 +65,7 @@ void Prepare(Block& block, const std::string& input) {
 void RunConversion(benchmark::State& state, const BenchRoute& route, const std::string& input,
                    Variant variant) {
     Block block;
-    block.bytes.resize(input.size() + 4104 + 40);
+    block.bytes.resize(BlockBytesFor(static_cast<uint32_t>(input.size())));
     block.inputSize = input.size();
     UseKernelLevel(variant == kPortable ? kKernelPortable : BestKernelLevel());
     usePlainRoutes = variant == kPlain;

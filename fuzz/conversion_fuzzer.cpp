@@ -3,7 +3,7 @@
 // flush. Byte 0 of the fuzz data picks the source, byte 1 the target, the rest is the input.
 //
 // Checked besides the sanitizers' own findings:
-// - the block is laid out as the loader promises, and its 8 unused bytes and the slack behind
+// - the block is laid out as the loader promises, and its unused bytes and the slack behind
 //   the four zero bytes are poisoned, so any read or write there is reported, not only one past
 //   the allocation;
 // - the four zero bytes are never changed, and the flushed bytes add up to outputByteCount;
@@ -110,15 +110,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     uint8_t* block = buffer.block;
     uint8_t* blockEnd = block + __sanitizer_get_allocated_size(block);
     FUZZ_CHECK(__sanitizer_get_allocated_size(block) == BlockBytesFor(inputSize));
-    FUZZ_CHECK(buffer.writeBase == block + 8);
+    FUZZ_CHECK(buffer.writeBase == block + kUnusedBytes);
     FUZZ_CHECK(buffer.readEnd == block + kBlockOverhead + inputSize);
     FUZZ_CHECK(buffer.readCursor >= buffer.writeBase + kHeadRoomBytes);
     FUZZ_CHECK(buffer.readCursor <= buffer.readEnd);
     FUZZ_CHECK(static_cast<uint32_t>(buffer.readEnd - buffer.readCursor) ==
                runState.inputByteCount);
     FUZZ_CHECK(runState.inputSize == inputSize);
-    FUZZ_CHECK(buffer.readEnd + 4 <= blockEnd);
-    for (int i = 0; i < 4; ++i) {
+    FUZZ_CHECK(buffer.readEnd + kZeroBytes <= blockEnd);
+    for (uint32_t i = 0; i < kZeroBytes; ++i) {
         FUZZ_CHECK(buffer.readEnd[i] == 0);
     }
     FUZZ_CHECK(runState.inputHadBom == 0 || IsUnicodeForm(runState.sourceCp));
@@ -144,7 +144,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         ReferenceConversion(text, runState.sourceCp, runState.targetCp, &expectedReplaced);
 
     Poison(block, buffer.writeBase);
-    Poison(buffer.readEnd + 4, blockEnd);
+    Poison(buffer.readEnd + kZeroBytes, blockEnd);
     flushCounts.clear();
     flushed.clear();
     flushObserver = ObserveFlush;
@@ -153,9 +153,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     TranscodeBuffer();
     flushObserver = nullptr;
     Unpoison(block, buffer.writeBase);
-    Unpoison(buffer.readEnd + 4, blockEnd);
+    Unpoison(buffer.readEnd + kZeroBytes, blockEnd);
 
-    for (int i = 0; i < 4; ++i) {
+    for (uint32_t i = 0; i < kZeroBytes; ++i) {
         FUZZ_CHECK(buffer.readEnd[i] == 0);
     }
     FUZZ_CHECK(runState.outputByteCount == flushed.size());

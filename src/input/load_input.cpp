@@ -58,7 +58,7 @@ bool LoadInput() {
     PrepareLargeBlock(block, BlockBytesFor(size));
     WorkBuffer& buffer = runState.workBuffer;
     buffer.block = block;
-    buffer.writeBase = block + 8;
+    buffer.writeBase = block + kUnusedBytes;
     buffer.readCursor = block + kBlockOverhead;
 
     // One read, asking for more than the file holds: what it returns is the input.
@@ -69,7 +69,7 @@ bool LoadInput() {
     CloseInput();
     runState.inputByteCount = count;
     // A file that grew after its size was taken could leave no room for the zero bytes.
-    if (!read || count == 0 || count > request - 4) {
+    if (!read || count == 0 || count > request - kZeroBytes) {
         ReleaseWorkBuffer();
         return Refuse(!read        ? kFailureInputRead
                       : count == 0 ? kFailureInputEmpty
@@ -77,7 +77,7 @@ bool LoadInput() {
                       readError);
     }
     buffer.readEnd = buffer.readCursor + count;
-    for (int i = 0; i < 4; ++i) {
+    for (uint32_t i = 0; i < kZeroBytes; ++i) {
         buffer.readEnd[i] = 0;
     }
     runState.inputSize = count;

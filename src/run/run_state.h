@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "src/cmdline/code_pages.h"
+#include "src/input/work_buffer.h"
 #include "src/platform/platform.h"
 
 typedef uint8_t RunStatus;
@@ -22,15 +23,6 @@ constexpr RunStatus kStatusOutputFailed = 22;
 
 constexpr DWORD kLogAppend = OPEN_ALWAYS;
 constexpr DWORD kLogOverwrite = CREATE_ALWAYS;
-
-// One block holds, in order: 8 unused bytes, the head room where output starts, the input as
-// read, four zero bytes and a little slack. Output is written behind the read position.
-struct WorkBuffer {
-    uint8_t* block;
-    uint8_t* writeBase;
-    uint8_t* readCursor;
-    uint8_t* readEnd;
-};
 
 // Why a run failed, for the one line a user is told; the status already says that it failed.
 // The first failure of a run is the one kept.
@@ -66,40 +58,68 @@ enum UsageProblem : uint8_t {
 // What the command line asked for besides a run (Linux: --help, --version).
 enum RunRequest : uint8_t { kRequestRun, kRequestHelp, kRequestVersion };
 
+// Each field says who writes it and who reads it.
 struct RunState {
+    // Written by the parse, the recognition and the output step; read by the run sequence (the
+    // exit code), the closing message and the log.
     RunStatus status;
+    // Written by the parse, then by the recognition (a mark or the guess); read by the output
+    // step, the routes, the closing message and the log.
     CodePageId sourceCp;
+    // Written by the parse (by the output step when none was named); read by the output step,
+    // the routes, the flush writer, the closing message and the log.
     CodePageId targetCp;
+    // Written by the recognition, first, as the parse left sourceCp; read by it and by the log.
     CodePageId requestedSourceCp;
+    // Written by the parse (by the output step when no target was named); read by the output
+    // step and the log.
     uint8_t writeBom;
+    // Written by the mark test; read by the recognition-only exit code, the output step and the
+    // log.
     uint8_t inputHadBom;
+    // Written by the parse; read by the loader, the closing message and the log.
     WideString inputName;
+    // Written by the parse; read by the output step, the closing message and the log.
     WideString outputName;
+    // Written by the parse; read by the run sequence, the closing message and the log.
     WideString logName;
+    // Written by the parse; read by the log.
     DWORD logMode;
+    // Written by the loader (bytes read, a mark included); read by the log.
     uint32_t inputSize;
+    // Written by the loader, less a mark by the mark test; read by the guess and the routes.
     uint32_t inputByteCount;
+    // Written by the output step (the mark) and the flush writer; read by the log.
     uint32_t outputByteCount;
     // Characters written as "?" that were no "?" of the input (unreadable input, characters the
     // target cannot hold); written by the routes, read by the run's closing message.
     uint64_t replacedCount;
+    // Written by the loader; read by the recognition, the routes and the flush writer; given back
+    // by the loader on a failure, otherwise by the recognition-only run or the output step.
     WorkBuffer workBuffer;
+    // Written and read by the loader, open only between the open and the one read.
     HANDLE inputFile;
+    // Written by the output step; read by the flush writer.
     HANDLE outputFile;
     // Set by any write to the output that fails or falls short; the run then ends with
     // kStatusOutputFailed and the target keeps its old content.
     bool outputWriteFailed;
-    // The temporary the output is written to before it replaces the target.
+    // The temporary the output is written to before it replaces the target; written and read by
+    // the output step.
     WideString outputTempName;
     // Written by the step that fails (input, output); read by the run's closing message.
     RunFailure failure;
-    // The platform's error code (GetLastError) of the call that failed, 0 when there was none.
+    // The platform's error code (GetLastError) of the call that failed, 0 when there was none;
+    // written with failure, read by the closing message.
     DWORD failureError;
     // Written by the parse; read by the closing message of a usage error and by the run sequence.
     UsageProblem usageProblem;
+    // Written by the parse with usageProblem; read by the closing message.
     WideString usageArgument;
+    // Written by the parse; read by the run sequence and the closing message.
     RunRequest request;
-    // Set by WriteRunLog when the record could not be written, with the system's reason.
+    // Set by WriteRunLog when the record could not be written, with the system's reason; read by
+    // the closing message.
     bool logFailed;
     DWORD logError;
 };

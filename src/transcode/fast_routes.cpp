@@ -20,8 +20,6 @@
 
 namespace {
 
-// The kernel's scratch stores must stay clear of unread input, besides the flush margin.
-constexpr size_t kBulkMargin = kFlushMargin + kKernelOvershoot;
 // Below this many bytes a kernel call is not worth making.
 constexpr size_t kMinBulk = 64;
 

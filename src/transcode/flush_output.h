@@ -3,11 +3,8 @@
 
 #include <cstdint>
 
+#include "src/input/work_buffer.h"
 #include "src/run/run_state.h"
-
-// A route may convert the next character without flushing only while its read position is at
-// least this many bytes ahead of its write position: no character adds as many bytes.
-constexpr uint32_t kFlushMargin = 16;
 
 // Writes the bytes from writeBase up to writePos to the output file, in the target's byte order,
 // and adds their count to outputByteCount. A write that fails or falls short sets

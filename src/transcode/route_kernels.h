@@ -5,7 +5,7 @@
 // the bytes the per-character route gives, but it makes no flush test: its caller has made sure
 // that no test would fire before `limit`. It may stop earlier, at a character it leaves to the
 // per-character step, and returns where it stopped, with *write moved past its output. It reads
-// nothing beyond the four zero bytes at `end`, and it may store up to kKernelOvershoot bytes of
+// nothing beyond the zero bytes at `end`, and it may store up to kKernelOvershoot bytes of
 // scratch behind the output it produced. It adds to *replaced the characters it wrote as "?"
 // that were no "?" of the input, as the per-character route counts them.
 #pragma once
@@ -13,7 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 
-constexpr uint32_t kKernelOvershoot = 32;
+#include "src/input/work_buffer.h"
 
 typedef const uint8_t* (*RouteKernel)(const uint8_t* read, const uint8_t* limit, const uint8_t* end,
                                       uint8_t** write, uint64_t* replaced);

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "src/input/work_buffer.h"
 #include "tests/e2e/cases.h"
 #include "tests/support/test_files.h"
 
@@ -114,10 +115,13 @@ INSTANTIATE_TEST_SUITE_P(
                    kUtf16Mark + std::string("\x41\x00", 2))),
     CaseName);
 
-// Inputs around the head room (4096 bytes), where the first flushes fall.
+// Inputs around the head room and the block's overhead, where the first flushes fall.
 std::vector<E2eCase> HeadRoomCases() {
     std::vector<E2eCase> cases;
-    for (size_t n : {4080u, 4095u, 4096u, 4097u, 4103u, 4104u, 4105u, 8191u, 8192u, 8193u}) {
+    const size_t room = kHeadRoomBytes;
+    const size_t overhead = kBlockOverhead;
+    for (size_t n : {room - kFlushMargin, room - 1, room, room + 1, overhead - 1, overhead,
+                     overhead + 1, 2 * room - 1, 2 * room, 2 * room + 1}) {
         std::string text = Ascii(n);
         cases.push_back(Conversion("Utf8ToUtf32Of" + std::to_string(n), {"-u8", "-u32"}, text, 0,
                                    kUtf32Mark + AsciiAsUtf32(text)));

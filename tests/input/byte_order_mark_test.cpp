@@ -53,9 +53,9 @@ TEST_P(MarkTable, CursorsAfterRecognition) {
     StartRun(Input(c.bytes), CP_AUTODETECT, CP_UTF16LE);
     ASSERT_TRUE(RecognizeInput());
     const WorkBuffer& buffer = runState.workBuffer;
-    EXPECT_EQ(BlockOffset(buffer.writeBase), 8);
-    EXPECT_EQ(BlockOffset(buffer.readCursor), 4104 + static_cast<long>(c.skipped));
-    EXPECT_EQ(BlockOffset(buffer.readEnd), 4104 + static_cast<long>(c.bytes.size()));
+    EXPECT_EQ(BlockOffset(buffer.writeBase), kUnusedBytes);
+    EXPECT_EQ(BlockOffset(buffer.readCursor), kBlockOverhead + static_cast<long>(c.skipped));
+    EXPECT_EQ(BlockOffset(buffer.readEnd), kBlockOverhead + static_cast<long>(c.bytes.size()));
     EXPECT_EQ(runState.inputByteCount, c.bytes.size() - c.skipped);
     EXPECT_EQ(runState.inputSize, c.bytes.size());
     EXPECT_EQ(runState.sourceCp, c.sourceCp);
@@ -72,7 +72,8 @@ TEST_P(MarkTable, NamedSourceYieldsOnlyToAMark) {
     runState.status = kStatusUsage;
     ASSERT_TRUE(RecognizeInput());
     EXPECT_EQ(runState.requestedSourceCp, kAnsi);
-    EXPECT_EQ(BlockOffset(runState.workBuffer.readCursor), 4104 + static_cast<long>(c.skipped));
+    EXPECT_EQ(BlockOffset(runState.workBuffer.readCursor),
+              kBlockOverhead + static_cast<long>(c.skipped));
     if (c.skipped != 0) {
         EXPECT_EQ(runState.sourceCp, c.sourceCp);
         EXPECT_EQ(runState.inputHadBom, 1);

@@ -21,21 +21,15 @@ struct SizeCase {
 
 TEST(BlockSize, FollowsTheSizeAndRefusesWhatDoesNotFit) {
     const SizeCase cases[] = {
-        {0, 32 + 4104},
-        {6, 32 + 4104},
-        {7, 40 + 4104},
-        {14, 40 + 4104},
-        {15, 48 + 4104},
-        {4096, 4128 + 4104},
-        {4294963158u, 0xFFFFFFF8u},
-        {4294963159u, 0},
-        {0xFFFFFFFEu, 0},
+        {0, 32 + kBlockOverhead},   {6, 32 + kBlockOverhead},  {7, 40 + kBlockOverhead},
+        {14, 40 + kBlockOverhead},  {15, 48 + kBlockOverhead}, {4096, 4128 + kBlockOverhead},
+        {4294963158u, 0xFFFFFFF8u}, {4294963159u, 0},          {0xFFFFFFFEu, 0},
     };
     for (const SizeCase& c : cases) {
         EXPECT_EQ(BlockBytesFor(c.size), c.blockBytes) << "size " << c.size;
         if (c.blockBytes != 0) {
             uint64_t slack = ReadRequestFor(c.size) - c.size;
-            EXPECT_TRUE(slack >= 26 && slack <= 33) << "size " << c.size;
+            EXPECT_TRUE(slack >= 26 && slack <= kReadSlack) << "size " << c.size;
         }
     }
 }
@@ -63,9 +57,9 @@ TEST_F(LoadRun, ReadsTheWholeFileBehindTheHeadRoom) {
     EXPECT_EQ(runState.inputFile, INVALID_HANDLE_VALUE) << "the input stays open";
     EXPECT_EQ(runState.inputSize, bytes.size());
     EXPECT_EQ(runState.inputByteCount, bytes.size());
-    EXPECT_EQ(BlockOffset(buffer.writeBase), 8);
-    EXPECT_EQ(BlockOffset(buffer.readCursor), 4104);
-    EXPECT_EQ(BlockOffset(buffer.readEnd), 4104 + 10000);
+    EXPECT_EQ(BlockOffset(buffer.writeBase), kUnusedBytes);
+    EXPECT_EQ(BlockOffset(buffer.readCursor), kBlockOverhead);
+    EXPECT_EQ(BlockOffset(buffer.readEnd), kBlockOverhead + 10000);
     EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer.readCursor), bytes.size()), bytes);
     EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer.readEnd), 4), std::string(4, '\0'));
 }

@@ -27,7 +27,7 @@ struct Outcome {
     std::vector<std::string> pieces;
     uint32_t outputByteCount;
     uint64_t replacedCount;
-    bool outsideUntouched;  // the 8 unused bytes, the zero bytes and the slack as they were
+    bool outsideUntouched;  // the unused bytes, the zero bytes and the slack as they were
 };
 
 std::vector<std::string>* watched = nullptr;
@@ -56,13 +56,12 @@ Outcome Transcode(CodePageId source, CodePageId target, const std::string& file,
 
     const uint8_t* block = runState.workBuffer.block;
     const uint8_t* end = runState.workBuffer.readEnd;
-    uint32_t rounded = (static_cast<uint32_t>(file.size()) + 33) & ~7u;
-    const uint8_t* blockEnd = block + rounded + 4104;
-    bool untouched = std::memcmp(end, "\0\0\0\0", 4) == 0;
-    for (const uint8_t* at = block; at < block + 8; ++at) {
+    const uint8_t* blockEnd = block + BlockBytesFor(static_cast<uint32_t>(file.size()));
+    bool untouched = std::memcmp(end, "\0\0\0\0", kZeroBytes) == 0;
+    for (const uint8_t* at = block; at < block + kUnusedBytes; ++at) {
         untouched = untouched && *at == kPoison;
     }
-    for (const uint8_t* at = end + 4; at < blockEnd; ++at) {
+    for (const uint8_t* at = end + kZeroBytes; at < blockEnd; ++at) {
         untouched = untouched && *at == kPoison;
     }
     outcome.outsideUntouched = untouched;

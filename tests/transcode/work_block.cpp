@@ -14,15 +14,14 @@
 
 void LayOutInput(const std::string& file, uint32_t markLength, uint8_t poison) {
     uint32_t size = static_cast<uint32_t>(file.size());
-    uint32_t rounded = (size + 33) & ~7u;
-    uint8_t* block = static_cast<uint8_t*>(std::malloc(rounded + 4104));
-    std::memset(block, poison, rounded + 4104);
-    std::memcpy(block + 4104, file.data(), size);
-    std::memset(block + 4104 + size, 0, 4);
+    uint8_t* block = static_cast<uint8_t*>(std::malloc(BlockBytesFor(size)));
+    std::memset(block, poison, BlockBytesFor(size));
+    std::memcpy(block + kBlockOverhead, file.data(), size);
+    std::memset(block + kBlockOverhead + size, 0, kZeroBytes);
     runState.workBuffer.block = block;
-    runState.workBuffer.writeBase = block + 8;
-    runState.workBuffer.readCursor = block + 4104 + markLength;
-    runState.workBuffer.readEnd = block + 4104 + size;
+    runState.workBuffer.writeBase = block + kUnusedBytes;
+    runState.workBuffer.readCursor = block + kBlockOverhead + markLength;
+    runState.workBuffer.readEnd = block + kBlockOverhead + size;
     runState.inputSize = size;
     runState.inputByteCount = size - markLength;
     runState.inputHadBom = markLength > 0 ? 1 : 0;

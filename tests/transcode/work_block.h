@@ -9,9 +9,9 @@
 #include "src/run/run_state.h"
 
 // Fills runState.workBuffer (and the input fields) as the loader does for an input file holding
-// `file`, of which the first `markLength` bytes were recognised as a byte order mark: 8 unused
-// bytes, 4096 bytes of head room, the file, four zero bytes, slack. Bytes the loader leaves
-// undefined (the unused bytes, the head room, the slack) are filled with `poison`.
+// `file`, of which the first `markLength` bytes were recognised as a byte order mark: the unused
+// bytes, the head room, the file, the zero bytes, slack (src/input/work_buffer.h). Bytes the loader
+// leaves undefined (the unused bytes, the head room, the slack) are filled with `poison`.
 void LayOutInput(const std::string& file, uint32_t markLength, uint8_t poison = 0xDC);
 
 struct Conversion {
