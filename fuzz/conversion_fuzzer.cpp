@@ -9,9 +9,11 @@
 // - the four zero bytes are never changed, and the flushed bytes add up to outputByteCount;
 // - every flush but the last writes at least the head room less the margin (the write position
 //   kept its distance), and a plain copy is written in one piece;
-// - the output equals a plain per-character model of the conversion. A write position that
-//   overtook the read position would have converted overwritten input and differ from it; and
-//   the count of characters replaced by "?" is the model's.
+// - the output and the count of characters replaced by "?" equal those of the reference model
+//   (tests/reference). A write position that overtook the read position would have converted
+//   overwritten input and differ from it;
+// - the plain routes, the portable kernels and every vector level this processor has give the
+//   same bytes in the same pieces with the same count.
 #include <sanitizer/allocator_interface.h>
 #include <sanitizer/asan_interface.h>
 #include <sys/mman.h>
@@ -20,18 +22,20 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "fuzz/fuzz_check.h"
-#include "fuzz/reference_conversion.h"
 #include "src/input/convert_file.h"
 #include "src/input/load_input.h"
 #include "src/platform/posix/wide_text.h"
 #include "src/platform/test_hooks.h"
 #include "src/run/run_state.h"
 #include "src/transcode/flush_output.h"
+#include "src/transcode/kernels/route_kernels.h"
 #include "src/transcode/transcode_buffer.h"
+#include "tests/reference/reference_conversion.h"
 
 namespace {
 
@@ -82,6 +86,55 @@ void Poison(uint8_t* from, uint8_t* to) {
 }
 void Unpoison(uint8_t* from, uint8_t* to) {
     ASAN_UNPOISON_MEMORY_REGION(from, static_cast<size_t>(to - from));
+}
+
+// Runs the conversion on the loaded block with its unused bytes and its slack poisoned.
+void Convert(uint8_t* block, uint8_t* blockEnd) {
+    const WorkBuffer& buffer = runState.workBuffer;
+    Poison(block, buffer.writeBase);
+    Poison(buffer.readEnd + kZeroBytes, blockEnd);
+    flushCounts.clear();
+    flushed.clear();
+    flushObserver = ObserveFlush;
+    runState.outputFile = INVALID_HANDLE_VALUE;  // the bytes are caught by the observer
+    runState.outputByteCount = 0;
+    runState.replacedCount = 0;
+    TranscodeBuffer();
+    flushObserver = nullptr;
+    Unpoison(block, buffer.writeBase);
+    Unpoison(buffer.readEnd + kZeroBytes, blockEnd);
+}
+
+void CheckOutcome(const std::string& expected, uint64_t expectedReplaced) {
+    const WorkBuffer& buffer = runState.workBuffer;
+    for (uint32_t i = 0; i < kZeroBytes; ++i) {
+        FUZZ_CHECK(buffer.readEnd[i] == 0);
+    }
+    FUZZ_CHECK(runState.outputByteCount == flushed.size());
+    for (size_t i = 0; i < flushCounts.size(); ++i) {
+        FUZZ_CHECK(flushCounts[i] > 0);
+        if (i + 1 < flushCounts.size()) {
+            FUZZ_CHECK(flushCounts[i] > kHeadRoomBytes - kFlushMargin);
+        }
+    }
+    bool copy =
+        FamilyOf(runState.sourceCp) == FamilyOf(runState.targetCp) &&
+        (FamilyOf(runState.sourceCp) != kFamilyCodePage || runState.sourceCp == runState.targetCp);
+    if (copy) {
+        FUZZ_CHECK(flushCounts.size() <= 1);
+    }
+    if (flushed != expected) {
+        std::fprintf(stderr, "source %d, target %d: %zu bytes out, the model gives %zu\n",
+                     runState.sourceCp, runState.targetCp, flushed.size(), expected.size());
+        FUZZ_CHECK(flushed == expected);
+    }
+    if (runState.replacedCount != expectedReplaced) {
+        std::fprintf(stderr, "source %d, target %d: %llu replaced, the model counts %llu\n",
+                     runState.sourceCp, runState.targetCp,
+                     static_cast<unsigned long long>(runState.replacedCount),
+                     static_cast<unsigned long long>(expectedReplaced));
+        FUZZ_CHECK(runState.replacedCount == expectedReplaced);
+    }
 }
 
 }  // namespace
@@ -143,46 +196,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string expected =
         ReferenceConversion(text, runState.sourceCp, runState.targetCp, &expectedReplaced);
 
-    Poison(block, buffer.writeBase);
-    Poison(buffer.readEnd + kZeroBytes, blockEnd);
-    flushCounts.clear();
-    flushed.clear();
-    flushObserver = ObserveFlush;
-    runState.outputFile = INVALID_HANDLE_VALUE;  // the bytes are caught by the observer
-    runState.outputByteCount = 0;
-    TranscodeBuffer();
-    flushObserver = nullptr;
-    Unpoison(block, buffer.writeBase);
-    Unpoison(buffer.readEnd + kZeroBytes, blockEnd);
-
-    for (uint32_t i = 0; i < kZeroBytes; ++i) {
-        FUZZ_CHECK(buffer.readEnd[i] == 0);
-    }
-    FUZZ_CHECK(runState.outputByteCount == flushed.size());
-    for (size_t i = 0; i < flushCounts.size(); ++i) {
-        FUZZ_CHECK(flushCounts[i] > 0);
-        if (i + 1 < flushCounts.size()) {
-            FUZZ_CHECK(flushCounts[i] > kHeadRoomBytes - kFlushMargin);
+    // Every way the text can be converted, each on the block as it was loaded (the conversion
+    // works in place): the same bytes, the same pieces and the same count from all of them.
+    std::vector<uint8_t> loaded(block, blockEnd);
+    std::vector<DWORD> firstCounts;
+    for (int variant = -1; variant <= static_cast<int>(BestKernelLevel()); ++variant) {
+        std::memcpy(block, loaded.data(), loaded.size());
+        usePlainRoutes = variant < 0;
+        UseKernelLevel(variant < 0 ? kKernelPortable : static_cast<KernelLevel>(variant));
+        Convert(block, blockEnd);
+        CheckOutcome(expected, expectedReplaced);
+        if (variant < 0) {
+            firstCounts = flushCounts;
+        } else if (flushCounts != firstCounts) {
+            std::fprintf(stderr,
+                         "source %d, target %d: kernel level %d flushes %zu pieces, the "
+                         "plain route %zu\n",
+                         runState.sourceCp, runState.targetCp, variant, flushCounts.size(),
+                         firstCounts.size());
+            FUZZ_CHECK(flushCounts == firstCounts);
         }
     }
-    bool copy =
-        FamilyOf(runState.sourceCp) == FamilyOf(runState.targetCp) &&
-        (FamilyOf(runState.sourceCp) != kFamilyCodePage || runState.sourceCp == runState.targetCp);
-    if (copy) {
-        FUZZ_CHECK(flushCounts.size() <= 1);
-    }
-    if (flushed != expected) {
-        std::fprintf(stderr, "source %d, target %d: %zu bytes out, the model gives %zu\n",
-                     runState.sourceCp, runState.targetCp, flushed.size(), expected.size());
-        FUZZ_CHECK(flushed == expected);
-    }
-    if (runState.replacedCount != expectedReplaced) {
-        std::fprintf(stderr, "source %d, target %d: %llu replaced, the model counts %llu\n",
-                     runState.sourceCp, runState.targetCp,
-                     static_cast<unsigned long long>(runState.replacedCount),
-                     static_cast<unsigned long long>(expectedReplaced));
-        FUZZ_CHECK(runState.replacedCount == expectedReplaced);
-    }
+    usePlainRoutes = false;
+    UseKernelLevel(BestKernelLevel());
     ReleaseWorkBuffer();
     return 0;
 }

@@ -6,10 +6,10 @@
 #include <cstdint>
 
 #include "src/platform/platform.h"
-#include "src/transcode/route_kernels.h"  // KernelLevel
+#include "src/transcode/kernels/route_kernels.h"  // KernelLevel
 
 // Plain routes only. Set by the route tests and the route benchmark to run the per-character
-// routes of plain_routes.h (and plain byte order turning), the reference that the fast routes
+// routes of transcode/plain/ (and plain byte order turning), the reference that the fast routes
 // must match byte for byte and flush for flush. Read by TranscodeBuffer and the flush writer.
 // False in the program.
 extern bool usePlainRoutes;

@@ -1,7 +1,7 @@
 #include "src/transcode/flush_output.h"
 
 #include "src/platform/test_hooks.h"
-#include "src/transcode/route_kernels.h"
+#include "src/transcode/kernels/route_kernels.h"
 #include "src/transcode/transcode_buffer.h"
 
 void (*flushObserver)(const uint8_t* bytes, DWORD count) = nullptr;

@@ -1,7 +1,7 @@
 #include "src/transcode/output_step.h"
 
 #include "src/input/load_input.h"
-#include "src/transcode/output_marks.h"
+#include "src/transcode/codecs/output_marks.h"
 #include "src/transcode/transcode_buffer.h"
 
 static void WriteMark() {

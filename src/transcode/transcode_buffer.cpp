@@ -2,9 +2,11 @@
 
 #include "src/platform/test_hooks.h"
 #include "src/run/run_state.h"
-#include "src/transcode/plain_routes.h"
-#include "src/transcode/route_kernels.h"
-#include "src/transcode/routes.h"
+#include "src/transcode/codecs/code_page_tables.h"
+#include "src/transcode/fast/fast_routes.h"
+#include "src/transcode/kernels/route_kernels.h"
+#include "src/transcode/plain/character_steps.h"
+#include "src/transcode/plain/plain_routes.h"
 
 bool usePlainRoutes = false;
 
@@ -23,8 +25,10 @@ EncodingFamily FamilyOf(CodePageId cp) {
     }
 }
 
+namespace {
+
 // A trailing partial unit is left alone, and the zero bytes behind the input are never touched.
-static void NormaliseByteOrder() {
+void NormaliseByteOrder() {
     uint8_t* text = runState.workBuffer.readCursor;
     uint32_t count = runState.inputByteCount;
     const RouteKernels& kernels = usePlainRoutes ? kPortableKernels : ActiveKernels();
@@ -37,31 +41,67 @@ static void NormaliseByteOrder() {
 
 typedef void (*Route)();
 
-// Rows: source family; columns: target family.
-static const Route kRoutes[4][4] = {
-    {CopyBytes, Utf8ToUtf16, Utf8ToUtf32, Utf8ToCodePage},
-    {Utf16ToUtf8, CopyBytes, Utf16ToUtf32, Utf16ToCodePage},
-    {Utf32ToUtf8, Utf32ToUtf16, CopyBytes, Utf32ToCodePage},
-    {CodePageToUtf8, CodePageToUtf16, CodePageToUtf32, CodePageToCodePage},
+// One conversion route: its character, the kernel that takes long stretches of it, and the most
+// its output gains on its input (kGainNum / kGainDen bytes per byte read), which tells the fast
+// route how far its kernel may run without a flush test.
+template <RouteCharacter character, RouteKernel RouteKernels::*kernel, size_t kGainNum,
+          size_t kGainDen>
+void Convert() {
+    if (usePlainRoutes) {
+        RunPlainRoute<character>();
+    } else {
+        RunFastRoute<character, kGainNum, kGainDen>(ActiveKernels().*kernel);
+    }
+}
+
+void Copy() {
+    if (usePlainRoutes) {
+        PlainCopyBytes();
+    } else {
+        CopyBytes();
+    }
+}
+
+typedef RouteKernels K;
+
+// Rows: source family; columns: target family. A UTF-16 or UTF-32 source's trailing partial
+// unit becomes one "?" in the target's form: a byte, a 16-bit or a 32-bit unit.
+const Route kRoutes[4][4] = {
+    {Copy, Convert<WholeCharacter<StepUtf8ToUtf16>, &K::utf8ToUtf16, 1, 1>,
+     Convert<WholeCharacter<StepUtf8ToUtf32>, &K::utf8ToUtf32, 3, 1>,
+     Convert<Utf8ToCodePageCharacter, &K::utf8ToCodePage, 2, 1>},
+    {Convert<UnitCharacter<2, StoreByte, StepUtf16ToUtf8>, &K::utf16ToUtf8, 1, 2>, Copy,
+     Convert<UnitCharacter<2, StoreUnit32, StepUtf16ToUtf32>, &K::utf16ToUtf32, 1, 1>,
+     Convert<UnitCharacter<2, StoreByte, StepUtf16ToCodePage>, &K::utf16ToCodePage, 0, 1>},
+    {Convert<UnitCharacter<4, StoreByte, StepUtf32ToUtf8>, &K::utf32ToUtf8, 0, 1>,
+     Convert<UnitCharacter<4, StoreUnit16, StepUtf32ToUtf16>, &K::utf32ToUtf16, 0, 1>, Copy,
+     Convert<UnitCharacter<4, StoreByte, StepUtf32ToCodePage>, &K::utf32ToCodePage, 0, 1>},
+    {Convert<WholeCharacter<StepCodePageToUtf8>, &K::codePageToUtf8, 2, 1>,
+     Convert<WholeCharacter<StepCodePageToUtf16>, &K::codePageToUtf16, 1, 1>,
+     Convert<WholeCharacter<StepCodePageToUtf32>, &K::codePageToUtf32, 3, 1>,
+     Convert<WholeCharacter<StepCodePageToCodePage>, &K::codePageToCodePage, 0, 1>},
 };
 
-static const Route kPlainRoutes[4][4] = {
-    {PlainCopyBytes, PlainUtf8ToUtf16, PlainUtf8ToUtf32, PlainUtf8ToCodePage},
-    {PlainUtf16ToUtf8, PlainCopyBytes, PlainUtf16ToUtf32, PlainUtf16ToCodePage},
-    {PlainUtf32ToUtf8, PlainUtf32ToUtf16, PlainCopyBytes, PlainUtf32ToCodePage},
-    {PlainCodePageToUtf8, PlainCodePageToUtf16, PlainCodePageToUtf32, PlainCodePageToCodePage},
-};
+}  // namespace
 
 void TranscodeBuffer() {
     NormaliseByteOrder();
-    const Route(&routes)[4][4] = usePlainRoutes ? kPlainRoutes : kRoutes;
     EncodingFamily source = FamilyOf(runState.sourceCp);
     EncodingFamily target = FamilyOf(runState.targetCp);
-    Route route = routes[source][target];
     // The same byte code page on both sides is a copy; only two different pages convert.
-    if (source == kFamilyCodePage && target == kFamilyCodePage &&
-        runState.sourceCp == runState.targetCp) {
-        route = routes[kFamilyUtf8][kFamilyUtf8];
+    bool samePage = source == kFamilyCodePage && target == kFamilyCodePage &&
+                    runState.sourceCp == runState.targetCp;
+    if (samePage) {
+        Copy();
+        return;
     }
-    route();
+    // The tables the route looks its characters up in: the target page first, since a copy
+    // between two pages goes through it.
+    if (target == kFamilyCodePage) {
+        LoadTargetPage(static_cast<UINT>(runState.targetCp));
+    }
+    if (source == kFamilyCodePage) {
+        LoadSourcePage(static_cast<UINT>(runState.sourceCp), target == kFamilyCodePage);
+    }
+    kRoutes[source][target]();
 }

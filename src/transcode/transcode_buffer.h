@@ -8,5 +8,8 @@ enum EncodingFamily { kFamilyUtf8, kFamilyUtf16, kFamilyUtf32, kFamilyCodePage }
 
 EncodingFamily FamilyOf(CodePageId cp);
 
-// Turns a big-endian source little-endian in place, whole units only, then runs the route.
+// Turns a big-endian source little-endian in place, whole units only, loads the code page
+// tables the route needs, then runs the route: units in the buffer are little-endian on both
+// sides. Nothing fails: what cannot be read or represented becomes "?" in the target's form,
+// counted in replacedCount.
 void TranscodeBuffer();

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "src/transcode/utf8_char.h"
+#include "src/transcode/codecs/utf8_char.h"
 #include "tests/support/test_files.h"
 
 namespace {

@@ -1,7 +1,7 @@
-// The routes that run against the plain per-character routes they stand for: on random,
-// malformed and boundary texts, at every kernel level this processor has, the same flushes with
-// the same bytes, the same count of characters replaced by "?", and nothing touched outside the
-// output region.
+// The routes that run against the plain per-character routes they stand for, and those against
+// the reference: on random, malformed and boundary texts, at every kernel level this processor
+// has, the same flushes with the same bytes, the same count of characters replaced by "?", and
+// nothing touched outside the output region.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,10 +11,11 @@
 #include <vector>
 
 #include "src/platform/test_hooks.h"
+#include "src/transcode/codecs/output_marks.h"
 #include "src/transcode/flush_output.h"
-#include "src/transcode/output_marks.h"
-#include "src/transcode/route_kernels.h"
+#include "src/transcode/kernels/route_kernels.h"
 #include "src/transcode/transcode_buffer.h"
+#include "tests/reference/reference_conversion.h"
 #include "tests/support/test_files.h"
 #include "tests/transcode/work_block.h"
 
@@ -282,6 +283,15 @@ protected:
         const Pair& p = GetParam();
         Outcome plain = Transcode(p.source, p.target, file, markLength, true);
         ASSERT_TRUE(plain.outsideUntouched) << what;
+        uint64_t replaced = 0;
+        std::string expected =
+            ReferenceConversion(file.substr(markLength), p.source, p.target, &replaced);
+        std::string joined;
+        for (const std::string& piece : plain.pieces) {
+            joined += piece;
+        }
+        ASSERT_TRUE(joined == expected) << what << ": the plain route differs from the reference";
+        ASSERT_EQ(plain.replacedCount, replaced) << what;
         for (KernelLevel level : AvailableLevels()) {
             UseKernelLevel(level);
             Outcome fast = Transcode(p.source, p.target, file, markLength, false);

@@ -1,10 +1,12 @@
 // Every cell of the route matrix, both byte orders, with and without marks on either side, on
-// texts long enough to be flushed several times. Expected bytes come from reference encoders.
+// texts long enough to be flushed several times. Texts and expected bytes come from the
+// reference (tests/reference).
 #include <gtest/gtest.h>
 
 #include <vector>
 
-#include "src/transcode/output_marks.h"
+#include "src/transcode/codecs/output_marks.h"
+#include "tests/reference/reference_conversion.h"
 #include "tests/support/test_files.h"
 #include "tests/transcode/work_block.h"
 
@@ -19,25 +21,6 @@ struct Form {
 
 const Form kForms[] = {{"Utf8", kUtf8},         {"Utf16Le", CP_UTF16LE}, {"Utf16Be", CP_UTF16BE},
                        {"Utf32Le", CP_UTF32LE}, {"Utf32Be", CP_UTF32BE}, {"A1251", 1251}};
-
-// Letters of 1251 that every platform maps alike: А..я at C0..FF, Ё at A8, ё at B8.
-std::string Cp1251Of(const std::vector<uint32_t>& codePoints) {
-    std::string bytes;
-    for (uint32_t cp : codePoints) {
-        if (cp < 0x80) {
-            bytes.push_back(static_cast<char>(cp));
-        } else if (cp == 0x401 || cp == 0x451) {
-            bytes.push_back(static_cast<char>(cp == 0x401 ? 0xA8 : 0xB8));
-        } else {
-            bytes.push_back(static_cast<char>(0xC0 + (cp - 0x410)));
-        }
-    }
-    return bytes;
-}
-
-std::string Encoded(const std::vector<uint32_t>& codePoints, CodePageId cp) {
-    return cp == 1251 ? Cp1251Of(codePoints) : UnicodeOf(codePoints, cp);
-}
 
 // Mostly ASCII, so that the wider targets outgrow the input, with every UTF-8 length and
 // surrogate pairs that land across flush boundaries.
@@ -104,8 +87,8 @@ TEST_P(RouteMatrix, ConvertsExactly) {
         OutputMark m = OutputMarkOf(c.source.cp);
         mark.assign(reinterpret_cast<const char*>(m.bytes), m.length);
     }
-    std::string input = Encoded(text, c.source.cp);
-    std::string expected = Encoded(text, c.target.cp);
+    std::string input = ReferenceText(text, c.source.cp);
+    std::string expected = ReferenceText(text, c.target.cp);
     std::string expectedMark;
     if (c.writeBom) {
         OutputMark m = OutputMarkOf(c.target.cp);
@@ -120,6 +103,7 @@ TEST_P(RouteMatrix, ConvertsExactly) {
     EXPECT_TRUE(run.output == expectedMark + expected) << "content differs";
     EXPECT_TRUE(run.flushed == expected) << "flushed pieces differ from the text";
     EXPECT_EQ(run.outputByteCount, run.output.size());
+    EXPECT_EQ(run.replacedCount, 0u) << "the text is valid and the target holds all of it";
     if (expected.size() > input.size() + 2 * 4096) {
         EXPECT_GE(run.pieces.size(), 2u) << "the text should have needed several flushes";
     } else if (expected.size() <= input.size()) {

@@ -55,6 +55,7 @@ Conversion Convert(CodePageId source, CodePageId target, bool writeBom, const st
         EXPECT_EQ(entry.path().filename().string(), "out.txt") << "left behind";
     }
     result.outputByteCount = runState.outputByteCount;
+    result.replacedCount = runState.replacedCount;
     EXPECT_EQ(runState.workBuffer.block, nullptr) << "the block must be released";
     RemoveTree(folder);
     return result;
@@ -83,66 +84,4 @@ std::string TranscodeOnly(CodePageId source, CodePageId target, const std::strin
 
 WideString WideAscii(const std::string& text) {
     return WideString(text.begin(), text.end());
-}
-
-std::string Utf8Of(const std::vector<uint32_t>& codePoints) {
-    std::string bytes;
-    for (uint32_t cp : codePoints) {
-        if (cp < 0x80) {
-            bytes.push_back(static_cast<char>(cp));
-        } else if (cp < 0x800) {
-            bytes.push_back(static_cast<char>(0xC0 | (cp >> 6)));
-            bytes.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        } else if (cp < 0x10000) {
-            bytes.push_back(static_cast<char>(0xE0 | (cp >> 12)));
-            bytes.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            bytes.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        } else {
-            bytes.push_back(static_cast<char>(0xF0 | (cp >> 18)));
-            bytes.push_back(static_cast<char>(0x80 | ((cp >> 12) & 0x3F)));
-            bytes.push_back(static_cast<char>(0x80 | ((cp >> 6) & 0x3F)));
-            bytes.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-        }
-    }
-    return bytes;
-}
-
-static void PutUnit(std::string* bytes, uint32_t value, int width, bool bigEndian) {
-    for (int i = 0; i < width; ++i) {
-        int shift = bigEndian ? 8 * (width - 1 - i) : 8 * i;
-        bytes->push_back(static_cast<char>(value >> shift));
-    }
-}
-
-std::string Utf16Of(const std::vector<uint32_t>& codePoints, bool bigEndian) {
-    std::string bytes;
-    for (uint32_t cp : codePoints) {
-        if (cp < 0x10000) {
-            PutUnit(&bytes, cp, 2, bigEndian);
-        } else {
-            PutUnit(&bytes, 0xD800 + ((cp - 0x10000) >> 10), 2, bigEndian);
-            PutUnit(&bytes, 0xDC00 + ((cp - 0x10000) & 0x3FF), 2, bigEndian);
-        }
-    }
-    return bytes;
-}
-
-std::string Utf32Of(const std::vector<uint32_t>& codePoints, bool bigEndian) {
-    std::string bytes;
-    for (uint32_t cp : codePoints) {
-        PutUnit(&bytes, cp, 4, bigEndian);
-    }
-    return bytes;
-}
-
-std::string UnicodeOf(const std::vector<uint32_t>& codePoints, CodePageId form) {
-    switch (form) {
-        case static_cast<CodePageId>(CP_UTF8):
-            return Utf8Of(codePoints);
-        case CP_UTF16LE:
-        case CP_UTF16BE:
-            return Utf16Of(codePoints, form == CP_UTF16BE);
-        default:
-            return Utf32Of(codePoints, form == CP_UTF32BE);
-    }
 }

@@ -20,6 +20,7 @@ struct Conversion {
     std::vector<uint32_t> pieces;  // byte counts of the flushes, in order
     std::string flushed;           // the flushed bytes joined, as handed to the file
     uint32_t outputByteCount;
+    uint64_t replacedCount;
 };
 
 // Runs the output step for `file` (mark included, `markLength` of it recognised) from `source`
@@ -33,10 +34,3 @@ std::string TranscodeOnly(CodePageId source, CodePageId target, const std::strin
 
 // ASCII path as the system's wide text.
 WideString WideAscii(const std::string& text);
-
-// Reference encoders for valid text, independent of the code under test.
-std::string Utf8Of(const std::vector<uint32_t>& codePoints);
-std::string Utf16Of(const std::vector<uint32_t>& codePoints, bool bigEndian);
-std::string Utf32Of(const std::vector<uint32_t>& codePoints, bool bigEndian);
-// Any of the five Unicode forms by identifier.
-std::string UnicodeOf(const std::vector<uint32_t>& codePoints, CodePageId form);

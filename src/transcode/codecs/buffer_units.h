@@ -1,10 +1,11 @@
 // UTF-16 and UTF-32 units as they lie in the WorkBuffer: always little-endian, at any address.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "src/platform/platform.h"
-#include "src/transcode/surrogate_pairs.h"
+#include "src/transcode/codecs/surrogate_pairs.h"
 
 inline WCHAR LoadUnit16(const uint8_t* at) {
     return static_cast<WCHAR>(at[0] | (at[1] << 8));
@@ -35,11 +36,8 @@ inline uint8_t* StoreByte(uint8_t* at, uint32_t value) {
     return at + 1;
 }
 
-// One UTF-16 unit into at most one byte of a code page, or "?" when the platform cannot give it.
-inline uint8_t* StoreUnitAsOneByte(uint8_t* at, UINT codePage, WCHAR unit) {
-    if (WideCharToMultiByte(codePage, 0, &unit, 1, reinterpret_cast<LPSTR>(at), 1, nullptr,
-                            nullptr) > 0) {
-        return at + 1;
-    }
-    return StoreByte(at, kReplacementChar);
+// Whether a whole unit of `width` bytes lies between `read` and `end`; a UTF-16 or UTF-32
+// source named with an odd size ends in a partial unit, which no route reads as a unit.
+inline bool HoldsWholeUnit(const uint8_t* read, const uint8_t* end, uint32_t width) {
+    return static_cast<size_t>(end - read) >= width;
 }

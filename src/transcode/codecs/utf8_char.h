@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "src/transcode/surrogate_pairs.h"
+#include "src/transcode/codecs/surrogate_pairs.h"
 
 inline bool IsContinuationByte(uint8_t b) {
     return (b & 0xC0) == 0x80;

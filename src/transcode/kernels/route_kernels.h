@@ -49,12 +49,9 @@ const RouteKernels& KernelsAt(KernelLevel level);
 // The kernels the routes use: the best level, unless a test chose another (test_hooks.h).
 const RouteKernels& ActiveKernels();
 
-// The per-level tables, defined where each level is compiled.
+// The per-level tables, each defined in the file of its level (portable_kernels.cpp,
+// sse2_kernels.cpp, ssse3_kernels.cpp).
 extern const RouteKernels kPortableKernels;
 // Null on processors and builds without these instructions.
 const RouteKernels* Sse2Kernels();
 const RouteKernels* Ssse3Kernels();
-
-// Whether the tables keep ASCII unchanged, asked once per conversion by the code page kernels.
-extern bool sourceKeepsAscii;
-extern bool targetKeepsAscii;

@@ -1,4 +1,4 @@
-#include "fuzz/reference_conversion.h"
+#include "tests/reference/reference_conversion.h"
 
 #include <cstdint>
 #include <vector>
@@ -341,4 +341,13 @@ std::string ReferenceConversion(const std::string& text, CodePageId source, Code
     }
     *replaced = replacedCount;
     return out;
+}
+
+std::string ReferenceText(const std::vector<uint32_t>& codePoints, CodePageId form) {
+    std::string utf32;
+    for (uint32_t cp : codePoints) {
+        PutUnit32(&utf32, cp);
+    }
+    uint64_t replaced = 0;
+    return ReferenceConversion(utf32, CP_UTF32LE, form, &replaced);
 }

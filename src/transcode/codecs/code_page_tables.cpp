@@ -1,17 +1,38 @@
-#include "src/transcode/code_page_tables.h"
+#include "src/transcode/codecs/code_page_tables.h"
 
 #include <cstring>
 
-#include "src/transcode/surrogate_pairs.h"
-#include "src/transcode/utf8_char.h"
+#include "src/transcode/codecs/surrogate_pairs.h"
+#include "src/transcode/codecs/utf8_char.h"
 
 SourcePageTable sourcePage;
 TargetPageTable targetPage;
+
+static bool TargetKeepsAscii() {
+    for (uint32_t unit = 0; unit < 0x80; ++unit) {
+        if (TargetUnitBytes(static_cast<WCHAR>(unit)) != (unit | (1u << 24)) ||
+            TargetUnitByte(static_cast<WCHAR>(unit)) != unit) {
+            return false;
+        }
+    }
+    return true;
+}
+
+static bool SourceKeepsAscii() {
+    for (uint32_t b = 0; b < 0x80; ++b) {
+        // A "?" that is no readable "?" must be counted, one byte at a time.
+        if (sourcePage.units[b] != b || (b == kReplacementChar && !sourcePage.readsQuestion[b])) {
+            return false;
+        }
+    }
+    return true;
+}
 
 void LoadTargetPage(UINT target) {
     targetPage.codePage = target;
     std::memset(targetPage.filled, 0, sizeof(targetPage.filled));
     std::memset(targetPage.oneByte, 0, sizeof(targetPage.oneByte));
+    targetPage.keepsAscii = TargetKeepsAscii();
 }
 
 void FillTargetBlock(uint32_t block) {
@@ -54,27 +75,8 @@ void LoadSourcePage(UINT source, bool throughTarget) {
         sourcePage.codePoints[b] = codePoint;
         sourcePage.readsQuestion[b] = bytes[b].result && unit == kReplacementChar;
         uint8_t target = throughTarget ? TargetUnitByte(unit) : 0;
-        sourcePage.targetBytes[b] =
-            target | (ReplacedBy(target, sourcePage.readsQuestion[b]) << kReplacedShift);
+        bool replaces = target == kReplacementChar && !sourcePage.readsQuestion[b];
+        sourcePage.targetBytes[b] = target | (static_cast<uint32_t>(replaces) << kReplacedShift);
     }
-}
-
-bool TargetKeepsAscii() {
-    for (uint32_t unit = 0; unit < 0x80; ++unit) {
-        if (TargetUnitBytes(static_cast<WCHAR>(unit)) != (unit | (1u << 24)) ||
-            TargetUnitByte(static_cast<WCHAR>(unit)) != unit) {
-            return false;
-        }
-    }
-    return true;
-}
-
-bool SourceKeepsAscii() {
-    for (uint32_t b = 0; b < 0x80; ++b) {
-        // A "?" that is no readable "?" must be counted, one byte at a time.
-        if (sourcePage.units[b] != b || (b == kReplacementChar && !sourcePage.readsQuestion[b])) {
-            return false;
-        }
-    }
-    return true;
+    sourcePage.keepsAscii = SourceKeepsAscii();
 }

@@ -1,12 +1,12 @@
-// The run's byte code pages as tables, so that the fast routes convert without a platform call
-// per character. Every entry comes from the platform's bulk service, which answers exactly as
-// the single calls of the per-character routes would.
+// The run's byte code pages as tables, so that the routes convert without a platform call per
+// character. Every entry comes from the platform's bulk service, which answers exactly as single
+// calls for one byte or one unit would (the tests compare them for every byte and unit).
 #pragma once
 
 #include <cstdint>
 
 #include "src/platform/platform.h"
-#include "src/transcode/surrogate_pairs.h"
+#include "src/transcode/codecs/surrogate_pairs.h"
 
 // What each byte of the source page becomes in each target form ("?" where the platform cannot
 // convert the byte). UTF-8 entries hold the bytes in their low 24 bits and the count on top.
@@ -20,6 +20,9 @@ struct SourcePageTable {
     uint32_t targetBytes[256];
     // The byte stands for "?" itself; a "?" written for any other byte replaces it.
     bool readsQuestion[256];
+    // Every ASCII byte stands for that same unit (true for the usual pages), which lets runs of
+    // ASCII pass through unchanged.
+    bool keepsAscii;
 };
 
 // The target page, filled 256 units at a time as units turn up. `multiByte` is for text from
@@ -32,6 +35,8 @@ struct TargetPageTable {
     bool oneByte[256];
     uint32_t multiByte[65536];  // bytes in the low 24 bits, count on top; kUnitNeedsCall
     uint8_t singleByte[65536];
+    // Every ASCII unit is written as that same byte (true for the usual pages).
+    bool keepsAscii;
 };
 
 constexpr uint32_t kReplacedShift = 16;
@@ -65,9 +70,3 @@ inline uint8_t TargetUnitByte(WCHAR unit) {
     }
     return targetPage.singleByte[unit];
 }
-
-// Whether the target page writes every ASCII unit as that same byte (true for the usual pages),
-// which lets runs of ASCII pass through unchanged.
-bool TargetKeepsAscii();
-// Whether every ASCII byte of the source page stands for that same unit.
-bool SourceKeepsAscii();

@@ -1,0 +1,172 @@
+// The portable kernels, plain C++ that any processor runs (the 32-bit build without SSE2 among
+// them). Runs of ASCII are found eight bytes at a time in ordinary 64-bit words; everything else
+// goes character by character through the steps of plain/character_steps.h.
+#include <cstring>
+
+#include "src/transcode/kernels/route_kernels.h"
+#include "src/transcode/plain/character_steps.h"
+
+namespace {
+
+typedef void (*Step)(const uint8_t*& read, uint8_t*& write, uint64_t& replaced);
+
+uint64_t Load64(const uint8_t* at) {
+    uint64_t word;
+    std::memcpy(&word, at, 8);
+    return word;
+}
+
+// Eight bytes below 0x80, eight bytes on from `read`, of which `mask` has the high bits.
+bool IsAscii(const uint8_t* read, const uint8_t* limit, uint64_t mask) {
+    return limit - read >= 8 && (Load64(read) & mask) == 0;
+}
+
+constexpr uint64_t kAsciiBytes = 0x8080808080808080ull;
+// Four UTF-16 units below 0x80 are four bytes, two UTF-32 values two bytes.
+constexpr uint64_t kAsciiUnits16 = 0xFF80FF80FF80FF80ull;
+constexpr uint64_t kAsciiUnits32 = 0xFFFFFF80FFFFFF80ull;
+
+// Each converts a run of ASCII at `read`, eight input bytes at a time, and says whether there
+// was one. A run is converted in a loop of its own, which stays tight.
+bool CopyAscii(const uint8_t*& read, const uint8_t* limit, uint8_t*& w) {
+    if (!IsAscii(read, limit, kAsciiBytes)) {
+        return false;
+    }
+    do {
+        std::memcpy(w, read, 8);
+        read += 8;
+        w += 8;
+    } while (IsAscii(read, limit, kAsciiBytes));
+    return true;
+}
+
+// Eight ASCII bytes, each widened by `store` into a unit of kUnit bytes.
+template <int kUnit, uint8_t* (*store)(uint8_t*, uint32_t)>
+bool WidenAscii(const uint8_t*& read, const uint8_t* limit, uint8_t*& w) {
+    bool run = false;
+    for (; IsAscii(read, limit, kAsciiBytes); read += 8, w += 8 * kUnit, run = true) {
+        for (int i = 0; i < 8; ++i) {
+            store(w + kUnit * i, read[i]);
+        }
+    }
+    return run;
+}
+
+// Eight bytes of ASCII units of kUnit bytes (`mask` has their high bits), one byte each.
+template <int kUnit, uint64_t kMask>
+bool NarrowAscii(const uint8_t*& read, const uint8_t* limit, uint8_t*& w) {
+    bool run = false;
+    for (; IsAscii(read, limit, kMask); read += 8, w += 8 / kUnit, run = true) {
+        for (int i = 0; i < 8 / kUnit; ++i) {
+            w[i] = read[kUnit * i];
+        }
+    }
+    return run;
+}
+
+// Text whose pages do not keep ASCII goes character by character.
+bool CopyAsciiToTarget(const uint8_t*& read, const uint8_t* limit, uint8_t*& w) {
+    return targetPage.keepsAscii && CopyAscii(read, limit, w);
+}
+
+bool CopyAsciiFromSource(const uint8_t*& read, const uint8_t* limit, uint8_t*& w) {
+    return sourcePage.keepsAscii && CopyAscii(read, limit, w);
+}
+
+bool NoRun(const uint8_t*&, const uint8_t*, uint8_t*&) {
+    return false;
+}
+
+// Runs of ASCII through `run`, all else through `step`, while a whole source unit of kWidth
+// bytes is left.
+template <uint32_t kWidth, bool (*run)(const uint8_t*&, const uint8_t*, uint8_t*&), Step step>
+const uint8_t* Kernel(const uint8_t* read, const uint8_t* limit, const uint8_t* end,
+                      uint8_t** write, uint64_t* replaced) {
+    uint8_t* w = *write;
+    uint64_t r = 0;
+    while (read < limit && (kWidth == 1 || HoldsWholeUnit(read, end, kWidth))) {
+        if (!run(read, limit, w)) {
+            step(read, w, r);
+        }
+    }
+    *write = w;
+    *replaced += r;
+    return read;
+}
+
+// The code page step may leave a unit to the route (one the tables do not hold): it stops there.
+const uint8_t* Utf8ToCodePage(const uint8_t* read, const uint8_t* limit, const uint8_t*,
+                              uint8_t** write, uint64_t* replaced) {
+    uint8_t* w = *write;
+    uint64_t r = 0;
+    while (read < limit && (CopyAsciiToTarget(read, limit, w) || StepUtf8ToCodePage(read, w, r))) {
+    }
+    *write = w;
+    *replaced += r;
+    return read;
+}
+
+// Sixteen bytes a round, their counts added at once: the tightest loop there is, where one more
+// instruction per byte would show.
+const uint8_t* CodePageToCodePage(const uint8_t* read, const uint8_t* limit, const uint8_t*,
+                                  uint8_t** write, uint64_t* replaced) {
+    uint8_t* w = *write;
+    uint64_t r = 0;
+    const uint32_t* entries = sourcePage.targetBytes;
+    while (limit - read >= 16) {
+        uint32_t sum = 0;
+        for (int i = 0; i < 16; ++i) {
+            uint32_t entry = entries[read[i]];
+            w[i] = static_cast<uint8_t>(entry);
+            sum += entry;
+        }
+        r += sum >> kReplacedShift;
+        read += 16;
+        w += 16;
+    }
+    while (read < limit) {
+        StepCodePageToCodePage(read, w, r);
+    }
+    *write = w;
+    *replaced += r;
+    return read;
+}
+
+void SwapUnits16(uint8_t* bytes, size_t count) {
+    for (size_t i = 0; count - i >= 2; i += 2) {
+        uint8_t first = bytes[i];
+        bytes[i] = bytes[i + 1];
+        bytes[i + 1] = first;
+    }
+}
+
+void SwapUnits32(uint8_t* bytes, size_t count) {
+    for (size_t i = 0; count - i >= 4; i += 4) {
+        uint8_t b0 = bytes[i];
+        uint8_t b1 = bytes[i + 1];
+        bytes[i] = bytes[i + 3];
+        bytes[i + 1] = bytes[i + 2];
+        bytes[i + 2] = b1;
+        bytes[i + 3] = b0;
+    }
+}
+
+}  // namespace
+
+const RouteKernels kPortableKernels = {
+    Kernel<1, WidenAscii<2, StoreUnit16>, StepUtf8ToUtf16>,
+    Kernel<1, WidenAscii<4, StoreUnit32>, StepUtf8ToUtf32>,
+    Utf8ToCodePage,
+    Kernel<2, NarrowAscii<2, kAsciiUnits16>, StepUtf16ToUtf8>,
+    Kernel<2, NoRun, StepUtf16ToUtf32>,
+    Kernel<2, NoRun, StepUtf16ToCodePage>,
+    Kernel<4, NarrowAscii<4, kAsciiUnits32>, StepUtf32ToUtf8>,
+    Kernel<4, NoRun, StepUtf32ToUtf16>,
+    Kernel<4, NoRun, StepUtf32ToCodePage>,
+    Kernel<1, CopyAsciiFromSource, StepCodePageToUtf8>,
+    Kernel<1, NoRun, StepCodePageToUtf16>,
+    Kernel<1, NoRun, StepCodePageToUtf32>,
+    CodePageToCodePage,
+    SwapUnits16,
+    SwapUnits32,
+};

@@ -1,0 +1,203 @@
+// The SSE2 kernels, chosen at run time where the processor has SSE2 (the x86-64 build always
+// does, the 32-bit build may not). Sixteen input bytes are taken at once: a block of ASCII is
+// widened or narrowed whole, and any other block goes character by character through the steps
+// of plain/character_steps.h.
+#include "src/transcode/kernels/route_kernels.h"
+
+#if defined(__i386__) || defined(__x86_64__)
+
+#include "src/transcode/kernels/x86_vectors.h"
+#include "src/transcode/plain/character_steps.h"
+
+namespace {
+
+// The frame of the SSE2 kernels: blocks of kBlock input bytes go through `block` where it takes
+// them (it converts the block and says so); a block it refuses goes through `step`, to its end
+// when kWholeBlock (the characters of a UTF-8 block), else one character; so does what is left
+// behind the last whole block, while a whole source unit of kWidth bytes is left.
+template <uint32_t kWidth, ptrdiff_t kBlock, Block block, Step step, bool kWholeBlock>
+KERNEL_ENTRY SSE2 const uint8_t* BlocksSse2(const uint8_t* read, const uint8_t* limit,
+                                            const uint8_t* end, uint8_t** write,
+                                            uint64_t* replaced) {
+    uint8_t* w = *write;
+    uint64_t r = 0;
+    while (read < limit && (kWidth == 1 || HoldsWholeUnit(read, end, kWidth))) {
+        if (limit - read >= kBlock) {
+            if (block(read, w, r)) {
+                // A run of such blocks in a loop of its own, which stays tight.
+                while (limit - read >= kBlock && block(read, w, r)) {
+                }
+                continue;
+            }
+            if (kWholeBlock) {
+                for (const uint8_t* stop = read + kBlock; read < stop;) {
+                    step(read, w, r);
+                }
+                continue;
+            }
+        }
+        step(read, w, r);
+    }
+    *write = w;
+    *replaced += r;
+    return read;
+}
+
+// The blocks: sixteen bytes at `read` (thirty-two for UTF-32 to UTF-16), converted whole where
+// they qualify.
+
+template <void (*widen)(uint8_t*, __m128i), int kOut>
+SSE2 inline bool WidenAscii(const uint8_t*& read, uint8_t*& w, uint64_t&) {
+    __m128i v = Load(read);
+    if (Mask(v) != 0) {
+        return false;
+    }
+    widen(w, v);
+    read += 16;
+    w += kOut;
+    return true;
+}
+
+// Text of a source page that does not keep ASCII goes character by character.
+SSE2 inline bool CopyAsciiFromSource(const uint8_t*& read, uint8_t*& w, uint64_t& replaced) {
+    return sourcePage.keepsAscii && WidenAscii<Store, 16>(read, w, replaced);
+}
+
+// Eight UTF-16 units below 0x80.
+SSE2 inline bool NarrowAsciiUnits(const uint8_t*& read, uint8_t*& w, uint64_t&) {
+    __m128i v = Load(read);
+    if (Mask(_mm_cmpeq_epi16(_mm_and_si128(v, _mm_set1_epi16(static_cast<short>(0xFF80))),
+                             _mm_setzero_si128())) != 0xFFFF) {
+        return false;
+    }
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(w), _mm_packus_epi16(v, v));
+    read += 16;
+    w += 8;
+    return true;
+}
+
+// Eight UTF-16 units, none a surrogate.
+SSE2 inline bool WidenUnits(const uint8_t*& read, uint8_t*& w, uint64_t&) {
+    __m128i v = Load(read);
+    if (Mask(_mm_cmpeq_epi16(_mm_and_si128(v, _mm_set1_epi16(static_cast<short>(0xF800))),
+                             _mm_set1_epi16(static_cast<short>(0xD800)))) != 0) {
+        return false;
+    }
+    __m128i zero = _mm_setzero_si128();
+    Store(w, _mm_unpacklo_epi16(v, zero));
+    Store(w + 16, _mm_unpackhi_epi16(v, zero));
+    read += 16;
+    w += 32;
+    return true;
+}
+
+// Four UTF-32 values below 0x80.
+SSE2 inline bool NarrowAsciiValues(const uint8_t*& read, uint8_t*& w, uint64_t&) {
+    __m128i v = Load(read);
+    __m128i notAscii = _mm_set1_epi32(static_cast<int>(0xFFFFFF80u));
+    if (Mask(_mm_cmpeq_epi32(_mm_and_si128(v, notAscii), _mm_setzero_si128())) != 0xFFFF) {
+        return false;
+    }
+    __m128i units = _mm_packs_epi32(v, v);
+    __m128i bytes = _mm_packus_epi16(units, units);
+    int four = _mm_cvtsi128_si32(bytes);
+    __builtin_memcpy(w, &four, 4);
+    read += 16;
+    w += 4;
+    return true;
+}
+
+// Eight UTF-32 values up to FFFF (surrogate values included), one unit each.
+SSE2 inline bool NarrowValues(const uint8_t*& read, uint8_t*& w, uint64_t&) {
+    __m128i a = Load(read);
+    __m128i b = Load(read + 16);
+    __m128i high = _mm_or_si128(_mm_srli_epi32(a, 16), _mm_srli_epi32(b, 16));
+    if (Mask(_mm_cmpeq_epi32(high, _mm_setzero_si128())) != 0xFFFF) {
+        return false;
+    }
+    // Signed packing keeps values exact once they are moved to be signed 16-bit.
+    __m128i bias = _mm_set1_epi32(0x8000);
+    __m128i packed = _mm_packs_epi32(_mm_sub_epi32(a, bias), _mm_sub_epi32(b, bias));
+    Store(w, _mm_xor_si128(packed, _mm_set1_epi16(static_cast<short>(0x8000))));
+    read += 32;
+    w += 16;
+    return true;
+}
+
+KERNEL_ENTRY SSE2 const uint8_t* Utf8ToCodePageSse2(const uint8_t* read, const uint8_t* limit,
+                                                    const uint8_t*, uint8_t** write,
+                                                    uint64_t* replaced) {
+    uint8_t* w = *write;
+    uint64_t r = 0;
+    while (read < limit) {
+        __m128i v;
+        if (targetPage.keepsAscii && limit - read >= 16 && Mask(v = Load(read)) == 0) {
+            // A run of ASCII blocks in a loop of its own, which stays tight.
+            do {
+                Store(w, v);
+                read += 16;
+                w += 16;
+            } while (limit - read >= 16 && Mask(v = Load(read)) == 0);
+            continue;
+        }
+        if (!StepUtf8ToCodePage(read, w, r)) {
+            break;
+        }
+    }
+    *write = w;
+    *replaced += r;
+    return read;
+}
+
+KERNEL_ENTRY SSE2 void SwapUnits16Sse2(uint8_t* bytes, size_t count) {
+    size_t i = 0;
+    for (; count - i >= 16; i += 16) {
+        __m128i v = Load(bytes + i);
+        Store(bytes + i, _mm_or_si128(_mm_slli_epi16(v, 8), _mm_srli_epi16(v, 8)));
+    }
+    kPortableKernels.swapUnits16(bytes + i, count - i);
+}
+
+KERNEL_ENTRY SSE2 void SwapUnits32Sse2(uint8_t* bytes, size_t count) {
+    size_t i = 0;
+    for (; count - i >= 16; i += 16) {
+        __m128i v = Load(bytes + i);
+        v = _mm_or_si128(_mm_slli_epi16(v, 8), _mm_srli_epi16(v, 8));
+        v = _mm_shufflelo_epi16(v, _MM_SHUFFLE(2, 3, 0, 1));
+        v = _mm_shufflehi_epi16(v, _MM_SHUFFLE(2, 3, 0, 1));
+        Store(bytes + i, v);
+    }
+    kPortableKernels.swapUnits32(bytes + i, count - i);
+}
+
+}  // namespace
+
+const RouteKernels kSse2Kernels = {
+    BlocksSse2<1, 16, WidenAscii<WidenTo16, 32>, StepUtf8ToUtf16, true>,
+    BlocksSse2<1, 16, WidenAscii<WidenTo32, 64>, StepUtf8ToUtf32, true>,
+    Utf8ToCodePageSse2,
+    BlocksSse2<2, 16, NarrowAsciiUnits, StepUtf16ToUtf8, false>,
+    BlocksSse2<2, 16, WidenUnits, StepUtf16ToUtf32, false>,
+    kPortableKernels.utf16ToCodePage,
+    BlocksSse2<4, 16, NarrowAsciiValues, StepUtf32ToUtf8, false>,
+    BlocksSse2<4, 32, NarrowValues, StepUtf32ToUtf16, false>,
+    kPortableKernels.utf32ToCodePage,
+    BlocksSse2<1, 16, CopyAsciiFromSource, StepCodePageToUtf8, true>,
+    kPortableKernels.codePageToUtf16,
+    kPortableKernels.codePageToUtf32,
+    kPortableKernels.codePageToCodePage,
+    SwapUnits16Sse2,
+    SwapUnits32Sse2,
+};
+
+const RouteKernels* Sse2Kernels() {
+    return __builtin_cpu_supports("sse2") ? &kSse2Kernels : nullptr;
+}
+
+#else  // no vector kernels for this processor
+
+const RouteKernels* Sse2Kernels() {
+    return nullptr;
+}
+
+#endif

@@ -1,0 +1,237 @@
+// One character of each conversion route: the rules of every conversion, written once. The plain
+// routes run them one character at a time behind the flush test, the fast routes wherever no
+// kernel runs, and the kernels hand them every character their wide paths leave. Each moves
+// `read` past the character and `write` past its output, and counts into `replaced` a character
+// it wrote as "?" that was no "?" (CountReplacement).
+//
+// Two levels. A step (StepUtf8ToUtf16, ...) expects a whole unit at `read` and takes code page
+// characters from the run's tables alone: that is what the kernels call. A route character
+// (RouteCharacter, UnitCharacter, Utf8ToCodePageCharacter) is what a route does with whatever
+// lies at `read`: a trailing partial unit, and the few units the tables do not hold, included.
+#pragma once
+
+#include <cstdint>
+
+#include "src/input/work_buffer.h"
+#include "src/transcode/codecs/buffer_units.h"
+#include "src/transcode/codecs/code_page_tables.h"
+#include "src/transcode/codecs/utf8_char.h"
+
+// --- Rules that several steps share --------------------------------------------------------
+
+// One UTF-16 unit into one byte of the target page, "?" where the page has none for it (text
+// from UTF-16 and UTF-32 has room for one byte only).
+inline void StoreUnitAsOneByte(uint8_t*& write, WCHAR unit, bool readQuestion, uint64_t& replaced) {
+    uint8_t byte = TargetUnitByte(unit);
+    write = StoreByte(write, byte);
+    CountReplacement(replaced, byte == kReplacementChar, readQuestion);
+}
+
+// A trailing partial unit of a UTF-16 or UTF-32 source (a source named on the command line with
+// an odd size): one "?" in the target's form, and the route ends at `end`. False, with nothing
+// done, while a whole unit of kWidth bytes is left.
+template <uint32_t kWidth, uint8_t* (*store)(uint8_t*, uint32_t)>
+inline bool EndsInPartialUnit(const uint8_t*& read, const uint8_t* end, uint8_t*& write,
+                              uint64_t& replaced) {
+    if (HoldsWholeUnit(read, end, kWidth)) {
+        return false;
+    }
+    write = store(write, kReplacementChar);
+    replaced += 1;
+    read = end;
+    return true;
+}
+
+// --- From UTF-8 ------------------------------------------------------------------------------
+
+inline void StepUtf8ToUtf16(const uint8_t*& read, uint8_t*& write, uint64_t& replaced) {
+    WCHAR units[2];
+    uint32_t consumed = DecodeUtf8Char(read, units);
+    write = StoreUnit16(write, units[0]);
+    if (consumed == 4) {
+        write = StoreUnit16(write, units[1]);
+    }
+    CountReplacement(replaced, units[0] == kReplacementChar, IsUtf8Question(read, consumed, units));
+    read += consumed;
+}
+
+inline void StepUtf8ToUtf32(const uint8_t*& read, uint8_t*& write, uint64_t& replaced) {
+    WCHAR units[2];
+    uint32_t consumed = DecodeUtf8Char(read, units);
+    if (consumed != 4) {
+        units[1] = 0;
+    }
+    uint32_t codePoint;
+    CombineSurrogates(units, &codePoint);
+    write = StoreUnit32(write, codePoint);
+    CountReplacement(replaced, codePoint == kReplacementChar,
+                     IsUtf8Question(read, consumed, units));
+    read += consumed;
+}
+
+// The size is asked first, so a character may take several bytes in the target page. False,
+// with nothing consumed, for a unit whose bytes the table does not hold.
+inline bool StepUtf8ToCodePage(const uint8_t*& read, uint8_t*& write, uint64_t& replaced) {
+    WCHAR units[2];
+    uint32_t consumed = DecodeUtf8Char(read, units);
+    uint32_t entry = TargetUnitBytes(units[0]);
+    if (entry == kUnitNeedsCall) {
+        return false;
+    }
+    StoreUnit32(write, entry);
+    write += entry >> 24;
+    CountReplacement(replaced, entry == kReplacementEntry, IsUtf8Question(read, consumed, units));
+    read += consumed;
+    return true;
+}
+
+// The units the tables do not hold (four bytes or more in the target page) are asked of the
+// platform. A size that could break the flush margin is refused like an unconvertible character.
+inline void StepUtf8ToCodePageByCall(const uint8_t*& read, uint8_t*& write, uint64_t& replaced) {
+    WCHAR units[2];
+    uint32_t consumed = DecodeUtf8Char(read, units);
+    const UINT target = targetPage.codePage;
+    int size = WideCharToMultiByte(target, 0, units, 1, nullptr, 0, nullptr, nullptr);
+    if (size > 0 && size < static_cast<int>(kFlushMargin)) {
+        WideCharToMultiByte(target, 0, units, 1, reinterpret_cast<LPSTR>(write), size, nullptr,
+                            nullptr);
+    } else {
+        size = 1;
+        StoreByte(write, kReplacementChar);
+    }
+    CountReplacement(replaced, size == 1 && write[0] == kReplacementChar,
+                     IsUtf8Question(read, consumed, units));
+    write += size;
+    read += consumed;
+}
+
+// --- From UTF-16 (little-endian by now) --------------------------------------------------------
+// The unit after the current one is looked at for a low surrogate; at the end of the text it is
+// made of the zero bytes behind the input, and behind a trailing partial unit its high byte is
+// zero, so it never completes a pair there.
+
+inline void StepUtf16ToUtf8(const uint8_t*& read, uint8_t*& write, uint64_t& replaced) {
+    WCHAR units[2] = {LoadUnit16(read), LoadUnit16(read + 2)};
+    uint32_t count = EncodeUtf8Char(units, write);
+    CountReplacement(replaced, write[0] == kReplacementChar, units[0] == kReplacementChar);
+    write += count;
+    read += count == 4 ? 4 : 2;
+}
+
+inline void StepUtf16ToUtf32(const uint8_t*& read, uint8_t*& write, uint64_t& replaced) {
+    WCHAR units[2] = {LoadUnit16(read), LoadUnit16(read + 2)};
+    uint32_t codePoint;
+    read += 2 * CombineSurrogates(units, &codePoint);
+    write = StoreUnit32(write, codePoint);
+    CountReplacement(replaced, codePoint == kReplacementChar, units[0] == kReplacementChar);
+}
+
+// Only the first unit of a pair reaches the code page; its low surrogate is stepped over.
+inline void StepUtf16ToCodePage(const uint8_t*& read, uint8_t*& write, uint64_t& replaced) {
+    WCHAR unit = LoadUnit16(read);
+    bool pair = IsHighSurrogate(unit) && IsLowSurrogate(LoadUnit16(read + 2));
+    StoreUnitAsOneByte(write, unit, unit == kReplacementChar, replaced);
+    read += pair ? 4 : 2;
+}
+
+// --- From UTF-32 (little-endian by now) --------------------------------------------------------
+// Values are not range-checked: each is split into UTF-16 units by the pair arithmetic and those
+// are treated like any others.
+
+inline void StepUtf32ToUtf8(const uint8_t*& read, uint8_t*& write, uint64_t& replaced) {
+    WCHAR units[2];
+    uint32_t value = LoadUnit32(read);
+    if (SplitCodePoint(value, units) == 1) {
+        units[1] = 0;
+    }
+    uint32_t count = EncodeUtf8Char(units, write);
+    CountReplacement(replaced, write[0] == kReplacementChar, value == kReplacementChar);
+    write += count;
+    read += 4;
+}
+
+inline void StepUtf32ToUtf16(const uint8_t*& read, uint8_t*& write, uint64_t& replaced) {
+    WCHAR units[2];
+    uint32_t value = LoadUnit32(read);
+    uint32_t count = SplitCodePoint(value, units);
+    write = StoreUnit16(write, units[0]);
+    if (count == 2) {
+        write = StoreUnit16(write, units[1]);
+    }
+    CountReplacement(replaced, units[0] == kReplacementChar, value == kReplacementChar);
+    read += 4;
+}
+
+inline void StepUtf32ToCodePage(const uint8_t*& read, uint8_t*& write, uint64_t& replaced) {
+    WCHAR units[2];
+    uint32_t value = LoadUnit32(read);
+    SplitCodePoint(value, units);
+    StoreUnitAsOneByte(write, units[0], value == kReplacementChar, replaced);
+    read += 4;
+}
+
+// --- From a byte code page: every byte is one character, through the source page's table ----
+
+inline void StepCodePageToUtf8(const uint8_t*& read, uint8_t*& write, uint64_t& replaced) {
+    uint8_t byte = *read++;
+    uint32_t entry = sourcePage.utf8[byte];
+    StoreUnit32(write, entry);
+    write += entry >> 24;
+    // The first byte of a longer sequence is never "?".
+    CountReplacement(replaced, static_cast<uint8_t>(entry) == kReplacementChar,
+                     sourcePage.readsQuestion[byte]);
+}
+
+inline void StepCodePageToUtf16(const uint8_t*& read, uint8_t*& write, uint64_t& replaced) {
+    uint8_t byte = *read++;
+    WCHAR unit = sourcePage.units[byte];
+    write = StoreUnit16(write, unit);
+    CountReplacement(replaced, unit == kReplacementChar, sourcePage.readsQuestion[byte]);
+}
+
+inline void StepCodePageToUtf32(const uint8_t*& read, uint8_t*& write, uint64_t& replaced) {
+    uint8_t byte = *read++;
+    uint32_t codePoint = sourcePage.codePoints[byte];
+    write = StoreUnit32(write, codePoint);
+    CountReplacement(replaced, codePoint == kReplacementChar, sourcePage.readsQuestion[byte]);
+}
+
+// Between two different byte code pages: each byte through the source page to one unit, then
+// through the target page to one byte, both looked up at once in `targetBytes`.
+inline void StepCodePageToCodePage(const uint8_t*& read, uint8_t*& write, uint64_t& replaced) {
+    uint32_t entry = sourcePage.targetBytes[*read++];
+    write = StoreByte(write, entry);
+    replaced += entry >> kReplacedShift;
+}
+
+// --- Route characters --------------------------------------------------------------------------
+
+// What a route does with the character at `read`, up to `end`.
+typedef void (*RouteCharacter)(const uint8_t*& read, const uint8_t* end, uint8_t*& write,
+                               uint64_t& replaced);
+
+// From UTF-8 or a byte code page: the step alone (a UTF-8 sequence cut off by the end of the text
+// is refused at the first zero byte behind it, so the read position never passes `end`).
+template <void (*step)(const uint8_t*&, uint8_t*&, uint64_t&)>
+inline void WholeCharacter(const uint8_t*& read, const uint8_t*, uint8_t*& write,
+                           uint64_t& replaced) {
+    step(read, write, replaced);
+}
+
+// From UTF-16 or UTF-32: a trailing partial unit first.
+template <uint32_t kWidth, uint8_t* (*store)(uint8_t*, uint32_t),
+          void (*step)(const uint8_t*&, uint8_t*&, uint64_t&)>
+inline void UnitCharacter(const uint8_t*& read, const uint8_t* end, uint8_t*& write,
+                          uint64_t& replaced) {
+    if (!EndsInPartialUnit<kWidth, store>(read, end, write, replaced)) {
+        step(read, write, replaced);
+    }
+}
+
+// From UTF-8 to a byte code page: the tables first, the platform for what they do not hold.
+inline void Utf8ToCodePageCharacter(const uint8_t*& read, const uint8_t*, uint8_t*& write,
+                                    uint64_t& replaced) {
+    if (!StepUtf8ToCodePage(read, write, replaced)) {
+        StepUtf8ToCodePageByCall(read, write, replaced);
+    }
+}

@@ -1,0 +1,23 @@
+// The one model of the conversion that the routes are checked against, written apart from them:
+// one character at a time, from one string into another, with none of the in-place machinery
+// (head room, flushes, byte order turned inside the block, tables, kernels), and code page
+// characters through the platform's single calls, one byte or one unit at a time. The unit tests
+// build their texts and expectations with it, and the conversion fuzzer compares every route
+// with it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "src/cmdline/code_pages.h"
+
+// The bytes a conversion of `text` (the input after any byte order mark) from `source` to
+// `target` writes after the mark, and in *replaced how many characters it wrote as "?" that were
+// no "?" of the input. Both pages must be settled: no CP_AUTODETECT, no CP_UNSET.
+std::string ReferenceConversion(const std::string& text, CodePageId source, CodePageId target,
+                                uint64_t* replaced);
+
+// `codePoints` written in `form`, any Unicode form or byte code page (what that page cannot hold
+// becomes "?").
+std::string ReferenceText(const std::vector<uint32_t>& codePoints, CodePageId form);
