@@ -11,12 +11,13 @@ constexpr uint32_t kReplacementChar = 0x3F;
 
 // Each route counts into replacedCount the characters it writes as "?" that stand for no "?" of
 // the input: what could not be read, and what the target cannot hold. `wroteReplacement` says
-// whether one character was written as "?", `readQuestion` whether that character was a "?".
-// The first is rarely true, so on ordinary text the count costs one well-predicted branch (the
-// compiler moves the second into it).
-inline void CountReplacement(uint64_t& replaced, bool wroteReplacement, bool readQuestion) {
+// whether one character was written as "?"; `readQuestion()` whether that character was a "?",
+// asked only then. The first is rarely true, so on ordinary text the count costs one
+// well-predicted branch and nothing else.
+template <typename ReadQuestion>
+inline void CountReplacement(uint64_t& replaced, bool wroteReplacement, ReadQuestion readQuestion) {
     if (wroteReplacement) [[unlikely]] {
-        replaced += !readQuestion;
+        replaced += !readQuestion();
     }
 }
 

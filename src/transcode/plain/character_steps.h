@@ -24,7 +24,7 @@
 inline void StoreUnitAsOneByte(uint8_t*& write, WCHAR unit, bool readQuestion, uint64_t& replaced) {
     uint8_t byte = TargetUnitByte(unit);
     write = StoreByte(write, byte);
-    CountReplacement(replaced, byte == kReplacementChar, readQuestion);
+    CountReplacement(replaced, byte == kReplacementChar, [&] { return readQuestion; });
 }
 
 // A trailing partial unit of a UTF-16 or UTF-32 source (a source named on the command line with
@@ -51,7 +51,8 @@ inline void StepUtf8ToUtf16(const uint8_t*& read, uint8_t*& write, uint64_t& rep
     if (consumed == 4) {
         write = StoreUnit16(write, units[1]);
     }
-    CountReplacement(replaced, units[0] == kReplacementChar, IsUtf8Question(read, consumed, units));
+    CountReplacement(replaced, units[0] == kReplacementChar,
+                     [&] { return IsUtf8Question(read, consumed, units); });
     read += consumed;
 }
 
@@ -65,7 +66,7 @@ inline void StepUtf8ToUtf32(const uint8_t*& read, uint8_t*& write, uint64_t& rep
     CombineSurrogates(units, &codePoint);
     write = StoreUnit32(write, codePoint);
     CountReplacement(replaced, codePoint == kReplacementChar,
-                     IsUtf8Question(read, consumed, units));
+                     [&] { return IsUtf8Question(read, consumed, units); });
     read += consumed;
 }
 
@@ -80,7 +81,8 @@ inline bool StepUtf8ToCodePage(const uint8_t*& read, uint8_t*& write, uint64_t& 
     }
     StoreUnit32(write, entry);
     write += entry >> 24;
-    CountReplacement(replaced, entry == kReplacementEntry, IsUtf8Question(read, consumed, units));
+    CountReplacement(replaced, entry == kReplacementEntry,
+                     [&] { return IsUtf8Question(read, consumed, units); });
     read += consumed;
     return true;
 }
@@ -100,7 +102,7 @@ inline void StepUtf8ToCodePageByCall(const uint8_t*& read, uint8_t*& write, uint
         StoreByte(write, kReplacementChar);
     }
     CountReplacement(replaced, size == 1 && write[0] == kReplacementChar,
-                     IsUtf8Question(read, consumed, units));
+                     [&] { return IsUtf8Question(read, consumed, units); });
     write += size;
     read += consumed;
 }
@@ -113,7 +115,8 @@ inline void StepUtf8ToCodePageByCall(const uint8_t*& read, uint8_t*& write, uint
 inline void StepUtf16ToUtf8(const uint8_t*& read, uint8_t*& write, uint64_t& replaced) {
     WCHAR units[2] = {LoadUnit16(read), LoadUnit16(read + 2)};
     uint32_t count = EncodeUtf8Char(units, write);
-    CountReplacement(replaced, write[0] == kReplacementChar, units[0] == kReplacementChar);
+    CountReplacement(replaced, write[0] == kReplacementChar,
+                     [&] { return units[0] == kReplacementChar; });
     write += count;
     read += count == 4 ? 4 : 2;
 }
@@ -123,7 +126,8 @@ inline void StepUtf16ToUtf32(const uint8_t*& read, uint8_t*& write, uint64_t& re
     uint32_t codePoint;
     read += 2 * CombineSurrogates(units, &codePoint);
     write = StoreUnit32(write, codePoint);
-    CountReplacement(replaced, codePoint == kReplacementChar, units[0] == kReplacementChar);
+    CountReplacement(replaced, codePoint == kReplacementChar,
+                     [&] { return units[0] == kReplacementChar; });
 }
 
 // Only the first unit of a pair reaches the code page; its low surrogate is stepped over.
@@ -145,7 +149,8 @@ inline void StepUtf32ToUtf8(const uint8_t*& read, uint8_t*& write, uint64_t& rep
         units[1] = 0;
     }
     uint32_t count = EncodeUtf8Char(units, write);
-    CountReplacement(replaced, write[0] == kReplacementChar, value == kReplacementChar);
+    CountReplacement(replaced, write[0] == kReplacementChar,
+                     [&] { return value == kReplacementChar; });
     write += count;
     read += 4;
 }
@@ -158,7 +163,8 @@ inline void StepUtf32ToUtf16(const uint8_t*& read, uint8_t*& write, uint64_t& re
     if (count == 2) {
         write = StoreUnit16(write, units[1]);
     }
-    CountReplacement(replaced, units[0] == kReplacementChar, value == kReplacementChar);
+    CountReplacement(replaced, units[0] == kReplacementChar,
+                     [&] { return value == kReplacementChar; });
     read += 4;
 }
 
@@ -179,21 +185,23 @@ inline void StepCodePageToUtf8(const uint8_t*& read, uint8_t*& write, uint64_t& 
     write += entry >> 24;
     // The first byte of a longer sequence is never "?".
     CountReplacement(replaced, static_cast<uint8_t>(entry) == kReplacementChar,
-                     sourcePage.readsQuestion[byte]);
+                     [&] { return sourcePage.readsQuestion[byte]; });
 }
 
 inline void StepCodePageToUtf16(const uint8_t*& read, uint8_t*& write, uint64_t& replaced) {
     uint8_t byte = *read++;
     WCHAR unit = sourcePage.units[byte];
     write = StoreUnit16(write, unit);
-    CountReplacement(replaced, unit == kReplacementChar, sourcePage.readsQuestion[byte]);
+    CountReplacement(replaced, unit == kReplacementChar,
+                     [&] { return sourcePage.readsQuestion[byte]; });
 }
 
 inline void StepCodePageToUtf32(const uint8_t*& read, uint8_t*& write, uint64_t& replaced) {
     uint8_t byte = *read++;
     uint32_t codePoint = sourcePage.codePoints[byte];
     write = StoreUnit32(write, codePoint);
-    CountReplacement(replaced, codePoint == kReplacementChar, sourcePage.readsQuestion[byte]);
+    CountReplacement(replaced, codePoint == kReplacementChar,
+                     [&] { return sourcePage.readsQuestion[byte]; });
 }
 
 // Between two different byte code pages: each byte through the source page to one unit, then
