@@ -13,7 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "src/input/load_input.h"
+#include "src/input/work_buffer.h"
 #include "src/platform/platform.h"
 
 namespace {
