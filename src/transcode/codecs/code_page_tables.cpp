@@ -30,15 +30,21 @@ static bool SourceKeepsAscii() {
 
 void LoadTargetPage(UINT target) {
     targetPage.codePage = target;
-    std::memset(targetPage.filled, 0, sizeof(targetPage.filled));
-    std::memset(targetPage.oneByte, 0, sizeof(targetPage.oneByte));
+    // The loops read multiByte without looking at `filled`: a block not filled for this page
+    // must read kUnitNeedsCall again, which sends them to the rare path that fills it.
+    for (uint32_t block = 0; block < 256; ++block) {
+        if (targetPage.filled[block]) {
+            std::memset(&targetPage.multiByte[block << 8], 0, 256 * sizeof(uint32_t));
+            targetPage.filled[block] = false;
+        }
+    }
     targetPage.keepsAscii = TargetKeepsAscii();
+    targetPage.refusedReplaced = TargetUnitBytes(kReplacementChar) == kReplacementEntry;
 }
 
 void FillTargetBlock(uint32_t block) {
     CodePageUnit entries[256];
     ReadCodePageUnits(targetPage.codePage, static_cast<WCHAR>(block << 8), 256, entries);
-    bool oneByte = true;
     for (uint32_t i = 0; i < 256; ++i) {
         const CodePageUnit& e = entries[i];
         uint32_t unit = (block << 8) | i;
@@ -52,12 +58,14 @@ void FillTargetBlock(uint32_t block) {
             // Bytes past the count are never written out; keep them clean all the same.
             multi &= 0xFF000000u | ((1u << (8 * e.size)) - 1);
         }
+        // A "?" for any unit but "?" itself replaces the unit and is counted.
+        if (multi == kReplacementEntry && unit != kReplacementChar) {
+            multi = kReplacedEntry;
+        }
         targetPage.multiByte[unit] = multi;
-        oneByte = oneByte && (multi >> 24) == 1;
         targetPage.singleByte[unit] = e.single ? e.byte : static_cast<uint8_t>(kReplacementChar);
     }
     targetPage.filled[block] = true;
-    targetPage.oneByte[block] = oneByte;
 }
 
 void LoadSourcePage(UINT source, bool throughTarget) {
@@ -69,11 +77,17 @@ void LoadSourcePage(UINT source, bool throughTarget) {
         WCHAR units[2] = {unit, 0};
         uint8_t utf8[4] = {0, 0, 0, 0};
         uint32_t count = EncodeUtf8Char(units, utf8);
-        sourcePage.utf8[b] = (count << 24) | utf8[0] | (utf8[1] << 8) | (utf8[2] << 16);
+        sourcePage.utf8[b] = utf8[0] | (utf8[1] << 8) | (utf8[2] << 16);
+        sourcePage.utf8Length[b] = count;
         uint32_t codePoint;
         CombineSurrogates(units, &codePoint);
         sourcePage.codePoints[b] = codePoint;
-        sourcePage.readsQuestion[b] = bytes[b].result && unit == kReplacementChar;
+        bool readsQuestion = bytes[b].result && unit == kReplacementChar;
+        sourcePage.readsQuestion[b] = readsQuestion;
+        // The first byte of a longer UTF-8 sequence is never "?".
+        sourcePage.unitReplaced[b] = unit == kReplacementChar && !readsQuestion;
+        sourcePage.utf8Replaced[b] = utf8[0] == kReplacementChar && !readsQuestion;
+        sourcePage.codePointReplaced[b] = codePoint == kReplacementChar && !readsQuestion;
         uint8_t target = throughTarget ? TargetUnitByte(unit) : 0;
         bool replaces = target == kReplacementChar && !sourcePage.readsQuestion[b];
         sourcePage.targetBytes[b] = target | (static_cast<uint32_t>(replaces) << kReplacedShift);

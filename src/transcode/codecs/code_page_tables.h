@@ -9,11 +9,19 @@
 #include "src/transcode/codecs/surrogate_pairs.h"
 
 // What each byte of the source page becomes in each target form ("?" where the platform cannot
-// convert the byte). UTF-8 entries hold the bytes in their low 24 bits and the count on top.
+// convert the byte). UTF-8 entries hold the bytes in their low 24 bits and their count in
+// `utf8Length`. The `...Replaced` entries are 1 where that form gets a "?" that replaces the
+// byte (a "?" the byte stands for is none), 0 elsewhere: the loops add them for every byte,
+// which costs one addition and no test. Lengths and flags are 64-bit so that each is added to
+// the write position or the count straight from the table.
 struct SourcePageTable {
     WCHAR units[256];
     uint32_t utf8[256];
     uint32_t codePoints[256];
+    uint64_t utf8Length[256];
+    uint64_t unitReplaced[256];
+    uint64_t utf8Replaced[256];
+    uint64_t codePointReplaced[256];
     // Through the target page, for a copy between two pages: the byte in the low 8 bits, and
     // from bit 16 on 1 when that byte is a "?" that replaces the source byte, so that the
     // entries of several bytes can be added and their count taken at once.
@@ -31,21 +39,28 @@ struct SourcePageTable {
 struct TargetPageTable {
     UINT codePage;
     bool filled[256];
-    // Filled, and every unit there written as one byte (true throughout for the usual pages).
-    bool oneByte[256];
-    uint32_t multiByte[65536];  // bytes in the low 24 bits, count on top; kUnitNeedsCall
+    // Bytes in the low 24 bits, count on top. An entry below kFirstSizedEntry takes the rare
+    // path of the loops: a unit not filled yet or one the tables do not hold (both 0), or one
+    // written as "?" that replaces it (kReplacedEntry). Ordinary units so pass a single test.
+    uint32_t multiByte[65536];
     uint8_t singleByte[65536];
     // Every ASCII unit is written as that same byte (true for the usual pages).
     bool keepsAscii;
+    // A UTF-8 lead byte that cannot be read is written as the page's entry for "?": 1 when that
+    // entry is the one byte "?", which then counts as a replacement, else 0.
+    uint64_t refusedReplaced;
 };
 
 constexpr uint32_t kReplacedShift = 16;
 
 // A unit that takes four bytes or more in the target page: the tables do not hold it, and the
-// route asks the platform itself.
+// route asks the platform itself. An entry not filled yet reads the same.
 constexpr uint32_t kUnitNeedsCall = 0;
-// The entry of a unit written as "?".
+// The entry of a unit written as "?": the unit "?" itself, or (kReplacedEntry) any other, whose
+// "?" replaces it and is counted. The second has no count on top, which sends it to the rare path.
 constexpr uint32_t kReplacementEntry = kReplacementChar | (1u << 24);
+constexpr uint32_t kReplacedEntry = kReplacementChar;
+constexpr uint32_t kFirstSizedEntry = 1u << 24;
 
 extern SourcePageTable sourcePage;
 extern TargetPageTable targetPage;

@@ -10,10 +10,12 @@
 constexpr uint32_t kReplacementChar = 0x3F;
 
 // Each route counts into replacedCount the characters it writes as "?" that stand for no "?" of
-// the input: what could not be read, and what the target cannot hold. `wroteReplacement` says
-// whether one character was written as "?"; `readQuestion()` whether that character was a "?",
-// asked only then. The first is rarely true, so on ordinary text the count costs one
-// well-predicted branch and nothing else.
+// the input: what could not be read, and what the target cannot hold. The hot steps count where
+// the "?" is made (the failure paths of the decoders and encoders, the rare path of the target
+// table) or add a table's flag for every byte, so that ordinary text pays no test for the count.
+// CountReplacement serves the steps off the hot paths: `wroteReplacement` says whether one
+// character was written as "?"; `readQuestion()` whether that character was a "?", asked only
+// then.
 template <typename ReadQuestion>
 inline void CountReplacement(uint64_t& replaced, bool wroteReplacement, ReadQuestion readQuestion) {
     if (wroteReplacement) [[unlikely]] {
@@ -43,7 +45,9 @@ inline void SplitPair(uint32_t codePoint, WCHAR* units) {
 }
 
 // Reads units[0] and, only when it is a high surrogate, units[1]. Returns the units consumed.
-inline uint32_t CombineSurrogates(const WCHAR* units, uint32_t* codePoint) {
+// `unpaired()` runs, on that path alone, for a surrogate that forms no pair and becomes "?".
+template <typename Unpaired>
+inline uint32_t CombineSurrogates(const WCHAR* units, uint32_t* codePoint, Unpaired unpaired) {
     uint32_t u = units[0];
     if (!IsSurrogate(u)) {
         *codePoint = u;
@@ -53,8 +57,13 @@ inline uint32_t CombineSurrogates(const WCHAR* units, uint32_t* codePoint) {
         *codePoint = CombinePair(u, units[1]);
         return 2;
     }
+    unpaired();
     *codePoint = kReplacementChar;
     return 1;
+}
+
+inline uint32_t CombineSurrogates(const WCHAR* units, uint32_t* codePoint) {
+    return CombineSurrogates(units, codePoint, [] {});
 }
 
 // Writes one unit (values up to FFFF, surrogate values included) or a pair; returns the count.

@@ -14,7 +14,10 @@ inline bool IsContinuationByte(uint8_t b) {
 // Reads bytes[0] and, as the lead byte asks, up to three more; four bytes must be readable (the
 // zero bytes behind the input stop a cut-off sequence, since zero is no continuation byte).
 // Writes units[0], and units[1] only when it returns 4. Returns the bytes consumed, 1 to 4.
-inline uint32_t DecodeUtf8Char(const uint8_t* bytes, WCHAR* units) {
+// `refused()` runs for a lead byte it cannot read, on that path alone: the routes count the "?"
+// written for it there, so that ordinary characters pay nothing for the count.
+template <typename Refused>
+inline uint32_t DecodeUtf8Char(const uint8_t* bytes, WCHAR* units, Refused refused) {
     uint32_t b0 = bytes[0];
     if (b0 < 0x80) {
         units[0] = static_cast<WCHAR>(b0);
@@ -40,8 +43,13 @@ inline uint32_t DecodeUtf8Char(const uint8_t* bytes, WCHAR* units) {
             return 4;
         }
     }
+    refused();
     units[0] = static_cast<WCHAR>(kReplacementChar);
     return 1;
+}
+
+inline uint32_t DecodeUtf8Char(const uint8_t* bytes, WCHAR* units) {
+    return DecodeUtf8Char(bytes, units, [] {});
 }
 
 // Whether the character DecodeUtf8Char read from `bytes` in `consumed` bytes is a "?" (the
@@ -52,8 +60,10 @@ inline bool IsUtf8Question(const uint8_t* bytes, uint32_t consumed, const WCHAR*
 
 // Reads units[0] and, only when it is a high surrogate, units[1] (the caller supplies 0 there
 // when the character has no second unit). Writes 1 to 4 bytes and returns their count; 4 means
-// two units were consumed.
-inline uint32_t EncodeUtf8Char(const WCHAR* units, uint8_t* bytes) {
+// two units were consumed. `unpaired()` runs, on that path alone, for a surrogate that forms no
+// pair and is written as "?".
+template <typename Unpaired>
+inline uint32_t EncodeUtf8Char(const WCHAR* units, uint8_t* bytes, Unpaired unpaired) {
     uint32_t u = units[0];
     if (u < 0x80) {
         bytes[0] = static_cast<uint8_t>(u);
@@ -78,6 +88,11 @@ inline uint32_t EncodeUtf8Char(const WCHAR* units, uint8_t* bytes) {
         bytes[3] = static_cast<uint8_t>(0x80 | (cp & 0x3F));
         return 4;
     }
+    unpaired();
     bytes[0] = static_cast<uint8_t>(kReplacementChar);
     return 1;
+}
+
+inline uint32_t EncodeUtf8Char(const WCHAR* units, uint8_t* bytes) {
+    return EncodeUtf8Char(units, bytes, [] {});
 }

@@ -22,6 +22,12 @@ bool IsAscii(const uint8_t* read, const uint8_t* limit, uint64_t mask) {
 }
 
 constexpr uint64_t kAsciiBytes = 0x8080808080808080ull;
+
+// Whether a run of ASCII bytes starts at `read`. The first byte alone turns away most characters
+// of other scripts, which then go to their step without the word test.
+bool StartsAsciiRun(const uint8_t* read, const uint8_t* limit) {
+    return read[0] < 0x80 && IsAscii(read, limit, kAsciiBytes);
+}
 // Four UTF-16 units below 0x80 are four bytes, two UTF-32 values two bytes.
 constexpr uint64_t kAsciiUnits16 = 0xFF80FF80FF80FF80ull;
 constexpr uint64_t kAsciiUnits32 = 0xFFFFFF80FFFFFF80ull;
@@ -29,7 +35,7 @@ constexpr uint64_t kAsciiUnits32 = 0xFFFFFF80FFFFFF80ull;
 // Each converts a run of ASCII at `read`, eight input bytes at a time, and says whether there
 // was one. A run is converted in a loop of its own, which stays tight.
 bool CopyAscii(const uint8_t*& read, const uint8_t* limit, uint8_t*& w) {
-    if (!IsAscii(read, limit, kAsciiBytes)) {
+    if (!StartsAsciiRun(read, limit)) {
         return false;
     }
     do {
@@ -40,28 +46,37 @@ bool CopyAscii(const uint8_t*& read, const uint8_t* limit, uint8_t*& w) {
     return true;
 }
 
-// Eight ASCII bytes, each widened by `store` into a unit of kUnit bytes.
+// Eight ASCII bytes, each widened by `store` into a unit of kUnit bytes. The first test stands
+// apart from the loop's, so that a character that is no ASCII costs that test alone.
 template <int kUnit, uint8_t* (*store)(uint8_t*, uint32_t)>
 bool WidenAscii(const uint8_t*& read, const uint8_t* limit, uint8_t*& w) {
-    bool run = false;
-    for (; IsAscii(read, limit, kAsciiBytes); read += 8, w += 8 * kUnit, run = true) {
+    if (!StartsAsciiRun(read, limit)) {
+        return false;
+    }
+    do {
         for (int i = 0; i < 8; ++i) {
             store(w + kUnit * i, read[i]);
         }
-    }
-    return run;
+        read += 8;
+        w += 8 * kUnit;
+    } while (IsAscii(read, limit, kAsciiBytes));
+    return true;
 }
 
 // Eight bytes of ASCII units of kUnit bytes (`mask` has their high bits), one byte each.
 template <int kUnit, uint64_t kMask>
 bool NarrowAscii(const uint8_t*& read, const uint8_t* limit, uint8_t*& w) {
-    bool run = false;
-    for (; IsAscii(read, limit, kMask); read += 8, w += 8 / kUnit, run = true) {
+    if (!IsAscii(read, limit, kMask)) {
+        return false;
+    }
+    do {
         for (int i = 0; i < 8 / kUnit; ++i) {
             w[i] = read[kUnit * i];
         }
-    }
-    return run;
+        read += 8;
+        w += 8 / kUnit;
+    } while (IsAscii(read, limit, kMask));
+    return true;
 }
 
 // Text whose pages do not keep ASCII goes character by character.

@@ -218,25 +218,18 @@ KERNEL_ENTRY SSSE3 const uint8_t* Utf8ToCodePageSsse3(const uint8_t* read, const
                 uint64_t blockReplaced = 0;
                 uint32_t i = 0;
                 for (; i < count; ++i) {
-                    // Every unit here was read whole, so only a "?" unit stands for a "?".
+                    // Every unit here was read whole, so only the table's entry can make a "?"
+                    // that counts, and such an entry takes the rare path.
                     WCHAR unit = units[i];
-                    if (targetPage.oneByte[unit >> 8]) {
-                        uint8_t byte = static_cast<uint8_t>(targetPage.multiByte[unit]);
-                        *w++ = byte;
-                        if (byte == kReplacementChar) [[unlikely]] {
-                            blockReplaced += unit != kReplacementChar;
+                    uint32_t entry = targetPage.multiByte[unit];
+                    if (entry < kFirstSizedEntry) [[unlikely]] {
+                        if (!StoreRareTargetEntry(unit, w, blockReplaced)) {
+                            break;
                         }
                         continue;
                     }
-                    uint32_t entry = TargetUnitBytes(unit);
-                    if (entry == kUnitNeedsCall) {
-                        break;
-                    }
                     StoreUnit32(w, entry);
                     w += entry >> 24;
-                    if (entry == kReplacementEntry) [[unlikely]] {
-                        blockReplaced += unit != kReplacementChar;
-                    }
                 }
                 if (i == count) {
                     read += block.length;

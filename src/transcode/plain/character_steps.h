@@ -2,7 +2,7 @@
 // routes run them one character at a time behind the flush test, the fast routes wherever no
 // kernel runs, and the kernels hand them every character their wide paths leave. Each moves
 // `read` past the character and `write` past its output, and counts into `replaced` a character
-// it wrote as "?" that was no "?" (CountReplacement).
+// it wrote as "?" that was no "?" (surrogate_pairs.h says where each counts).
 //
 // Two levels. A step (StepUtf8ToUtf16, ...) expects a whole unit at `read` and takes code page
 // characters from the run's tables alone: that is what the kernels call. A route character
@@ -44,45 +44,67 @@ inline bool EndsInPartialUnit(const uint8_t*& read, const uint8_t* end, uint8_t*
 
 // --- From UTF-8 ------------------------------------------------------------------------------
 
+// Only an unreadable lead byte is written as "?" for something else.
 inline void StepUtf8ToUtf16(const uint8_t*& read, uint8_t*& write, uint64_t& replaced) {
     WCHAR units[2];
-    uint32_t consumed = DecodeUtf8Char(read, units);
+    uint32_t consumed = DecodeUtf8Char(read, units, [&] { ++replaced; });
     write = StoreUnit16(write, units[0]);
     if (consumed == 4) {
         write = StoreUnit16(write, units[1]);
     }
-    CountReplacement(replaced, units[0] == kReplacementChar,
-                     [&] { return IsUtf8Question(read, consumed, units); });
     read += consumed;
 }
 
+// An unreadable lead byte and a surrogate that forms no pair are written as "?".
 inline void StepUtf8ToUtf32(const uint8_t*& read, uint8_t*& write, uint64_t& replaced) {
     WCHAR units[2];
-    uint32_t consumed = DecodeUtf8Char(read, units);
+    uint32_t consumed = DecodeUtf8Char(read, units, [&] { ++replaced; });
     if (consumed != 4) {
         units[1] = 0;
     }
     uint32_t codePoint;
-    CombineSurrogates(units, &codePoint);
+    CombineSurrogates(units, &codePoint, [&] { ++replaced; });
     write = StoreUnit32(write, codePoint);
-    CountReplacement(replaced, codePoint == kReplacementChar,
-                     [&] { return IsUtf8Question(read, consumed, units); });
     read += consumed;
 }
 
-// The size is asked first, so a character may take several bytes in the target page. False,
-// with nothing consumed, for a unit whose bytes the table does not hold.
-inline bool StepUtf8ToCodePage(const uint8_t*& read, uint8_t*& write, uint64_t& replaced) {
-    WCHAR units[2];
-    uint32_t consumed = DecodeUtf8Char(read, units);
-    uint32_t entry = TargetUnitBytes(units[0]);
+// The rare path of the table loops, for an entry read straight from the table below
+// kFirstSizedEntry: fills the unit's block if it was not, then writes a "?" that replaces the
+// unit and counts it, or writes the bytes. False, with nothing written, for a unit whose bytes
+// the table does not hold.
+inline bool StoreRareTargetEntry(WCHAR unit, uint8_t*& write, uint64_t& replaced) {
+    uint32_t entry = TargetUnitBytes(unit);
     if (entry == kUnitNeedsCall) {
         return false;
     }
+    if (entry == kReplacedEntry) {
+        write = StoreByte(write, kReplacementChar);
+        ++replaced;
+        return true;
+    }
     StoreUnit32(write, entry);
     write += entry >> 24;
-    CountReplacement(replaced, entry == kReplacementEntry,
-                     [&] { return IsUtf8Question(read, consumed, units); });
+    return true;
+}
+
+// The size is asked first, so a character may take several bytes in the target page. False,
+// with nothing consumed, for a unit whose bytes the table does not hold. An unreadable lead
+// byte is written as the unit "?" would be, and counted when that is the one byte "?" (were
+// "?" a unit the tables do not hold, it would count nothing here and the call would count it);
+// a unit is counted when the page writes "?" for it (kReplacedEntry).
+inline bool StepUtf8ToCodePage(const uint8_t*& read, uint8_t*& write, uint64_t& replaced) {
+    WCHAR units[2];
+    uint32_t consumed =
+        DecodeUtf8Char(read, units, [&] { replaced += targetPage.refusedReplaced; });
+    uint32_t entry = targetPage.multiByte[units[0]];
+    if (entry < kFirstSizedEntry) [[unlikely]] {
+        if (!StoreRareTargetEntry(units[0], write, replaced)) {
+            return false;
+        }
+    } else {
+        StoreUnit32(write, entry);
+        write += entry >> 24;
+    }
     read += consumed;
     return true;
 }
@@ -112,11 +134,10 @@ inline void StepUtf8ToCodePageByCall(const uint8_t*& read, uint8_t*& write, uint
 // made of the zero bytes behind the input, and behind a trailing partial unit its high byte is
 // zero, so it never completes a pair there.
 
+// Only a surrogate that forms no pair is written as "?" for something else.
 inline void StepUtf16ToUtf8(const uint8_t*& read, uint8_t*& write, uint64_t& replaced) {
     WCHAR units[2] = {LoadUnit16(read), LoadUnit16(read + 2)};
-    uint32_t count = EncodeUtf8Char(units, write);
-    CountReplacement(replaced, write[0] == kReplacementChar,
-                     [&] { return units[0] == kReplacementChar; });
+    uint32_t count = EncodeUtf8Char(units, write, [&] { ++replaced; });
     write += count;
     read += count == 4 ? 4 : 2;
 }
@@ -124,10 +145,8 @@ inline void StepUtf16ToUtf8(const uint8_t*& read, uint8_t*& write, uint64_t& rep
 inline void StepUtf16ToUtf32(const uint8_t*& read, uint8_t*& write, uint64_t& replaced) {
     WCHAR units[2] = {LoadUnit16(read), LoadUnit16(read + 2)};
     uint32_t codePoint;
-    read += 2 * CombineSurrogates(units, &codePoint);
+    read += 2 * CombineSurrogates(units, &codePoint, [&] { ++replaced; });
     write = StoreUnit32(write, codePoint);
-    CountReplacement(replaced, codePoint == kReplacementChar,
-                     [&] { return units[0] == kReplacementChar; });
 }
 
 // Only the first unit of a pair reaches the code page; its low surrogate is stepped over.
@@ -142,16 +161,17 @@ inline void StepUtf16ToCodePage(const uint8_t*& read, uint8_t*& write, uint64_t&
 // Values are not range-checked: each is split into UTF-16 units by the pair arithmetic and those
 // are treated like any others.
 
+// A value up to FFFF is one unit, written as "?" for something else only when it is a lone
+// surrogate. Above, the split units may wrap into any unit, "?" among them.
 inline void StepUtf32ToUtf8(const uint8_t*& read, uint8_t*& write, uint64_t& replaced) {
     WCHAR units[2];
     uint32_t value = LoadUnit32(read);
     if (SplitCodePoint(value, units) == 1) {
         units[1] = 0;
+    } else {
+        replaced += units[0] == kReplacementChar;
     }
-    uint32_t count = EncodeUtf8Char(units, write);
-    CountReplacement(replaced, write[0] == kReplacementChar,
-                     [&] { return value == kReplacementChar; });
-    write += count;
+    write += EncodeUtf8Char(units, write, [&] { ++replaced; });
     read += 4;
 }
 
@@ -160,11 +180,11 @@ inline void StepUtf32ToUtf16(const uint8_t*& read, uint8_t*& write, uint64_t& re
     uint32_t value = LoadUnit32(read);
     uint32_t count = SplitCodePoint(value, units);
     write = StoreUnit16(write, units[0]);
+    // A value up to FFFF is written as it is; a split one may wrap into the unit "?".
     if (count == 2) {
         write = StoreUnit16(write, units[1]);
+        replaced += units[0] == kReplacementChar;
     }
-    CountReplacement(replaced, units[0] == kReplacementChar,
-                     [&] { return value == kReplacementChar; });
     read += 4;
 }
 
@@ -178,30 +198,24 @@ inline void StepUtf32ToCodePage(const uint8_t*& read, uint8_t*& write, uint64_t&
 
 // --- From a byte code page: every byte is one character, through the source page's table ----
 
+// The count is the table's flag, added for every byte without a test.
 inline void StepCodePageToUtf8(const uint8_t*& read, uint8_t*& write, uint64_t& replaced) {
     uint8_t byte = *read++;
-    uint32_t entry = sourcePage.utf8[byte];
-    StoreUnit32(write, entry);
-    write += entry >> 24;
-    // The first byte of a longer sequence is never "?".
-    CountReplacement(replaced, static_cast<uint8_t>(entry) == kReplacementChar,
-                     [&] { return sourcePage.readsQuestion[byte]; });
+    StoreUnit32(write, sourcePage.utf8[byte]);
+    write += sourcePage.utf8Length[byte];
+    replaced += sourcePage.utf8Replaced[byte];
 }
 
 inline void StepCodePageToUtf16(const uint8_t*& read, uint8_t*& write, uint64_t& replaced) {
     uint8_t byte = *read++;
-    WCHAR unit = sourcePage.units[byte];
-    write = StoreUnit16(write, unit);
-    CountReplacement(replaced, unit == kReplacementChar,
-                     [&] { return sourcePage.readsQuestion[byte]; });
+    write = StoreUnit16(write, sourcePage.units[byte]);
+    replaced += sourcePage.unitReplaced[byte];
 }
 
 inline void StepCodePageToUtf32(const uint8_t*& read, uint8_t*& write, uint64_t& replaced) {
     uint8_t byte = *read++;
-    uint32_t codePoint = sourcePage.codePoints[byte];
-    write = StoreUnit32(write, codePoint);
-    CountReplacement(replaced, codePoint == kReplacementChar,
-                     [&] { return sourcePage.readsQuestion[byte]; });
+    write = StoreUnit32(write, sourcePage.codePoints[byte]);
+    replaced += sourcePage.codePointReplaced[byte];
 }
 
 // Between two different byte code pages: each byte through the source page to one unit, then
