@@ -135,6 +135,10 @@ struct PageTables {
     // that finished cleanly is in its initial state and needs no reset before the next one.
     bool toUnicodeMidway;
     bool fromUnicodeMidway;
+    // The bytes of each group of kBytesAtOnce were asked about together (AskBytesAtOnce), and
+    // the ASCII units (AskAsciiUnitsAtOnce).
+    bool bytesTried[256 / 32];
+    bool asciiUnitsTried;
     Mapping toUnits[256];  // items are UTF-16LE byte pairs
     bool toUnitsDone[256];
     KeptMapping* fromUnits;  // 65536 entries, allocated on first use
@@ -199,10 +203,107 @@ PageTables* TablesFor(UINT page) {
     return t;
 }
 
-const Mapping* ByteToUnits(UINT page, unsigned char byte) {
-    PageTables* t = TablesFor(page);
+// Several bytes asked about in one conversion: `count` bytes from `first` on, each followed by a
+// line feed. When the page turns each byte into one unit and every line feed into a line feed,
+// the answers are those of single conversions: each byte starts from a state like the initial
+// one (behind a line feed, which nothing combines with), and the line feed behind it hands over
+// a letter a page may hold back to combine with what follows. Any other outcome (a byte that
+// cannot be converted, one that gives two units, anything combined) keeps nothing, and the
+// group is asked about in two halves, down to single bytes, which are left to the single ask.
+constexpr int kBytesAtOnce = 32;
+
+bool AskBytesTogether(PageTables* t, iconv_t cd, int first, int count) {
+    char in[2 * kBytesAtOnce];
+    char out[4 * kBytesAtOnce + 8];
+    for (int i = 0; i < count; ++i) {
+        in[2 * i] = static_cast<char>(first + i);
+        in[2 * i + 1] = '\n';
+    }
+    size_t n = ConvertOnce(cd, &t->toUnicodeMidway, true, in, static_cast<size_t>(2 * count), out,
+                           sizeof(out));
+    if (n != static_cast<size_t>(4 * count)) {
+        return false;
+    }
+    for (int i = 0; i < count; ++i) {
+        if (out[4 * i + 2] != '\n' || out[4 * i + 3] != 0) {
+            return false;
+        }
+    }
+    for (int i = 0; i < count; ++i) {
+        Mapping& m = t->toUnits[first + i];
+        m = Mapping{};
+        m.count = 1;
+        std::memcpy(m.bytes, out + 4 * i, 2);
+        t->toUnitsDone[first + i] = true;
+    }
+    return true;
+}
+
+void AskBytesInHalves(PageTables* t, iconv_t cd, int first, int count) {
+    if (count > 1 && !AskBytesTogether(t, cd, first, count)) {
+        AskBytesInHalves(t, cd, first, count / 2);
+        AskBytesInHalves(t, cd, first + count / 2, count - count / 2);
+    }
+}
+
+// The group of kBytesAtOnce bytes that holds `byte`, asked about once: a table of the whole page
+// costs a few conversions instead of 256.
+void AskBytesAtOnce(PageTables* t, UINT page, unsigned char byte) {
+    bool& tried = t->bytesTried[byte / kBytesAtOnce];
+    if (tried) {
+        return;
+    }
+    tried = true;
+    iconv_t cd = Converter(t, page, true);
+    if (cd != nullptr) {
+        AskBytesInHalves(t, cd, byte / kBytesAtOnce * kBytesAtOnce, kBytesAtOnce);
+    }
+}
+
+// The 128 ASCII units asked about in one conversion into the page. When the page writes them as
+// exactly the same 128 bytes (the usual pages), those are the answers of single conversions:
+// each unit gives its bytes at once, from a state like the initial one, and a converter that
+// wrote anything of its own or held anything back would not have given the bytes one for one.
+// Otherwise nothing is kept and each unit is asked about alone.
+void AskAsciiUnitsAtOnce(PageTables* t, UINT page) {
+    if (t->asciiUnitsTried) {
+        return;
+    }
+    t->asciiUnitsTried = true;
+    iconv_t cd = Converter(t, page, false);
+    if (cd == nullptr) {
+        return;
+    }
+    char units[256];
+    char bytes[128];
+    for (int c = 0; c < 128; ++c) {
+        units[2 * c] = static_cast<char>(c);
+        units[2 * c + 1] = 0;
+        bytes[c] = static_cast<char>(c);
+    }
+    char out[512];
+    size_t n =
+        ConvertOnce(cd, &t->fromUnicodeMidway, false, units, sizeof(units), out, sizeof(out));
+    if (n != sizeof(bytes) || std::memcmp(out, bytes, sizeof(bytes)) != 0) {
+        return;
+    }
+    for (int c = 0; c < 128; ++c) {
+        Mapping& m = t->fromUnits[c].mapping;
+        m = Mapping{};
+        m.count = 1;
+        m.bytes[0] = static_cast<uint8_t>(c);
+        t->fromUnits[c].done = true;
+    }
+}
+
+// The byte's answer from the page's tables `t` (nullptr for a page this layer cannot convert),
+// asked once.
+const Mapping* ByteToUnitsIn(PageTables* t, UINT page, unsigned char byte) {
     if (t == nullptr || !t->known) {
         return nullptr;
+    }
+    if (!t->toUnitsDone[byte]) {
+        AskBytesAtOnce(t, page, byte);
     }
     if (!t->toUnitsDone[byte]) {
         iconv_t cd = Converter(t, page, true);
@@ -231,6 +332,9 @@ const Mapping* UnitToBytesIn(PageTables* t, UINT page, WCHAR unit) {
         }
     }
     KeptMapping& kept = t->fromUnits[unit];
+    if (unit < 0x80 && !kept.done) {
+        AskAsciiUnitsAtOnce(t, page);
+    }
     if (!kept.done) {
         iconv_t cd = Converter(t, page, false);
         if (cd == nullptr) {
@@ -384,9 +488,11 @@ int MultiByteToWideChar(UINT codePage, DWORD, LPCSTR bytes, int byteCount, LPWST
         return Finish(Utf8ToUnits(s, byteCount, units, unitCount), unitCount);
     }
     UINT page = ResolvePage(codePage);
+    // The page is looked up once for all the bytes.
+    PageTables* t = TablesFor(page);
     int needed = 0;
     for (int i = 0; i < byteCount; ++i) {
-        const Mapping* m = ByteToUnits(page, s[i]);
+        const Mapping* m = ByteToUnitsIn(t, page, s[i]);
         if (m == nullptr || m->count == 0) {
             SetLastError(ERROR_NO_UNICODE_TRANSLATION);
             return 0;
@@ -398,7 +504,7 @@ int MultiByteToWideChar(UINT codePage, DWORD, LPCSTR bytes, int byteCount, LPWST
     }
     int at = 0;
     for (int i = 0; i < byteCount; ++i) {
-        const Mapping* m = ByteToUnits(page, s[i]);
+        const Mapping* m = ByteToUnitsIn(t, page, s[i]);
         for (int k = 0; k < m->count; ++k) {
             units[at++] = static_cast<WCHAR>(m->bytes[2 * k] | (m->bytes[2 * k + 1] << 8));
         }

@@ -9,6 +9,8 @@ SourcePageTable sourcePage;
 TargetPageTable targetPage;
 
 static bool TargetKeepsAscii() {
+    // Nearly every text holds ASCII: its units are asked in one call.
+    FillTargetUnits(0, 0x80);
     for (uint32_t unit = 0; unit < 0x80; ++unit) {
         if (TargetUnitBytes(static_cast<WCHAR>(unit)) != (unit | (1u << 24)) ||
             TargetUnitByte(static_cast<WCHAR>(unit)) != unit) {
@@ -30,24 +32,26 @@ static bool SourceKeepsAscii() {
 
 void LoadTargetPage(UINT target) {
     targetPage.codePage = target;
-    // The loops read multiByte without looking at `filled`: a block not filled for this page
-    // must read kUnitNeedsCall again, which sends them to the rare path that fills it.
+    // The loops read multiByte without looking at `asked`: a unit not asked about for this
+    // page must read kUnitNeedsCall again, which sends them to the rare path that asks.
     for (uint32_t block = 0; block < 256; ++block) {
-        if (targetPage.filled[block]) {
+        if (targetPage.blockAsked[block]) {
             std::memset(&targetPage.multiByte[block << 8], 0, 256 * sizeof(uint32_t));
-            targetPage.filled[block] = false;
+            std::memset(&targetPage.asked[block << 8], 0, 256);
+            targetPage.blockAsked[block] = false;
         }
     }
     targetPage.keepsAscii = TargetKeepsAscii();
     targetPage.refusedReplaced = TargetUnitBytes(kReplacementChar) == kReplacementEntry;
 }
 
-void FillTargetBlock(uint32_t block) {
+void FillTargetUnits(uint32_t first, uint32_t count) {
     CodePageUnit entries[256];
-    ReadCodePageUnits(targetPage.codePage, static_cast<WCHAR>(block << 8), 256, entries);
-    for (uint32_t i = 0; i < 256; ++i) {
+    ReadCodePageUnits(targetPage.codePage, static_cast<WCHAR>(first), static_cast<int>(count),
+                      entries);
+    for (uint32_t i = 0; i < count; ++i) {
         const CodePageUnit& e = entries[i];
-        uint32_t unit = (block << 8) | i;
+        uint32_t unit = first + i;
         // As the routes decide: no size is "?", four bytes or more go to the platform.
         uint32_t multi = kReplacementEntry;
         if (e.size >= 4) {
@@ -64,8 +68,9 @@ void FillTargetBlock(uint32_t block) {
         }
         targetPage.multiByte[unit] = multi;
         targetPage.singleByte[unit] = e.single ? e.byte : static_cast<uint8_t>(kReplacementChar);
+        targetPage.asked[unit] = true;
+        targetPage.blockAsked[unit >> 8] = true;
     }
-    targetPage.filled[block] = true;
 }
 
 void LoadSourcePage(UINT source, bool throughTarget) {

@@ -33,15 +33,19 @@ struct SourcePageTable {
     bool keepsAscii;
 };
 
-// The target page, filled 256 units at a time as units turn up. `multiByte` is for text from
-// UTF-8 (the size is asked first, so a unit may take several bytes), `singleByte` for text from
-// UTF-16 and UTF-32 (room for one byte only).
+// The target page, filled unit by unit as units turn up: a short text asks the platform only
+// about the units it holds. `multiByte` is for text from UTF-8 (the size is asked first, so a
+// unit may take several bytes), `singleByte` for text from UTF-16 and UTF-32 (room for one byte
+// only).
 struct TargetPageTable {
     UINT codePage;
-    bool filled[256];
+    // The platform was asked about the unit for this page; `blockAsked` says which blocks of 256
+    // units hold any such unit, which are the ones to clear for the next page.
+    bool asked[65536];
+    bool blockAsked[256];
     // Bytes in the low 24 bits, count on top. An entry below kFirstSizedEntry takes the rare
-    // path of the loops: a unit not filled yet or one the tables do not hold (both 0), or one
-    // written as "?" that replaces it (kReplacedEntry). Ordinary units so pass a single test.
+    // path of the loops: a unit not asked about yet or one the tables do not hold (both 0), or
+    // one written as "?" that replaces it (kReplacedEntry). Ordinary units so pass a single test.
     uint32_t multiByte[65536];
     uint8_t singleByte[65536];
     // Every ASCII unit is written as that same byte (true for the usual pages).
@@ -70,18 +74,19 @@ extern TargetPageTable targetPage;
 void LoadTargetPage(UINT target);
 void LoadSourcePage(UINT source, bool throughTarget);
 
-void FillTargetBlock(uint32_t block);
+// Asks the platform about `count` units from `first` on (none asked before) in one call.
+void FillTargetUnits(uint32_t first, uint32_t count);
 
 inline uint32_t TargetUnitBytes(WCHAR unit) {
-    if (!targetPage.filled[unit >> 8]) {
-        FillTargetBlock(unit >> 8);
+    if (!targetPage.asked[unit]) {
+        FillTargetUnits(unit, 1);
     }
     return targetPage.multiByte[unit];
 }
 
 inline uint8_t TargetUnitByte(WCHAR unit) {
-    if (!targetPage.filled[unit >> 8]) {
-        FillTargetBlock(unit >> 8);
+    if (!targetPage.asked[unit]) {
+        FillTargetUnits(unit, 1);
     }
     return targetPage.singleByte[unit];
 }

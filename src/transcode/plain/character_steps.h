@@ -69,9 +69,9 @@ inline void StepUtf8ToUtf32(const uint8_t*& read, uint8_t*& write, uint64_t& rep
 }
 
 // The rare path of the table loops, for an entry read straight from the table below
-// kFirstSizedEntry: fills the unit's block if it was not, then writes a "?" that replaces the
-// unit and counts it, or writes the bytes. False, with nothing written, for a unit whose bytes
-// the table does not hold.
+// kFirstSizedEntry: asks the platform about the unit if nothing asked yet, then writes a "?" that
+// replaces the unit and counts it, or writes the bytes. False, with nothing written, for a unit
+// whose bytes the table does not hold.
 inline bool StoreRareTargetEntry(WCHAR unit, uint8_t*& write, uint64_t& replaced) {
     uint32_t entry = TargetUnitBytes(unit);
     if (entry == kUnitNeedsCall) {
