@@ -2,8 +2,6 @@
 
 #include <cstring>
 
-#include "src/run/run_state.h"
-
 namespace {
 
 struct ByteOrderMark {
@@ -27,20 +25,25 @@ constexpr ByteOrderMark kMarks[] = {
 
 }  // namespace
 
-bool SkipByteOrderMark() {
-    uint32_t count = runState.inputByteCount;
-    uint8_t* first = runState.workBuffer.readCursor;
+MarkFound FindByteOrderMark(const uint8_t* first, uint32_t count) {
     for (const ByteOrderMark& mark : kMarks) {
-        if (count < mark.length || count % mark.countMultiple != 0 ||
-            std::memcmp(first, mark.bytes, mark.length) != 0) {
-            continue;
+        if (count >= mark.length && count % mark.countMultiple == 0 &&
+            std::memcmp(first, mark.bytes, mark.length) == 0) {
+            return MarkFound{mark.length, mark.sourceCp, mark.status};
         }
-        runState.sourceCp = mark.sourceCp;
-        runState.workBuffer.readCursor += mark.length;
-        runState.inputByteCount -= mark.length;
-        runState.inputHadBom = 1;
-        runState.status = mark.status;
-        return true;
     }
-    return false;
+    return MarkFound{0, CP_UNSET, kStatusConverted};
+}
+
+bool SkipByteOrderMark() {
+    MarkFound mark = FindByteOrderMark(runState.workBuffer.readCursor, runState.inputByteCount);
+    if (mark.length == 0) {
+        return false;
+    }
+    runState.sourceCp = mark.sourceCp;
+    runState.workBuffer.readCursor += mark.length;
+    runState.inputByteCount -= mark.length;
+    runState.inputHadBom = 1;
+    runState.status = mark.status;
+    return true;
 }

@@ -1,14 +1,14 @@
 #include "src/input/convert_file.h"
 
 #include "src/input/byte_order_marks.h"
+#include "src/input/keep_text_in_file.h"
 #include "src/input/load_input.h"
 #include "src/input/sniff_encoding.h"
 #include "src/transcode/output_step.h"
 
-bool RecognizeInput() {
-    // First, so that the log sees the command line's source whatever fails next.
-    runState.requestedSourceCp = runState.sourceCp;
-    if (!LoadInput()) {
+// Reads the rest of an opened input and settles its source by the mark or the guess.
+static bool ReadAndRecognize() {
+    if (!ReadInput()) {
         return false;
     }
     if (!SkipByteOrderMark() && runState.requestedSourceCp == CP_AUTODETECT) {
@@ -17,8 +17,19 @@ bool RecognizeInput() {
     return true;
 }
 
+bool RecognizeInput() {
+    // First, so that the log sees the command line's source whatever fails next.
+    runState.requestedSourceCp = runState.sourceCp;
+    return OpenInput() && ReadAndRecognize();
+}
+
 RunStatus ConvertFile() {
-    if (!RecognizeInput()) {
+    runState.requestedSourceCp = runState.sourceCp;
+    if (!OpenInput()) {
+        return runState.status;
+    }
+    // A text that leaves as it came stays in its file for the output step to copy.
+    if (!KeepTextInFile() && !ReadAndRecognize()) {
         return runState.status;
     }
     if (runState.targetCp == CP_DETECT_ONLY && runState.requestedSourceCp == CP_AUTODETECT) {

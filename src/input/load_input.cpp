@@ -7,9 +7,11 @@ void ReleaseWorkBuffer() {
     runState.workBuffer = WorkBuffer{nullptr, nullptr, nullptr, nullptr};
 }
 
-static void CloseInput() {
-    CloseHandle(runState.inputFile);
-    runState.inputFile = INVALID_HANDLE_VALUE;
+void CloseInput() {
+    if (runState.inputFile != INVALID_HANDLE_VALUE) {
+        CloseHandle(runState.inputFile);
+        runState.inputFile = INVALID_HANDLE_VALUE;
+    }
 }
 
 static bool Refuse(RunFailure failure, DWORD error = ERROR_SUCCESS) {
@@ -39,7 +41,7 @@ static DWORD LoadableSize(HANDLE file) {
     return size;
 }
 
-bool LoadInput() {
+bool OpenInput() {
     runState.inputFile = CreateFileW(runState.inputName.c_str(), GENERIC_READ, FILE_SHARE_READ,
                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (runState.inputFile == INVALID_HANDLE_VALUE) {
@@ -47,6 +49,8 @@ bool LoadInput() {
     }
     DWORD size = LoadableSize(runState.inputFile);
     uint8_t* block = nullptr;
+    // The whole block, even when the text is then copied by the system and never enters it: an
+    // input is refused for its size or for want of memory alike on every path.
     if (size != INVALID_FILE_SIZE) {
         block = static_cast<uint8_t*>(std::malloc(BlockBytesFor(size)));
     }
@@ -55,18 +59,42 @@ bool LoadInput() {
         // A size that could not be loaded has its reason noted already.
         return Refuse(kFailureInputMemory);
     }
-    PrepareLargeBlock(block, BlockBytesFor(size));
     WorkBuffer& buffer = runState.workBuffer;
     buffer.block = block;
     buffer.writeBase = block + kUnusedBytes;
     buffer.readCursor = block + kBlockOverhead;
-
-    // One read, asking for more than the file holds: what it returns is the input.
-    DWORD request = static_cast<DWORD>(ReadRequestFor(size));
+    buffer.readEnd = buffer.readCursor;
+    runState.inputByteCount = size;
     DWORD count = 0;
-    BOOL read = ReadFile(runState.inputFile, buffer.readCursor, request, &count, nullptr);
+    if (!ReadFile(runState.inputFile, buffer.readCursor, kHeadBytes, &count, nullptr)) {
+        DWORD error = GetLastError();
+        CloseInput();
+        ReleaseWorkBuffer();
+        return Refuse(kFailureInputRead, error);
+    }
+    buffer.readEnd += count;
+    // An input shorter than a mark shows none: zero bytes follow what was read.
+    for (uint32_t i = 0; i < kZeroBytes; ++i) {
+        buffer.readEnd[i] = 0;
+    }
+    return true;
+}
+
+bool ReadInput() {
+    WorkBuffer& buffer = runState.workBuffer;
+    uint8_t* text = buffer.block + kBlockOverhead;
+    DWORD head = static_cast<DWORD>(buffer.readEnd - text);
+    // The size the file reported: inputByteCount counts from readCursor, which a mark skipped
+    // already may have moved.
+    uint32_t size = runState.inputByteCount + static_cast<uint32_t>(buffer.readCursor - text);
+    PrepareLargeBlock(buffer.block, BlockBytesFor(size));
+    // Asking for more than the file holds: what the reads return is the input.
+    DWORD request = static_cast<DWORD>(ReadRequestFor(size));
+    DWORD rest = 0;
+    BOOL read = ReadFile(runState.inputFile, text + head, request - head, &rest, nullptr);
     DWORD readError = read ? ERROR_SUCCESS : GetLastError();
     CloseInput();
+    DWORD count = head + rest;
     runState.inputByteCount = count;
     // A file that grew after its size was taken could leave no room for the zero bytes.
     if (!read || count == 0 || count > request - kZeroBytes) {
@@ -76,10 +104,15 @@ bool LoadInput() {
                                    : kFailureInputChanged,
                       readError);
     }
-    buffer.readEnd = buffer.readCursor + count;
+    buffer.readEnd = text + count;
     for (uint32_t i = 0; i < kZeroBytes; ++i) {
         buffer.readEnd[i] = 0;
     }
     runState.inputSize = count;
+    runState.inputByteCount = static_cast<uint32_t>(buffer.readEnd - buffer.readCursor);
     return true;
+}
+
+bool LoadInput() {
+    return OpenInput() && ReadInput();
 }

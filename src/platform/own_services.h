@@ -7,6 +7,7 @@
 //   code_pages.cpp       ResolveCodePage, ReadCodePageUnits
 //   code_page_bytes.cpp  ReadCodePageBytes (src/platform, over MultiByteToWideChar)
 //   large_block.cpp      PrepareLargeBlock
+//   file_copy.cpp        KeepOpenForCopy, CopyFileText
 //   shell_path.cpp       ShellDocumentPath
 //   messages.cpp         WriteMessageText, SystemErrorText, MessagesReachTerminal
 // The command-line conventions are constants here and need no file.
@@ -67,6 +68,29 @@ void ReadCodePageUnits(UINT codePage, WCHAR first, int count, CodePageUnit* tabl
 // A hint that `bytes` from `block` are about to be filled and worked through once, front to
 // back: the platform may back them with large pages. Nothing changes in what the block holds.
 void PrepareLargeBlock(void* block, size_t bytes);
+
+// Text that leaves exactly as it came (a byte order mark added or taken away, or nothing changed)
+// need not pass through the program: where the system can, it copies the bytes from file to file
+// itself, as cp does. The Windows programs read and write such text like any other.
+
+// Lets the input, open for reading, stay open while its output is made beside it or in its
+// place: other openers then find it as if it were closed (on Linux its share lock goes; the
+// replacement of the input itself needs that). FALSE where no file may stay open across the
+// replacement: the caller then reads the input as usual.
+BOOL KeepOpenForCopy(HANDLE input);
+
+enum FileCopyResult : uint8_t {
+    kFileCopyDeclined,     // nothing was copied: read and write the text instead
+    kFileCopyDone,         // every byte copied, and the input ended right behind them
+    kFileCopyFailed,       // a write (or read) failed part-way; GetLastError says why
+    kFileCopySizeChanged,  // the input did not end right behind the bytes: it grew or shrank
+};
+
+// Copies the `count` bytes of `input` that start at `offset` to `output` at its position, which
+// moves past them; the input's own position stays. Declines whenever nothing was copied for a
+// reason that the ordinary read and write would meet just the same or not at all (another file
+// system, an old kernel, a read error); only an output without room fails at once.
+FileCopyResult CopyFileText(HANDLE input, uint32_t offset, uint32_t count, HANDLE output);
 
 // --- Conventions each platform decides ------------------------------------------------------
 

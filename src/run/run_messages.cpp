@@ -106,7 +106,7 @@ static void ReportInputFailure(WideString* text) {
             reason = WSTR("not enough memory to hold it");
             break;
         case kFailureInputChanged:
-            reason = WSTR("it grew while it was read");
+            reason = WSTR("its size changed while it was read");
             break;
         case kFailureInputEmpty:
             reason = WSTR("the file is empty");

@@ -33,7 +33,7 @@ enum RunFailure : uint8_t {
     kFailureInputTooLarge,  // 4 GiB or more: the counts are 32 bits
     kFailureInputMemory,    // no memory for the block
     kFailureInputRead,      // the read failed (failureError says why)
-    kFailureInputChanged,   // the file grew while it was read
+    kFailureInputChanged,   // the file changed its size while it was read
     kFailureInputEmpty,     // nothing to convert
     kFailureOutputCreate,   // no temporary beside the target (failureError says why)
     kFailureOutputWrite,    // a write or the close failed (failureError says why)

@@ -2,6 +2,7 @@
 
 #include "src/input/load_input.h"
 #include "src/transcode/codecs/output_marks.h"
+#include "src/transcode/copy_text.h"
 #include "src/transcode/transcode_buffer.h"
 
 static void WriteMark() {
@@ -43,18 +44,35 @@ static bool CodePagesAvailable() {
     return true;
 }
 
+// The text behind the mark: copied by the system when the input was kept open for that, else
+// (and where the system declines) converted from the block.
+static void WriteText() {
+    if (runState.inputFile != INVALID_HANDLE_VALUE && CopyTextFromInput()) {
+        return;
+    }
+    TranscodeBuffer();
+}
+
+// Closes a still open input and gives the block back.
+static void ReleaseInput() {
+    CloseInput();
+    ReleaseWorkBuffer();
+}
+
 // The text goes to a temporary beside the target, which replaces the target only once every
 // write and the close have succeeded; so a failed run leaves the target (with -r, the input)
 // as it was.
 RunStatus WriteOutputFile() {
     runState.status = kStatusConverted;
+    CodePageId namedTarget = runState.targetCp;
+    uint8_t namedBom = runState.writeBom;
     // Without a target the output repeats the input, mark and all.
     if (runState.targetCp == CP_UNSET) {
         runState.targetCp = runState.sourceCp;
         runState.writeBom = runState.inputHadBom;
     }
     if (!CodePagesAvailable()) {
-        ReleaseWorkBuffer();
+        ReleaseInput();
         return runState.status;
     }
     runState.outputWriteFailed = false;
@@ -65,27 +83,33 @@ RunStatus WriteOutputFile() {
         NoteFailure(error == ERROR_INVALID_OWNER ? kFailureOutputOwner : kFailureOutputCreate,
                     error);
         runState.outputTempName.clear();
-        ReleaseWorkBuffer();
+        ReleaseInput();
         runState.status = kStatusOutputFailed;
         return runState.status;
     }
     runState.outputByteCount = 0;
     WriteMark();
-    TranscodeBuffer();
+    WriteText();
     if (!CloseHandle(runState.outputFile)) {
         runState.outputWriteFailed = true;
         NoteFailure(kFailureOutputWrite, GetLastError());
     }
     runState.outputFile = INVALID_HANDLE_VALUE;
+    // An input that could not be read after all ends the run as a failed load would have.
+    bool inputFailed = runState.status == kStatusInputFailed;
     bool committed =
-        !runState.outputWriteFailed &&
+        !inputFailed && !runState.outputWriteFailed &&
         CommitReplacementFile(runState.outputTempName.c_str(), runState.outputName.c_str());
     if (!committed) {
         NoteFailure(kFailureOutputCommit, GetLastError());
         DeleteFileW(runState.outputTempName.c_str());
-        runState.status = kStatusOutputFailed;
+        runState.status = inputFailed ? kStatusInputFailed : kStatusOutputFailed;
         // The target keeps its old content: nothing of this run reached it.
         runState.outputByteCount = 0;
+    }
+    if (inputFailed) {
+        runState.targetCp = namedTarget;
+        runState.writeBom = namedBom;
     }
     runState.outputTempName.clear();
     ReleaseWorkBuffer();

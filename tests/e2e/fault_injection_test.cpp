@@ -110,8 +110,10 @@ INSTANTIATE_TEST_SUITE_P(
         LimitCase{"ReplacingInTheMark", {"-u8", "-u32", "-r", "in.txt"}, 2, 22, true},
         LimitCase{"ReplacingHalfWay", {"-u8", "-u32", "-r", "in.txt"}, kFullOutput / 2, 22, true},
         LimitCase{"ReplacingExactlyEnough", {"-u8", "-u32", "-r", "in.txt"}, kFullOutput, 0, true},
-        // A plain copy is written in one piece at the end.
-        LimitCase{"CopyInOnePiece", {"-u8", "-u8-", "in.txt", "out.txt"}, 65535, 22, false}),
+        // A text that leaves as it came is copied inside the system, past the mark.
+        LimitCase{"CopyInOnePiece", {"-u8", "-u8-", "in.txt", "out.txt"}, 65535, 22, false},
+        LimitCase{"CopyAddingMarkHalfWay", {"-u8", "-UTF8", "in.txt", "out.txt"}, 32768, 22, false},
+        LimitCase{"CopyReplacingHalfWay", {"-u8", "-u8-", "-r", "in.txt"}, 32768, 22, true}),
     [](const ::testing::TestParamInfo<LimitCase>& info) { return info.param.name; });
 
 // --- Inputs beyond the 32-bit model: refused at once, nothing read or written -------------
@@ -133,6 +135,9 @@ TEST_P(HugeInput, IsRefusedWithoutReadingIt) {
     EXPECT_EQ(RunProgram({"big.txt"}, folder), 21);
     EXPECT_EQ(RunProgram({"-u8", "-u16", "big.txt", "out.txt"}, folder), 21);
     EXPECT_EQ(RunProgram({"-t", "-u8", "-r", "big.txt"}, folder), 21);
+    // A text that would only be copied is refused alike, before anything is copied.
+    EXPECT_EQ(RunProgram({"-u8", "-UTF8", "big.txt", "out.txt"}, folder), 21);
+    EXPECT_EQ(RunProgram({"-u8", "-u8-", "-r", "big.txt"}, folder), 21);
     double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     EXPECT_LT(seconds, 20.0) << "a refused input must not be read";

@@ -1,0 +1,35 @@
+#include "src/input/keep_text_in_file.h"
+
+#include <algorithm>
+
+#include "src/input/byte_order_marks.h"
+#include "src/input/load_input.h"
+
+bool KeepTextInFile() {
+    WorkBuffer& buffer = runState.workBuffer;
+    uint32_t size = runState.inputByteCount;  // as the file reported it
+    uint32_t head = static_cast<uint32_t>(buffer.readEnd - buffer.readCursor);
+    // An empty file, or one that already ended sooner than its size said, is read whole and
+    // judged by what the read returns.
+    if (runState.targetCp == CP_DETECT_ONLY || size == 0 || head != std::min(size, kHeadBytes)) {
+        return false;
+    }
+    MarkFound mark = FindByteOrderMark(buffer.readCursor, size);
+    CodePageId source = mark.length != 0 ? mark.sourceCp : runState.requestedSourceCp;
+    // Without a target the output repeats the input.
+    CodePageId target = runState.targetCp == CP_UNSET ? source : runState.targetCp;
+    if (source == CP_AUTODETECT || source != target || !KeepOpenForCopy(runState.inputFile)) {
+        return false;
+    }
+    SkipByteOrderMark();
+    runState.inputSize = size;
+    return true;
+}
+
+void FailAsUnreadInput(RunFailure failure, DWORD error) {
+    NoteFailure(failure, error);
+    runState.status = kStatusInputFailed;
+    runState.sourceCp = runState.requestedSourceCp;
+    runState.inputHadBom = 0;
+    runState.inputSize = 0;
+}
