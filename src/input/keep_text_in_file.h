@@ -9,8 +9,8 @@
 // for that, recognises the mark from the first bytes and the size the file reported, sets
 // sourceCp, inputHadBom, inputSize and inputByteCount as loading the whole input would have, and
 // returns true with the input still open (readEnd then stands at the first bytes only). Otherwise
-// changes nothing: the input is then read whole. Runs that guess their source never qualify:
-// the guess may depend on every byte of the text.
+// changes nothing: the input is then read whole. Runs that guess their source never qualify
+// (the guess may depend on every byte of the text), nor runs that add a mark (see the .cpp).
 bool KeepTextInFile();
 
 // Ends the run as a read of the input that failed while loading: status kStatusInputFailed, the

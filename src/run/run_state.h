@@ -97,7 +97,8 @@ struct RunState {
     // Written by the loader; read by the recognition, the routes and the flush writer; given back
     // by the loader on a failure, otherwise by the recognition-only run or the output step.
     WorkBuffer workBuffer;
-    // Written and read by the loader, open only between the open and the one read.
+    // Written and read by the loader, open only between the open and the reads; when the text
+    // stays in its file for the system to copy, until the output step has copied it.
     HANDLE inputFile;
     // Written by the output step; read by the flush writer.
     HANDLE outputFile;

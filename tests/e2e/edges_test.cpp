@@ -206,14 +206,14 @@ std::vector<EdgeCase> SizeLimitCases() {
          FileSizeLimit(65536)},
         // A text copied inside the system meets the limit there: the same failure and record.
         {{"CopiedTextOverTheLimit",
-          {"-u8", "-UTF8", "in.txt", "out.txt", "-orun.log"},
+          {"-u8", "-u8-", "in.txt", "out.txt", "-orun.log"},
           {{"in.txt", text}, {"out.txt", "old"}},
           22,
           {{"in.txt", text}, {"out.txt", "old"}},
           {},
-          Record("UTF-8n ==>> UTF-8 BOM", "65 536 ==>> 0", "22 (0x16) " + kError),
+          Record("UTF-8n ==>> UTF-8n", "65 536 ==>> 0", "22 (0x16) " + kError),
           "native"},
-         FileSizeLimit(65536)},
+         FileSizeLimit(65535)},
         // The log cannot take the record: it keeps exactly what it held, and the run's exit code
         // stands.
         {{"LogAlreadyOverTheLimit",

@@ -110,9 +110,9 @@ INSTANTIATE_TEST_SUITE_P(
         LimitCase{"ReplacingInTheMark", {"-u8", "-u32", "-r", "in.txt"}, 2, 22, true},
         LimitCase{"ReplacingHalfWay", {"-u8", "-u32", "-r", "in.txt"}, kFullOutput / 2, 22, true},
         LimitCase{"ReplacingExactlyEnough", {"-u8", "-u32", "-r", "in.txt"}, kFullOutput, 0, true},
-        // A text that leaves as it came is copied inside the system, past the mark.
+        // A text that leaves as it came is copied inside the system.
         LimitCase{"CopyInOnePiece", {"-u8", "-u8-", "in.txt", "out.txt"}, 65535, 22, false},
-        LimitCase{"CopyAddingMarkHalfWay", {"-u8", "-UTF8", "in.txt", "out.txt"}, 32768, 22, false},
+        LimitCase{"CopyHalfWay", {"-u8", "-u8-", "in.txt", "out.txt"}, 32768, 22, false},
         LimitCase{"CopyReplacingHalfWay", {"-u8", "-u8-", "-r", "in.txt"}, 32768, 22, true}),
     [](const ::testing::TestParamInfo<LimitCase>& info) { return info.param.name; });
 

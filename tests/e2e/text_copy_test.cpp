@@ -1,9 +1,9 @@
-// Texts that leave as they came (a mark added or taken away, or nothing changed) are copied by
-// the system from the input to the temporary where it can. Whatever the way, the user must see
-// the same: each case runs with the input beside the output, where Linux copies inside the
-// kernel, and again with the input on another file system (/dev/shm, through a link), where the
-// kernel declines and the text is read and written as before; output, exit code and log record
-// must agree, and match the table.
+// Texts that leave as they came (a mark kept, taken away or added, or none) are copied by the
+// system from the input to the temporary where it can. Whatever the way, the user must see the
+// same: each case runs with the input beside the output, where Linux copies inside the kernel
+// (unless a mark is added, which the block does faster), and again with the input on another
+// file system (/dev/shm, through a link), where the kernel declines and the text is read and
+// written as before; output, exit code and log record must agree, and match the table.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -269,11 +269,11 @@ INSTANTIATE_TEST_SUITE_P(
             "EmptyInputIsRefused", {"-U8", "-U8-"}, "", 21, "", "UTF-8n ==>> UTF-8n", "0 ==>> 0"},
         // Larger than one request to the kernel, and not a multiple of a page.
         CopyCase{"LargeText",
-                 {"-U8", "-UTF8"},
-                 Repeat(kText, (17u << 20) / kText.size()),
-                 0,
+                 {"-T", "-U8-"},
                  kUtf8Mark + Repeat(kText, (17u << 20) / kText.size()),
-                 "UTF-8n ==>> UTF-8 BOM",
+                 0,
+                 Repeat(kText, (17u << 20) / kText.size()),
+                 "TEST :: UTF-8 BOM ==>> UTF-8n",
                  ""}),
     [](const ::testing::TestParamInfo<CopyCase>& info) { return info.param.name; });
 
@@ -284,8 +284,9 @@ TEST_F(TextCopy, ReplacesTheInputItself) {
         std::string input;
         std::string output;
     };
-    for (const Replacement& r : {Replacement{{"-U8", "-UTF8", "-r"}, kText, kUtf8Mark + kText},
-                                 Replacement{{"-T", "-U8-", "-r"}, kUtf8Mark + kText, kText}}) {
+    for (const Replacement& r :
+         {Replacement{{"-A1251", "-A1251", "-r"}, "\xC0\xE1\xE2", "\xC0\xE1\xE2"},
+          Replacement{{"-T", "-U8-", "-r"}, kUtf8Mark + kText, kText}}) {
         RemoveTree(folder);
         std::filesystem::create_directory(folder);
         WriteBytes(folder + "/in.txt", r.input);
