@@ -20,6 +20,7 @@ ROUTES = [
     ("cp1251-cp866", "CP1251 → CP866", False),
     ("utf16le-utf16be", "UTF-16LE → UTF-16BE", False),
     ("utf8-utf8bom", "UTF-8 → UTF-8 (mark added)", True),
+    ("utf8bom-utf8", "UTF-8 → UTF-8 (mark removed)", True),
     ("utf8-utf8", "UTF-8 → UTF-8 (unchanged)", True),
 ]
 NAMES = {rid: name for rid, name, _ in ROUTES}

@@ -62,8 +62,9 @@ mkdir -p "$corpus/out" "$data"
 out=out
 
 # id | source form | codeshift options | iconv from | iconv to | uconv from | uconv to | copy route
-# The copy routes keep the form: codeshift copies the bytes and adds the mark or passes the text
-# on unchanged. iconv cannot add a mark, so it converts UTF-8 to UTF-8 without one there.
+# The copy routes keep the form: codeshift copies the bytes and adds the mark, removes it or passes
+# the text on unchanged. iconv can neither add nor remove a mark, so it converts UTF-8 to UTF-8
+# keeping whatever mark the input has there.
 routes=(
   "utf8-utf16le|utf8|-UTF8 -U16-|UTF-8|UTF-16LE|utf-8|utf-16le|0"
   "utf16le-utf8|utf16le|-U16 -U8-|UTF-16LE|UTF-8|utf-16le|utf-8|0"
@@ -74,6 +75,7 @@ routes=(
   "cp1251-cp866|cp1251|-A1251 -CP866|CP1251|CP866|windows-1251|ibm-866|0"
   "utf16le-utf16be|utf16le|-U16 -U16BE-|UTF-16LE|UTF-16BE|utf-16le|utf-16be|0"
   "utf8-utf8bom|utf8|-UTF8 -UTF8|UTF-8|UTF-8|utf-8|utf-8|1"
+  "utf8bom-utf8|utf8bom|-UTF8 -U8-|UTF-8|UTF-8|utf-8|utf-8|1"
   "utf8-utf8|utf8|-UTF8 -U8-|UTF-8|UTF-8|utf-8|utf-8|1"
 )
 
@@ -89,6 +91,10 @@ make_corpus() {  # kind size
   if [ ! -e "$first" ] || [ "$(stat -c %s "$first")" != "$(numfmt --from=iec "$2")" ]; then
     echo "   generating $1 $2"
     "$gen" "$1" "$2" "$corpus" "$(forms_of "$1")"
+  fi
+  # The same UTF-8 text behind a mark, for the route that removes it.
+  if [ ! -e "$corpus/$1-$2.utf8bom" ] || [ "$first" -nt "$corpus/$1-$2.utf8bom" ]; then
+    { printf '\357\273\277'; cat "$first"; } > "$corpus/$1-$2.utf8bom"
   fi
 }
 
@@ -110,6 +116,7 @@ commands_for() {  # route-line input -> prints nothing; sets the cmd_* variables
   local in="$2"
   uconv_extra=""
   if [ "$id" = "utf8-utf8bom" ]; then uconv_extra="--add-signature "; fi
+  if [ "$id" = "utf8bom-utf8" ]; then uconv_extra="--remove-signature "; fi
   cmd_codeshift="$prog $opts $in $out/o"
   cmd_floor="$floor $in $out/o $(output_bytes "$opts" "$in")"
   cmd_iconv="iconv -f $ifrom -t $ito $in -o $out/o"
@@ -159,10 +166,12 @@ for kind in $kinds; do
       /usr/bin/time -f %M -o "$data/$kind.$id.$tool.mem" ${!var}
       if [ "$tool" = codeshift ] || [ "$tool" = iconv ]; then mv "$out/o" "$out/$tool.o"; fi
     done
-    # The same bytes as iconv's, the mark aside (iconv writes none on UTF-8 to UTF-8).
-    skip=0
-    if [ "$id" = "utf8-utf8bom" ]; then skip=3; fi
-    if cmp -s -i "$skip:0" "$out/codeshift.o" "$out/iconv.o"; then
+    # The same bytes as iconv's, the mark aside (iconv neither adds nor removes one on UTF-8 to
+    # UTF-8).
+    skip=0:0
+    if [ "$id" = "utf8-utf8bom" ]; then skip=3:0; fi
+    if [ "$id" = "utf8bom-utf8" ]; then skip=0:3; fi
+    if cmp -s -i "$skip" "$out/codeshift.o" "$out/iconv.o"; then
       echo same > "$data/$kind.$id.check"
     else
       echo differs > "$data/$kind.$id.check"
