@@ -430,22 +430,27 @@ TEST_P(Signals, EndTheRunWithTheTargetAsItWas) {
             std::filesystem::remove(folder + "/" + left);
         }
     }
-    EXPECT_EQ(Names(folder), (std::set<std::string>{"in.txt", "out.txt"}))
-        << "a temporary was left";
+    std::set<std::string> left = Names(folder);
+    std::erase_if(left, [](const std::string& name) {  // a core dump, where the limit lets one
+        return name == "core" || name.starts_with("core.");
+    });
+    EXPECT_EQ(left, (std::set<std::string>{"in.txt", "out.txt"})) << "a temporary was left";
     RemoveTree(folder);
 }
 
-INSTANTIATE_TEST_SUITE_P(MidWrite, Signals,
-                         ::testing::Values(SignalCase{"Interrupt", SIGINT, false},
-                                           SignalCase{"Terminate", SIGTERM, false},
-                                           SignalCase{"HangUp", SIGHUP, false},
-                                           SignalCase{"BrokenPipe", SIGPIPE, false},
-                                           SignalCase{"TerminateReplacing", SIGTERM, true},
-                                           SignalCase{"InterruptReplacing", SIGINT, true},
-                                           SignalCase{"KillCannotBeCaught", SIGKILL, false}),
-                         [](const ::testing::TestParamInfo<SignalCase>& info) {
-                             return info.param.name;
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    MidWrite, Signals,
+    ::testing::Values(
+        SignalCase{"Interrupt", SIGINT, false}, SignalCase{"Terminate", SIGTERM, false},
+        SignalCase{"HangUp", SIGHUP, false}, SignalCase{"BrokenPipe", SIGPIPE, false},
+        SignalCase{"TerminateReplacing", SIGTERM, true},
+        SignalCase{"InterruptReplacing", SIGINT, true},
+        SignalCase{"KillCannotBeCaught", SIGKILL, false}, SignalCase{"Quit", SIGQUIT, false},
+        SignalCase{"Abort", SIGABRT, true}, SignalCase{"User1", SIGUSR1, false},
+        SignalCase{"User2", SIGUSR2, true}, SignalCase{"Alarm", SIGALRM, false},
+        SignalCase{"VirtualAlarm", SIGVTALRM, false}, SignalCase{"Profiling", SIGPROF, false},
+        SignalCase{"CpuTimeLimit", SIGXCPU, true}, SignalCase{"RealTime", SIGRTMIN + 1, false}),
+    [](const ::testing::TestParamInfo<SignalCase>& info) { return info.param.name; });
 
 // --- Links in the log's place ---------------------------------------------------------------
 

@@ -10,7 +10,13 @@
 
 namespace {
 
-const int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
+// Every signal whose default action ends the process (besides SIGKILL and SIGSTOP, which cannot
+// be caught, and SIGXFSZ, which the run ignores): whatever ends the run removes its temporaries
+// first. The faults (SIGSEGV and the like) are among them, so that even a crash leaves no
+// hidden file of the target's size behind.
+const int kEndingSignals[] = {SIGHUP,    SIGINT,  SIGQUIT,   SIGILL,  SIGTRAP, SIGABRT, SIGBUS,
+                              SIGFPE,    SIGUSR1, SIGSEGV,   SIGUSR2, SIGPIPE, SIGALRM, SIGTERM,
+                              SIGSTKFLT, SIGXCPU, SIGVTALRM, SIGPROF, SIGIO,   SIGPWR,  SIGSYS};
 
 // Written only while the slot is not armed, read by the handler only while it is: the handler
 // never sees half a name. A name too long for the buffer is not kept (no such temporary can be
@@ -44,6 +50,10 @@ sigset_t EndingSignals() {
     for (int s : kEndingSignals) {
         sigaddset(&set, s);
     }
+    // The real-time signals end the process too; the C library keeps the first few for itself.
+    for (int s = SIGRTMIN; s <= SIGRTMAX; ++s) {
+        sigaddset(&set, s);
+    }
     return set;
 }
 
@@ -55,10 +65,12 @@ void SetUpProcessSignals() {
     struct sigaction handler {};
     handler.sa_handler = EndInterruptedRun;
     handler.sa_mask = EndingSignals();
-    for (int s : kEndingSignals) {
-        // A signal the caller chose to ignore (nohup, a background job) stays ignored.
+    for (int s = 1; s <= SIGRTMAX; ++s) {
+        // A signal the caller chose to ignore (nohup, a background job) stays ignored, and one
+        // that the process already handles (a sanitizer's fault report) keeps its handler.
         struct sigaction inherited {};
-        if (sigaction(s, nullptr, &inherited) == 0 && inherited.sa_handler != SIG_IGN) {
+        if (sigismember(&handler.sa_mask, s) == 1 && sigaction(s, nullptr, &inherited) == 0 &&
+            (inherited.sa_flags & SA_SIGINFO) == 0 && inherited.sa_handler == SIG_DFL) {
             sigaction(s, &handler, nullptr);
         }
     }

@@ -1,6 +1,7 @@
 // How the Linux program meets signals. A file size limit (ulimit -f) makes a write fail, as a
-// full disk does, instead of ending the process; an interruption (SIGINT, SIGTERM, SIGHUP,
-// SIGPIPE) removes the run's temporaries and then ends the process as the signal would have.
+// full disk does, instead of ending the process; any other signal that would end it (SIGINT,
+// SIGTERM, SIGHUP, SIGPIPE, SIGQUIT, SIGUSR1, SIGALRM, SIGXCPU, a fault...) removes the run's
+// temporaries and then ends the process as the signal would have.
 #pragma once
 
 #include <sys/types.h>
