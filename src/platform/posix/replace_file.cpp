@@ -84,6 +84,18 @@ HANDLE CreateReplacementFile(LPCWSTR targetName, WideString* tempName) {
     return Fail(ERROR_FILE_EXISTS);
 }
 
+// Waits until the data of the file at `path` are on the disk. False, with the error set, when
+// the disk did not take them.
+static bool FlushToDisk(const std::string& path, int flags) {
+    int fd = open(path.c_str(), flags | O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    bool flushed = fd >= 0 && fsync(fd) == 0;
+    SetLastError(flushed ? ERROR_SUCCESS : ErrorFromErrno(errno));
+    if (fd >= 0) {
+        close(fd);
+    }
+    return flushed;
+}
+
 BOOL CommitReplacementFile(LPCWSTR tempName, LPCWSTR targetName) {
     std::string temp = BytesFromWide(tempName);
     std::string target;
@@ -92,10 +104,24 @@ BOOL CommitReplacementFile(LPCWSTR tempName, LPCWSTR targetName) {
         SetLastError(ERROR_ACCESS_DENIED);
         return FALSE;
     }
+    // A file that is replaced must survive a power cut as the old text or the new one: many
+    // file systems may otherwise carry out the rename before the data and leave an empty file
+    // under the name. A new file risks nothing of the user's, and is not waited for.
+    struct stat info {};
+    bool replaces = lstat(target.c_str(), &info) == 0;
+    if (replaces && !FlushToDisk(temp, O_NOFOLLOW)) {
+        return FALSE;
+    }
     if (rename(temp.c_str(), target.c_str()) != 0) {
         SetLastError(ErrorFromErrno(errno));
         return FALSE;
     }
     ForgetTemporary(kOutputTemporary);
+    // The rename itself lasts once the folder is on the disk. The text is in place already
+    // whatever this says, so the run's result does not hang on it.
+    if (replaces) {
+        FlushToDisk(FolderOf(target), O_DIRECTORY);
+    }
+    SetLastError(ERROR_SUCCESS);
     return TRUE;
 }

@@ -167,11 +167,28 @@ static bool TakeOverSettings(LPCWSTR tempName, LPCWSTR target) {
     return done;
 }
 
+// A file that is replaced must survive a power cut as the old text or the new one, so the
+// temporary's data reach the disk before the move (which writes itself through); a new file
+// risks nothing of the user's and is not waited for.
+static bool FlushToDisk(LPCWSTR name) {
+    HANDLE file =
+        CreateFileW(name, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    BOOL flushed = FlushFileBuffers(file);
+    DWORD error = GetLastError();
+    CloseHandle(file);
+    SetLastError(error);
+    return flushed != FALSE;
+}
+
 // One rename puts the temporary in the target's place: a run stopped at any moment leaves the
 // old file or the new one, never neither.
 BOOL CommitReplacementFile(LPCWSTR tempName, LPCWSTR targetName) {
     WideString target;
-    if (!FinalTarget(targetName, &target) || !TakeOverSettings(tempName, target.c_str())) {
+    if (!FinalTarget(targetName, &target) || !TakeOverSettings(tempName, target.c_str()) ||
+        (GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES && !FlushToDisk(tempName))) {
         return FALSE;
     }
     ULONGLONG started = GetTickCount64();
