@@ -1,6 +1,7 @@
 // Micro-benchmarks of the conversion routes on in-memory buffers, in MB/s of input: each route of
-// the comparison in bench/run.sh on each corpus, as it runs ("fast", the best kernels of this
-// processor), with the portable kernels only ("portable"), and character by character ("plain").
+// the comparison in bench/run.sh on each corpus, at every kernel level this processor runs (named
+// as the level: "portable", "sse2", ..., the last the one the program uses) and character by
+// character ("plain").
 // The work is TranscodeBuffer alone, in the block laid out as the loader leaves it; the flushes
 // happen but write nowhere. Rates are per CPU second, which a busy machine disturbs least.
 //
@@ -41,7 +42,8 @@ const BenchRoute kRoutes[] = {
     {"utf8-utf8", "utf8", kUtf8, kUtf8},
 };
 
-enum Variant { kFast, kPortable, kPlain };
+// A kernel level, or the plain routes.
+constexpr int kPlain = -1;
 
 // The block as the loader lays it out: the unused bytes, the head room, the input, zero bytes.
 struct Block {
@@ -63,11 +65,11 @@ void Prepare(Block& block, const std::string& input) {
 }
 
 void RunConversion(benchmark::State& state, const BenchRoute& route, const std::string& input,
-                   Variant variant) {
+                   int variant) {
     Block block;
     block.bytes.resize(BlockBytesFor(static_cast<uint32_t>(input.size())));
     block.inputSize = input.size();
-    UseKernelLevel(variant == kPortable ? kKernelPortable : BestKernelLevel());
+    UseKernelLevel(variant == kPlain ? kKernelPortable : static_cast<KernelLevel>(variant));
     usePlainRoutes = variant == kPlain;
     for (auto _ : state) {
         state.PauseTiming();
@@ -122,10 +124,11 @@ int main(int argc, char** argv) {
             inputs.push_back(input);
             const std::string* text = &inputs.back();
             const BenchRoute* r = &route;
-            for (Variant variant : {kFast, kPortable, kPlain}) {
-                const char* name = variant == kFast       ? "fast"
-                                   : variant == kPortable ? "portable"
-                                                          : "plain";
+            for (int variant = kPlain; variant < kKernelLevels; ++variant) {
+                if (variant != kPlain && !KernelLevelRuns(static_cast<KernelLevel>(variant))) {
+                    continue;
+                }
+                const char* name = variant == kPlain ? "plain" : kKernelLevelTable[variant].name;
                 benchmark::RegisterBenchmark(
                     (std::string(route.name) + "/" + kind + "/" + name).c_str(),
                     [r, text, variant](benchmark::State& state) {

@@ -200,7 +200,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // works in place): the same bytes, the same pieces and the same count from all of them.
     std::vector<uint8_t> loaded(block, blockEnd);
     std::vector<DWORD> firstCounts;
-    for (int variant = -1; variant <= static_cast<int>(BestKernelLevel()); ++variant) {
+    for (int variant = -1; variant < kKernelLevels; ++variant) {
+        if (variant >= 0 && !KernelLevelRuns(static_cast<KernelLevel>(variant))) {
+            continue;
+        }
         std::memcpy(block, loaded.data(), loaded.size());
         usePlainRoutes = variant < 0;
         UseKernelLevel(variant < 0 ? kKernelPortable : static_cast<KernelLevel>(variant));

@@ -103,5 +103,8 @@ void TranscodeBuffer() {
     if (source == kFamilyCodePage) {
         LoadSourcePage(static_cast<UINT>(runState.sourceCp), target == kFamilyCodePage);
     }
+    if ((source == kFamilyCodePage || target == kFamilyCodePage) && !usePlainRoutes) {
+        ActiveKernels().loadPages();
+    }
     kRoutes[source][target]();
 }

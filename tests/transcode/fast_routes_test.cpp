@@ -72,17 +72,13 @@ Outcome Transcode(CodePageId source, CodePageId target, const std::string& file,
 }
 
 std::vector<KernelLevel> AvailableLevels() {
-    std::vector<KernelLevel> levels = {kKernelPortable};
-    for (KernelLevel level : {kKernelSse2, kKernelSsse3}) {
-        if (level <= BestKernelLevel()) {
-            levels.push_back(level);
+    std::vector<KernelLevel> levels;
+    for (int level = 0; level < kKernelLevels; ++level) {
+        if (KernelLevelRuns(static_cast<KernelLevel>(level))) {
+            levels.push_back(static_cast<KernelLevel>(level));
         }
     }
     return levels;
-}
-
-const char* LevelName(KernelLevel level) {
-    return level == kKernelPortable ? "portable" : level == kKernelSse2 ? "sse2" : "ssse3";
 }
 
 // --- Texts ----------------------------------------------------------------------------------
@@ -295,7 +291,7 @@ protected:
         for (KernelLevel level : AvailableLevels()) {
             UseKernelLevel(level);
             Outcome fast = Transcode(p.source, p.target, file, markLength, false);
-            SCOPED_TRACE(what + " at " + LevelName(level));
+            SCOPED_TRACE(what + " at " + kKernelLevelTable[level].name);
             ASSERT_EQ(fast.pieces.size(), plain.pieces.size()) << "a different number of flushes";
             for (size_t i = 0; i < plain.pieces.size(); ++i) {
                 ASSERT_EQ(fast.pieces[i].size(), plain.pieces[i].size()) << "flush " << i;

@@ -5,27 +5,35 @@
 
 namespace {
 
+const RouteKernels* PortableKernels() {
+    return &kPortableKernels;
+}
+
 KernelLevel chosenLevel = kKernelLevels;  // not yet chosen
 
 }  // namespace
 
+const KernelLevelEntry kKernelLevelTable[kKernelLevels] = {
+    {"portable", PortableKernels},
+    {"sse2", Sse2Kernels},
+    {"ssse3", Ssse3Kernels},
+    {"avx512", Avx512Kernels},
+};
+
+bool KernelLevelRuns(KernelLevel level) {
+    return kKernelLevelTable[level].kernels() != nullptr;
+}
+
 KernelLevel BestKernelLevel() {
-    if (Ssse3Kernels() != nullptr) {
-        return kKernelSsse3;
+    int level = kKernelLevels - 1;
+    while (level > kKernelPortable && !KernelLevelRuns(static_cast<KernelLevel>(level))) {
+        --level;
     }
-    if (Sse2Kernels() != nullptr) {
-        return kKernelSse2;
-    }
-    return kKernelPortable;
+    return static_cast<KernelLevel>(level);
 }
 
 const RouteKernels& KernelsAt(KernelLevel level) {
-    const RouteKernels* kernels = nullptr;
-    if (level == kKernelSsse3) {
-        kernels = Ssse3Kernels();
-    } else if (level == kKernelSse2) {
-        kernels = Sse2Kernels();
-    }
+    const RouteKernels* kernels = kKernelLevelTable[level].kernels();
     return kernels != nullptr ? *kernels : kPortableKernels;
 }
 

@@ -3,12 +3,11 @@
 // goes character by character through the steps of plain/character_steps.h.
 #include <cstring>
 
+#include "src/transcode/kernels/block_frame.h"
 #include "src/transcode/kernels/route_kernels.h"
 #include "src/transcode/plain/character_steps.h"
 
 namespace {
-
-typedef void (*Step)(const uint8_t*& read, uint8_t*& write, uint64_t& replaced);
 
 uint64_t Load64(const uint8_t* at) {
     uint64_t word;
@@ -34,7 +33,7 @@ constexpr uint64_t kAsciiUnits32 = 0xFFFFFF80FFFFFF80ull;
 
 // Each converts a run of ASCII at `read`, eight input bytes at a time, and says whether there
 // was one. A run is converted in a loop of its own, which stays tight.
-bool CopyAscii(const uint8_t*& read, const uint8_t* limit, uint8_t*& w) {
+bool CopyAscii(const uint8_t*& read, const uint8_t* limit, uint8_t*& w, uint64_t&) {
     if (!StartsAsciiRun(read, limit)) {
         return false;
     }
@@ -49,7 +48,7 @@ bool CopyAscii(const uint8_t*& read, const uint8_t* limit, uint8_t*& w) {
 // Eight ASCII bytes, each widened by `store` into a unit of kUnit bytes. The first test stands
 // apart from the loop's, so that a character that is no ASCII costs that test alone.
 template <int kUnit, uint8_t* (*store)(uint8_t*, uint32_t)>
-bool WidenAscii(const uint8_t*& read, const uint8_t* limit, uint8_t*& w) {
+bool WidenAscii(const uint8_t*& read, const uint8_t* limit, uint8_t*& w, uint64_t&) {
     if (!StartsAsciiRun(read, limit)) {
         return false;
     }
@@ -65,7 +64,7 @@ bool WidenAscii(const uint8_t*& read, const uint8_t* limit, uint8_t*& w) {
 
 // Eight bytes of ASCII units of kUnit bytes (`mask` has their high bits), one byte each.
 template <int kUnit, uint64_t kMask>
-bool NarrowAscii(const uint8_t*& read, const uint8_t* limit, uint8_t*& w) {
+bool NarrowAscii(const uint8_t*& read, const uint8_t* limit, uint8_t*& w, uint64_t&) {
     if (!IsAscii(read, limit, kMask)) {
         return false;
     }
@@ -80,41 +79,30 @@ bool NarrowAscii(const uint8_t*& read, const uint8_t* limit, uint8_t*& w) {
 }
 
 // Text whose pages do not keep ASCII goes character by character.
-bool CopyAsciiToTarget(const uint8_t*& read, const uint8_t* limit, uint8_t*& w) {
-    return targetPage.keepsAscii && CopyAscii(read, limit, w);
+bool CopyAsciiToTarget(const uint8_t*& read, const uint8_t* limit, uint8_t*& w, uint64_t& r) {
+    return targetPage.keepsAscii && CopyAscii(read, limit, w, r);
 }
 
-bool CopyAsciiFromSource(const uint8_t*& read, const uint8_t* limit, uint8_t*& w) {
-    return sourcePage.keepsAscii && CopyAscii(read, limit, w);
+bool CopyAsciiFromSource(const uint8_t*& read, const uint8_t* limit, uint8_t*& w, uint64_t& r) {
+    return sourcePage.keepsAscii && CopyAscii(read, limit, w, r);
 }
 
-bool NoRun(const uint8_t*&, const uint8_t*, uint8_t*&) {
+bool NoRun(const uint8_t*&, const uint8_t*, uint8_t*&, uint64_t&) {
     return false;
 }
 
 // Runs of ASCII through `run`, all else through `step`, while a whole source unit of kWidth
 // bytes is left.
-template <uint32_t kWidth, bool (*run)(const uint8_t*&, const uint8_t*, uint8_t*&), Step step>
-const uint8_t* Kernel(const uint8_t* read, const uint8_t* limit, const uint8_t* end,
-                      uint8_t** write, uint64_t* replaced) {
-    uint8_t* w = *write;
-    uint64_t r = 0;
-    while (read < limit && (kWidth == 1 || HoldsWholeUnit(read, end, kWidth))) {
-        if (!run(read, limit, w)) {
-            step(read, w, r);
-        }
-    }
-    *write = w;
-    *replaced += r;
-    return read;
-}
+template <uint32_t kWidth, BlockRun run, Step step>
+constexpr RouteKernel Kernel = RunBlocks<kWidth, 8, run, step, false>;
 
 // The code page step may leave a unit to the route (one the tables do not hold): it stops there.
 const uint8_t* Utf8ToCodePage(const uint8_t* read, const uint8_t* limit, const uint8_t*,
                               uint8_t** write, uint64_t* replaced) {
     uint8_t* w = *write;
     uint64_t r = 0;
-    while (read < limit && (CopyAsciiToTarget(read, limit, w) || StepUtf8ToCodePage(read, w, r))) {
+    while (read < limit &&
+           (CopyAsciiToTarget(read, limit, w, r) || StepUtf8ToCodePage(read, w, r))) {
     }
     *write = w;
     *replaced += r;
@@ -155,6 +143,8 @@ void SwapUnits16(uint8_t* bytes, size_t count) {
     }
 }
 
+void NoPages() {}
+
 void SwapUnits32(uint8_t* bytes, size_t count) {
     for (size_t i = 0; count - i >= 4; i += 4) {
         uint8_t b0 = bytes[i];
@@ -184,4 +174,5 @@ const RouteKernels kPortableKernels = {
     CodePageToCodePage,
     SwapUnits16,
     SwapUnits32,
+    NoPages,
 };

@@ -36,12 +36,24 @@ struct RouteKernels {
     // stays as it is.
     void (*swapUnits16)(uint8_t* bytes, size_t count);
     void (*swapUnits32)(uint8_t* bytes, size_t count);
+    // Called once the run's code page tables are loaded, before any kernel of a route to or from
+    // a byte code page runs: a level may derive its own forms of the tables here.
+    void (*loadPages)();
 };
 
 // From plain C++ that any processor runs (the 32-bit build without SSE2 among them) to the
 // widest vector paths. Every level gives the same bytes.
-enum KernelLevel { kKernelPortable, kKernelSse2, kKernelSsse3, kKernelLevels };
+enum KernelLevel { kKernelPortable, kKernelSse2, kKernelSsse3, kKernelAvx512, kKernelLevels };
 
+// Every level, in order: its name and its table, null where this processor or build lacks its
+// instructions. The tests, the fuzzer and the route benchmark run each level that is there.
+struct KernelLevelEntry {
+    const char* name;
+    const RouteKernels* (*kernels)();
+};
+extern const KernelLevelEntry kKernelLevelTable[kKernelLevels];
+
+bool KernelLevelRuns(KernelLevel level);
 // The widest level this processor runs.
 KernelLevel BestKernelLevel();
 const RouteKernels& KernelsAt(KernelLevel level);
@@ -50,8 +62,9 @@ const RouteKernels& KernelsAt(KernelLevel level);
 const RouteKernels& ActiveKernels();
 
 // The per-level tables, each defined in the file of its level (portable_kernels.cpp,
-// sse2_kernels.cpp, ssse3_kernels.cpp).
+// sse2_kernels.cpp, ...).
 extern const RouteKernels kPortableKernels;
 // Null on processors and builds without these instructions.
 const RouteKernels* Sse2Kernels();
 const RouteKernels* Ssse3Kernels();
+const RouteKernels* Avx512Kernels();

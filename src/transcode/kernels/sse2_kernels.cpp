@@ -6,42 +6,27 @@
 
 #if defined(__i386__) || defined(__x86_64__)
 
+#include "src/transcode/kernels/block_frame.h"
 #include "src/transcode/kernels/x86_vectors.h"
 #include "src/transcode/plain/character_steps.h"
 
 namespace {
 
-// The frame of the SSE2 kernels: blocks of kBlock input bytes go through `block` where it takes
-// them (it converts the block and says so); a block it refuses goes through `step`, to its end
-// when kWholeBlock (the characters of a UTF-8 block), else one character; so does what is left
-// behind the last whole block, while a whole source unit of kWidth bytes is left.
-template <uint32_t kWidth, ptrdiff_t kBlock, Block block, Step step, bool kWholeBlock>
-KERNEL_ENTRY SSE2 const uint8_t* BlocksSse2(const uint8_t* read, const uint8_t* limit,
-                                            const uint8_t* end, uint8_t** write,
-                                            uint64_t* replaced) {
-    uint8_t* w = *write;
-    uint64_t r = 0;
-    while (read < limit && (kWidth == 1 || HoldsWholeUnit(read, end, kWidth))) {
-        if (limit - read >= kBlock) {
-            if (block(read, w, r)) {
-                // A run of such blocks in a loop of its own, which stays tight.
-                while (limit - read >= kBlock && block(read, w, r)) {
-                }
-                continue;
-            }
-            if (kWholeBlock) {
-                for (const uint8_t* stop = read + kBlock; read < stop;) {
-                    step(read, w, r);
-                }
-                continue;
-            }
-        }
-        step(read, w, r);
+// A run of SSE2 blocks of kBlock bytes, in a loop of its own, which stays tight.
+template <ptrdiff_t kBlock, Block block>
+KERNEL_ENTRY SSE2 bool RunSse2(const uint8_t*& read, const uint8_t* limit, uint8_t*& w,
+                               uint64_t& replaced) {
+    if (!block(read, w, replaced)) {
+        return false;
     }
-    *write = w;
-    *replaced += r;
-    return read;
+    while (limit - read >= kBlock && block(read, w, replaced)) {
+    }
+    return true;
 }
+
+template <uint32_t kWidth, ptrdiff_t kBlock, Block block, Step step, bool kWholeBlock>
+constexpr RouteKernel BlocksSse2 =
+    RunBlocks<kWidth, kBlock, RunSse2<kBlock, block>, step, kWholeBlock>;
 
 // The blocks: sixteen bytes at `read` (thirty-two for UTF-32 to UTF-16), converted whole where
 // they qualify.
@@ -188,6 +173,7 @@ const RouteKernels kSse2Kernels = {
     kPortableKernels.codePageToCodePage,
     SwapUnits16Sse2,
     SwapUnits32Sse2,
+    kPortableKernels.loadPages,
 };
 
 const RouteKernels* Sse2Kernels() {

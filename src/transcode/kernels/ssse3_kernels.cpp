@@ -6,6 +6,7 @@
 
 #if defined(__i386__) || defined(__x86_64__)
 
+#include "src/transcode/kernels/block_frame.h"
 #include "src/transcode/kernels/x86_vectors.h"
 #include "src/transcode/plain/character_steps.h"
 
@@ -139,34 +140,20 @@ SSSE3 inline uint8_t* StoreLanesAs32(uint8_t* w, __m128i lanes, unsigned keep, u
     return w + 4 * kGatherLanes.count[keep];
 }
 
-// The frame of the SSSE3 kernels, as that of the SSE2 ones: blocks of 16 input bytes go through
-// `block` where it takes them; a block it refuses goes through `step` to its end; so does what is
-// left behind the last whole block, while a whole source unit of kWidth bytes is left.
-template <uint32_t kWidth, Block block, Step step>
-KERNEL_ENTRY SSSE3 const uint8_t* BlocksSsse3(const uint8_t* read, const uint8_t* limit,
-                                              const uint8_t* end, uint8_t** write,
-                                              uint64_t* replaced) {
-    uint8_t* w = *write;
-    uint64_t r = 0;
-    while (read < limit && (kWidth == 1 || HoldsWholeUnit(read, end, kWidth))) {
-        if (limit - read >= 16) {
-            if (block(read, w, r)) {
-                // A run of such blocks in a loop of its own, which stays tight.
-                while (limit - read >= 16 && block(read, w, r)) {
-                }
-                continue;
-            }
-            for (const uint8_t* stop = read + 16; read < stop;) {
-                step(read, w, r);
-            }
-            continue;
-        }
-        step(read, w, r);
+// A run of SSSE3 blocks of 16 bytes, in a loop of its own, which stays tight.
+template <Block block>
+KERNEL_ENTRY SSSE3 bool RunSsse3(const uint8_t*& read, const uint8_t* limit, uint8_t*& w,
+                                 uint64_t& replaced) {
+    if (!block(read, w, replaced)) {
+        return false;
     }
-    *write = w;
-    *replaced += r;
-    return read;
+    while (limit - read >= 16 && block(read, w, replaced)) {
+    }
+    return true;
 }
+
+template <uint32_t kWidth, Block block, Step step>
+constexpr RouteKernel BlocksSsse3 = RunBlocks<kWidth, 16, RunSsse3<block>, step, true>;
 
 // From UTF-8 to UTF-16 or UTF-32: a block of ASCII is widened whole into kOut bytes, a block of
 // one- to three-byte characters decoded whole and its lanes stored by `storeLanes`.
@@ -344,6 +331,7 @@ const RouteKernels kSsse3Kernels = {
     kPortableKernels.codePageToCodePage,
     kSse2Kernels.swapUnits16,
     kSse2Kernels.swapUnits32,
+    kPortableKernels.loadPages,
 };
 
 }  // namespace

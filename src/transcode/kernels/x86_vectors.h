@@ -1,4 +1,4 @@
-// What the SSE2 and SSSE3 kernels share: the x86 vector helpers, compiled for their instruction
+// What the x86 kernels share: the x86 vector helpers, compiled for their instruction
 // set whatever the build's own baseline, and the SSE2 table that the SSSE3 one builds on.
 #pragma once
 
@@ -45,10 +45,7 @@ SSE2 inline void WidenTo32(uint8_t* w, __m128i v) {
     Store(w + 48, _mm_unpackhi_epi16(hi, zero));
 }
 
-// What the kernels of both levels are built from: a step converts one character (plain/
-// character_steps.h); a block converts a whole block of input at `read` where it qualifies, and
-// says whether it did.
-typedef void (*Step)(const uint8_t*& read, uint8_t*& write, uint64_t& replaced);
+// A block converts a whole block of input at `read` where it qualifies, and says whether it did.
 typedef bool (*Block)(const uint8_t*& read, uint8_t*& write, uint64_t& replaced);
 
 // The SSE2 level; the SSSE3 level takes the kernels it has no better version of from it.

@@ -1,0 +1,571 @@
+// The AVX-512 kernels, chosen at run time where the processor has AVX-512 with its byte
+// instructions (F, BW, VL, VBMI, VBMI2). Sixty-four input bytes are taken at once: a block of
+// one- to three-byte UTF-8 characters is decoded in every byte's lane and the lanes where a
+// character starts are compressed together; UTF-16 units are encoded in 32-bit lanes whose
+// bytes are compressed the same way; a byte code page is looked up 64 bytes at once in tables
+// of 256 bytes held in four registers. Anything else goes character by character through the
+// steps of plain/character_steps.h. Every store is masked to the bytes produced.
+#include "src/transcode/kernels/route_kernels.h"
+
+#if defined(__i386__) || defined(__x86_64__)
+
+#include "src/transcode/kernels/block_frame.h"
+#include "src/transcode/kernels/x86_vectors.h"
+#include "src/transcode/plain/character_steps.h"
+
+// GCC takes the undefined register some of these intrinsics start from for a read of an
+// uninitialised variable.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
+
+#define AVX512 __attribute__((target("avx512f,avx512bw,avx512vl,avx512vbmi,avx512vbmi2,popcnt")))
+
+namespace {
+
+constexpr uint64_t LowBits(uint32_t n) {
+    return n >= 64 ? ~0ull : (1ull << n) - 1;
+}
+
+uint32_t CountBits(uint64_t bits) {
+    return static_cast<uint32_t>(__builtin_popcountll(bits));
+}
+
+AVX512 inline __m512i Load64(const uint8_t* at) {
+    return _mm512_loadu_si512(at);
+}
+AVX512 inline void Store64(uint8_t* at, __m512i v) {
+    _mm512_storeu_si512(at, v);
+}
+AVX512 inline __m512i Bytes(int value) {
+    return _mm512_set1_epi8(static_cast<char>(value));
+}
+AVX512 inline __m512i Halves(int value) {
+    return _mm512_set1_epi16(static_cast<short>(value));
+}
+AVX512 inline __m512i Words(int value) {
+    return _mm512_set1_epi32(value);
+}
+
+// Byte indexes that gather lanes of four bytes from 16 bytes of input: in quarter q, bytes 4i to
+// 4i + 3 take byte 16q + i (kSpread), or of two tables byte 16q + i of the first and of the second
+// (kPair); kRepeat repeats the lowest byte of each 32-bit lane, kPosition numbers the bytes of
+// each lane, kSwap16 and kSwap32 reverse every unit.
+struct Indexes {
+    uint8_t spread[4][64];
+    uint8_t pair[4][64];
+    uint8_t repeat[64];
+    uint8_t position[64];
+    uint8_t swap16[64];
+    uint8_t swap32[64];
+    uint8_t interleave[2][64];
+};
+
+constexpr Indexes MakeIndexes() {
+    Indexes x{};
+    for (int q = 0; q < 4; ++q) {
+        for (int i = 0; i < 64; ++i) {
+            int source = 16 * q + i / 4;
+            x.spread[q][i] = static_cast<uint8_t>(source);
+            x.pair[q][i] = static_cast<uint8_t>(i % 4 == 1 ? 64 + source : source);
+        }
+    }
+    for (int i = 0; i < 64; ++i) {
+        x.repeat[i] = static_cast<uint8_t>(i % 16 / 4 * 4);
+        x.position[i] = static_cast<uint8_t>(i % 4);
+        x.swap16[i] = static_cast<uint8_t>(i % 16 ^ 1);
+        x.swap32[i] = static_cast<uint8_t>(i % 16 ^ 3);
+        for (int h = 0; h < 2; ++h) {
+            x.interleave[h][i] = static_cast<uint8_t>(32 * h + i / 2 + (i % 2 == 1 ? 64 : 0));
+        }
+    }
+    return x;
+}
+
+alignas(64) constexpr Indexes kIndexes = MakeIndexes();
+
+AVX512 inline __m512i Index(const uint8_t* row) {
+    return Load64(row);
+}
+
+// Stores the bytes of each 32-bit lane of `lanes` that lie below the count its bytes of `counts`
+// repeat, one after the other, and nothing else; returns the position behind them.
+AVX512 inline uint8_t* StoreCounted(uint8_t* w, __m512i lanes, __m512i counts) {
+    __mmask64 keep = _mm512_cmplt_epu8_mask(Index(kIndexes.position), counts);
+    uint32_t n = CountBits(keep);
+    _mm512_mask_storeu_epi8(w, LowBits(n), _mm512_maskz_compress_epi8(keep, lanes));
+    return w + n;
+}
+
+// --- From UTF-8 ------------------------------------------------------------------------------
+
+// Sixty-four UTF-8 bytes holding only characters of one to three bytes, each decoded as the plain
+// decoder reads it, into UTF-16 units: the first counts[0] lanes of units[0], then the first
+// counts[1] of units[1]. A character the block cuts off is left for the next block; `length`
+// says how many bytes were taken. Reads two bytes past the block.
+AVX512 inline bool DecodeUtf8Block(const uint8_t* read, __m512i v, __m512i* units, uint32_t* counts,
+                                   uint32_t* length) {
+    uint64_t high = _mm512_movepi8_mask(v);
+    uint64_t conts = _mm512_cmpeq_epi8_mask(_mm512_and_si512(v, Bytes(0xC0)), Bytes(0x80));
+    uint64_t leads2 = _mm512_cmpeq_epi8_mask(_mm512_and_si512(v, Bytes(0xE0)), Bytes(0xC0));
+    uint64_t leads3 = _mm512_cmpeq_epi8_mask(_mm512_and_si512(v, Bytes(0xF0)), Bytes(0xE0));
+    // Nothing above EF: four-byte leads and bytes that lead nothing go the plain way.
+    if ((conts | leads2 | leads3) != high) {
+        return false;
+    }
+    uint64_t cut = (leads2 & (1ull << 63)) | (leads3 & (3ull << 62));
+    uint32_t taken = cut != 0 ? static_cast<uint32_t>(__builtin_ctzll(cut)) : 64;
+    uint64_t inside = LowBits(taken);
+    leads2 &= inside;
+    leads3 &= inside;
+    // Every lead followed by as many continuations as it needs, and no other continuation: then
+    // each sequence is exactly one character.
+    uint64_t expected = (leads2 << 1) | (leads3 << 1) | (leads3 << 2);
+    if ((expected & ~inside) != 0 || (conts & inside) != expected) {
+        return false;
+    }
+    uint64_t starts = ~conts & inside;
+    const __m512i low6 = Halves(0x3F);
+    for (int h = 0; h < 2; ++h) {
+        const uint8_t* at = read + 32 * h;
+        __m512i b = _mm512_cvtepu8_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(at)));
+        __m512i n1 =
+            _mm512_cvtepu8_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 1)));
+        __m512i n2 =
+            _mm512_cvtepu8_epi16(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(at + 2)));
+        __m512i second = _mm512_and_si512(n1, low6);
+        __m512i asTwo =
+            _mm512_or_si512(_mm512_slli_epi16(_mm512_and_si512(b, Halves(0x1F)), 6), second);
+        // Shifting a 16-bit lane by 12 keeps exactly the lead byte's low four bits.
+        __m512i asThree =
+            _mm512_or_si512(_mm512_or_si512(_mm512_slli_epi16(b, 12), _mm512_slli_epi16(second, 6)),
+                            _mm512_and_si512(n2, low6));
+        __m512i lanes = _mm512_mask_mov_epi16(b, static_cast<__mmask32>(leads2 >> (32 * h)), asTwo);
+        lanes = _mm512_mask_mov_epi16(lanes, static_cast<__mmask32>(leads3 >> (32 * h)), asThree);
+        __mmask32 keep = static_cast<__mmask32>(starts >> (32 * h));
+        units[h] = _mm512_maskz_compress_epi16(keep, lanes);
+        counts[h] = CountBits(keep);
+    }
+    *length = taken;
+    return true;
+}
+
+AVX512 inline bool Utf8ToUtf16Block(const uint8_t*& read, uint8_t*& w, uint64_t&) {
+    __m512i v = Load64(read);
+    if (_mm512_movepi8_mask(v) == 0) {
+        Store64(w, _mm512_cvtepu8_epi16(_mm512_castsi512_si256(v)));
+        Store64(w + 64, _mm512_cvtepu8_epi16(_mm512_extracti64x4_epi64(v, 1)));
+        read += 64;
+        w += 128;
+        return true;
+    }
+    __m512i units[2];
+    uint32_t counts[2];
+    uint32_t length;
+    if (!DecodeUtf8Block(read, v, units, counts, &length)) {
+        return false;
+    }
+    for (int h = 0; h < 2; ++h) {
+        _mm512_mask_storeu_epi16(w, static_cast<__mmask32>(LowBits(counts[h])), units[h]);
+        w += 2 * counts[h];
+    }
+    read += length;
+    return true;
+}
+
+// Up to 32 units as 32-bit code points. A surrogate came from a three-byte form, which stands
+// alone and so becomes "?", as CombineSurrogates makes it, and is counted.
+AVX512 inline uint8_t* StoreUnitsAs32(uint8_t* w, __m512i units, uint32_t count,
+                                      uint64_t& replaced) {
+    for (uint32_t q = 0; q < 2 && count > 16 * q; ++q) {
+        __m512i u = _mm512_cvtepu16_epi32(q == 0 ? _mm512_castsi512_si256(units)
+                                                 : _mm512_extracti64x4_epi64(units, 1));
+        uint32_t n = count - 16 * q < 16 ? count - 16 * q : 16;
+        __mmask16 valid = static_cast<__mmask16>(LowBits(n));
+        __mmask16 surrogate =
+            _mm512_mask_cmpeq_epi32_mask(valid, _mm512_and_si512(u, Words(0xF800)), Words(0xD800));
+        replaced += CountBits(surrogate);
+        u = _mm512_mask_mov_epi32(u, surrogate, Words(kReplacementChar));
+        _mm512_mask_storeu_epi32(w, valid, u);
+        w += 4 * n;
+    }
+    return w;
+}
+
+AVX512 inline bool Utf8ToUtf32Block(const uint8_t*& read, uint8_t*& w, uint64_t& replaced) {
+    __m512i v = Load64(read);
+    if (_mm512_movepi8_mask(v) == 0) {
+        Store64(w, _mm512_cvtepu8_epi32(_mm512_extracti32x4_epi32(v, 0)));
+        Store64(w + 64, _mm512_cvtepu8_epi32(_mm512_extracti32x4_epi32(v, 1)));
+        Store64(w + 128, _mm512_cvtepu8_epi32(_mm512_extracti32x4_epi32(v, 2)));
+        Store64(w + 192, _mm512_cvtepu8_epi32(_mm512_extracti32x4_epi32(v, 3)));
+        read += 64;
+        w += 256;
+        return true;
+    }
+    __m512i units[2];
+    uint32_t counts[2];
+    uint32_t length;
+    if (!DecodeUtf8Block(read, v, units, counts, &length)) {
+        return false;
+    }
+    w = StoreUnitsAs32(w, units[0], counts[0], replaced);
+    w = StoreUnitsAs32(w, units[1], counts[1], replaced);
+    read += length;
+    return true;
+}
+
+// Up to 32 units through the target page's table, each as the bytes its entry holds. False, with
+// some output written, where an entry takes the rare path: the caller takes the block slowly.
+AVX512 inline bool StoreThroughTarget(uint8_t*& w, __m512i units, uint32_t count) {
+    for (uint32_t q = 0; q < 2 && count > 16 * q; ++q) {
+        __m512i u = _mm512_cvtepu16_epi32(q == 0 ? _mm512_castsi512_si256(units)
+                                                 : _mm512_extracti64x4_epi64(units, 1));
+        __mmask16 valid = static_cast<__mmask16>(LowBits(count - 16 * q));
+        __m512i entries =
+            _mm512_mask_i32gather_epi32(_mm512_setzero_si512(), valid, u, targetPage.multiByte, 4);
+        if (_mm512_mask_cmplt_epu32_mask(valid, entries, Words(kFirstSizedEntry)) != 0) {
+            return false;
+        }
+        __m512i counts =
+            _mm512_shuffle_epi8(_mm512_srli_epi32(entries, 24), Index(kIndexes.repeat));
+        w = StoreCounted(w, entries, counts);
+    }
+    return true;
+}
+
+KERNEL_ENTRY AVX512 const uint8_t* Utf8ToCodePageAvx512(const uint8_t* read, const uint8_t* limit,
+                                                        const uint8_t*, uint8_t** write,
+                                                        uint64_t* replaced) {
+    uint8_t* w = *write;
+    uint64_t r = 0;
+    while (read < limit) {
+        if (limit - read >= 64) {
+            __m512i v = Load64(read);
+            if (targetPage.keepsAscii && _mm512_movepi8_mask(v) == 0) {
+                Store64(w, v);
+                read += 64;
+                w += 64;
+                continue;
+            }
+            __m512i units[2];
+            uint32_t counts[2];
+            uint32_t length;
+            uint8_t* start = w;
+            // Every unit here was read whole, so only an entry of the rare path can make a "?"
+            // that counts, and such an entry sends the block the slow way.
+            if (DecodeUtf8Block(read, v, units, counts, &length) &&
+                StoreThroughTarget(w, units[0], counts[0]) &&
+                StoreThroughTarget(w, units[1], counts[1])) {
+                read += length;
+                continue;
+            }
+            w = start;
+            const uint8_t* stop = read + 64;
+            while (read < stop && StepUtf8ToCodePage(read, w, r)) {
+            }
+            if (read < stop) {
+                break;
+            }
+            continue;
+        }
+        if (!StepUtf8ToCodePage(read, w, r)) {
+            break;
+        }
+    }
+    *write = w;
+    *replaced += r;
+    return read;
+}
+
+// --- From UTF-16 and UTF-32 ------------------------------------------------------------------
+
+// Sixteen values up to FFFF, none a surrogate, in 32-bit lanes: each as the one to three bytes
+// EncodeUtf8Char makes of it.
+AVX512 inline uint8_t* EncodeLanes(uint8_t* w, __m512i u) {
+    __mmask16 ascii = _mm512_cmplt_epu32_mask(u, Words(0x80));
+    __mmask16 three = _mm512_cmpge_epu32_mask(u, Words(0x800));
+    const __m512i low6 = Words(0x3F);
+    const __m512i continuation = Words(0x80);
+    __m512i last = _mm512_or_si512(_mm512_and_si512(u, low6), continuation);
+    __m512i middle = _mm512_or_si512(_mm512_and_si512(_mm512_srli_epi32(u, 6), low6), continuation);
+    __m512i first = _mm512_or_si512(_mm512_srli_epi32(u, 6), Words(0xC0));
+    first =
+        _mm512_mask_mov_epi32(first, three, _mm512_or_si512(_mm512_srli_epi32(u, 12), Words(0xE0)));
+    first = _mm512_mask_mov_epi32(first, ascii, u);
+    __m512i second = _mm512_mask_mov_epi32(last, three, middle);
+    __m512i bytes = _mm512_or_si512(_mm512_or_si512(first, _mm512_slli_epi32(second, 8)),
+                                    _mm512_slli_epi32(last, 16));
+    __m512i counts = _mm512_mask_add_epi32(Words(2), ascii, Words(1), Words(0));
+    counts = _mm512_mask_add_epi32(counts, three, counts, Words(1));
+    return StoreCounted(w, bytes, _mm512_shuffle_epi8(counts, Index(kIndexes.repeat)));
+}
+
+// Thirty-two UTF-16 units, none a surrogate.
+AVX512 inline bool Utf16ToUtf8Block(const uint8_t*& read, uint8_t*& w, uint64_t&) {
+    __m512i v = Load64(read);
+    if (_mm512_cmpge_epu16_mask(v, Halves(0x80)) == 0) {
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(w), _mm512_cvtepi16_epi8(v));
+        read += 64;
+        w += 32;
+        return true;
+    }
+    if (_mm512_cmpeq_epi16_mask(_mm512_and_si512(v, Halves(0xF800)), Halves(0xD800)) != 0) {
+        return false;
+    }
+    w = EncodeLanes(w, _mm512_cvtepu16_epi32(_mm512_castsi512_si256(v)));
+    w = EncodeLanes(w, _mm512_cvtepu16_epi32(_mm512_extracti64x4_epi64(v, 1)));
+    read += 64;
+    return true;
+}
+
+AVX512 inline bool Utf16ToUtf32Block(const uint8_t*& read, uint8_t*& w, uint64_t&) {
+    __m512i v = Load64(read);
+    if (_mm512_cmpeq_epi16_mask(_mm512_and_si512(v, Halves(0xF800)), Halves(0xD800)) != 0) {
+        return false;
+    }
+    Store64(w, _mm512_cvtepu16_epi32(_mm512_castsi512_si256(v)));
+    Store64(w + 64, _mm512_cvtepu16_epi32(_mm512_extracti64x4_epi64(v, 1)));
+    read += 64;
+    w += 128;
+    return true;
+}
+
+// Sixteen UTF-32 values up to FFFF, none a surrogate.
+AVX512 inline bool Utf32ToUtf8Block(const uint8_t*& read, uint8_t*& w, uint64_t&) {
+    __m512i v = Load64(read);
+    if (_mm512_cmpge_epu32_mask(v, Words(0x10000)) != 0 ||
+        _mm512_cmpeq_epi32_mask(_mm512_and_si512(v, Words(0xFFFFF800)), Words(0xD800)) != 0) {
+        return false;
+    }
+    w = EncodeLanes(w, v);
+    read += 64;
+    return true;
+}
+
+// Sixteen UTF-32 values up to FFFF (surrogate values included), one unit each.
+AVX512 inline bool Utf32ToUtf16Block(const uint8_t*& read, uint8_t*& w, uint64_t&) {
+    __m512i v = Load64(read);
+    if (_mm512_cmpge_epu32_mask(v, Words(0x10000)) != 0) {
+        return false;
+    }
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(w), _mm512_cvtepi32_epi16(v));
+    read += 64;
+    w += 32;
+    return true;
+}
+
+// --- From a byte code page -------------------------------------------------------------------
+
+// The source page's tables as 256-byte planes, one byte of each entry per plane, looked up with
+// the byte itself as index. A byte is one unit, so its code point fits in 16 bits. The flags
+// planes hold the tables' counts of "?" (0 or 1); the UTF-8 length plane has it in bit 7.
+struct PagePlanes {
+    uint8_t utf8[3][256];
+    uint8_t utf8Length[256];
+    uint8_t unitLow[256];
+    uint8_t unitHigh[256];
+    uint8_t unitReplaced[256];
+    uint8_t pointLow[256];
+    uint8_t pointHigh[256];
+    uint8_t pointReplaced[256];
+    uint8_t target[256];
+    uint8_t targetReplaced[256];
+};
+
+alignas(64) PagePlanes planes;
+
+void LoadPlanes() {
+    for (int b = 0; b < 256; ++b) {
+        for (int i = 0; i < 3; ++i) {
+            planes.utf8[i][b] = static_cast<uint8_t>(sourcePage.utf8[b] >> (8 * i));
+        }
+        planes.utf8Length[b] =
+            static_cast<uint8_t>(sourcePage.utf8Length[b] | (sourcePage.utf8Replaced[b] << 7));
+        planes.unitLow[b] = static_cast<uint8_t>(sourcePage.units[b]);
+        planes.unitHigh[b] = static_cast<uint8_t>(sourcePage.units[b] >> 8);
+        planes.unitReplaced[b] = static_cast<uint8_t>(sourcePage.unitReplaced[b]);
+        planes.pointLow[b] = static_cast<uint8_t>(sourcePage.codePoints[b]);
+        planes.pointHigh[b] = static_cast<uint8_t>(sourcePage.codePoints[b] >> 8);
+        planes.pointReplaced[b] = static_cast<uint8_t>(sourcePage.codePointReplaced[b]);
+        planes.target[b] = static_cast<uint8_t>(sourcePage.targetBytes[b]);
+        planes.targetReplaced[b] =
+            static_cast<uint8_t>(sourcePage.targetBytes[b] >> kReplacedShift);
+    }
+}
+
+// A plane in four registers, loaded once for a run of blocks.
+struct Plane {
+    __m512i quarter[4];
+};
+
+AVX512 inline Plane LoadPlane(const uint8_t* plane) {
+    return Plane{{Load64(plane), Load64(plane + 64), Load64(plane + 128), Load64(plane + 192)}};
+}
+
+// Each of the 64 bytes of `v` looked up in a plane: two lookups of 128 entries each, the byte's
+// high bit choosing between them.
+AVX512 inline __m512i Look(const Plane& plane, __m512i v) {
+    __m512i low = _mm512_permutex2var_epi8(plane.quarter[0], v, plane.quarter[1]);
+    __m512i high = _mm512_permutex2var_epi8(plane.quarter[2], v, plane.quarter[3]);
+    return _mm512_mask_blend_epi8(_mm512_movepi8_mask(v), low, high);
+}
+
+// How many of the 64 bytes of `v` have a flag set in `plane`.
+AVX512 inline uint32_t CountFlags(const Plane& plane, __m512i v) {
+    return CountBits(_mm512_test_epi8_mask(Look(plane, v), Bytes(0xFF)));
+}
+
+// Every whole block of 64 bytes before `limit` goes through `block`, with the planes the route
+// looks its bytes up in: a byte code page has no byte a block refuses.
+template <int kPlanes, void (*block)(__m512i, const Plane*, uint8_t*&, uint64_t&)>
+KERNEL_ENTRY AVX512 bool RunPlanes(const uint8_t*& read, const uint8_t* limit, uint8_t*& w,
+                                   uint64_t& replaced, const uint8_t* const* sources) {
+    Plane p[kPlanes];
+    for (int i = 0; i < kPlanes; ++i) {
+        p[i] = LoadPlane(sources[i]);
+    }
+    do {
+        block(Load64(read), p, w, replaced);
+        read += 64;
+    } while (limit - read >= 64);
+    return true;
+}
+
+AVX512 inline void CodePageToUtf8Block(__m512i v, const Plane* p, uint8_t*& w, uint64_t& replaced) {
+    if (sourcePage.keepsAscii && _mm512_movepi8_mask(v) == 0) {
+        Store64(w, v);
+        w += 64;
+        return;
+    }
+    __m512i b0 = Look(p[0], v);
+    __m512i b1 = Look(p[1], v);
+    __m512i b2 = Look(p[2], v);
+    __m512i lengths = Look(p[3], v);
+    replaced += CountBits(_mm512_movepi8_mask(lengths));
+    lengths = _mm512_and_si512(lengths, Bytes(0x7F));
+    for (int q = 0; q < 4; ++q) {
+        __m512i spread = Index(kIndexes.spread[q]);
+        __m512i lanes = _mm512_permutex2var_epi8(b0, Index(kIndexes.pair[q]), b1);
+        lanes = _mm512_mask_permutexvar_epi8(lanes, 0x4444444444444444ull, spread, b2);
+        w = StoreCounted(w, lanes, _mm512_permutexvar_epi8(spread, lengths));
+    }
+}
+
+AVX512 inline void CodePageToUtf16Block(__m512i v, const Plane* p, uint8_t*& w,
+                                        uint64_t& replaced) {
+    __m512i low = Look(p[0], v);
+    __m512i high = Look(p[1], v);
+    replaced += CountFlags(p[2], v);
+    Store64(w, _mm512_permutex2var_epi8(low, Index(kIndexes.interleave[0]), high));
+    Store64(w + 64, _mm512_permutex2var_epi8(low, Index(kIndexes.interleave[1]), high));
+    w += 128;
+}
+
+AVX512 inline void CodePageToUtf32Block(__m512i v, const Plane* p, uint8_t*& w,
+                                        uint64_t& replaced) {
+    __m512i low = Look(p[0], v);
+    __m512i high = Look(p[1], v);
+    replaced += CountFlags(p[2], v);
+    for (int q = 0; q < 4; ++q) {
+        Store64(w + 64 * q, _mm512_maskz_permutex2var_epi8(0x3333333333333333ull, low,
+                                                           Index(kIndexes.pair[q]), high));
+    }
+    w += 256;
+}
+
+AVX512 inline void CodePageToCodePageBlock(__m512i v, const Plane* p, uint8_t*& w,
+                                           uint64_t& replaced) {
+    Store64(w, Look(p[0], v));
+    replaced += CountFlags(p[1], v);
+    w += 64;
+}
+
+const uint8_t* const kUtf8Planes[] = {planes.utf8[0], planes.utf8[1], planes.utf8[2],
+                                      planes.utf8Length};
+const uint8_t* const kUnitPlanes[] = {planes.unitLow, planes.unitHigh, planes.unitReplaced};
+const uint8_t* const kPointPlanes[] = {planes.pointLow, planes.pointHigh, planes.pointReplaced};
+const uint8_t* const kTargetPlanes[] = {planes.target, planes.targetReplaced};
+
+template <int kPlanes, void (*block)(__m512i, const Plane*, uint8_t*&, uint64_t&),
+          const uint8_t* const* sources>
+bool PageRun(const uint8_t*& read, const uint8_t* limit, uint8_t*& w, uint64_t& replaced) {
+    return RunPlanes<kPlanes, block>(read, limit, w, replaced, sources);
+}
+
+// --- The frame -------------------------------------------------------------------------------
+
+// A run of AVX-512 blocks of 64 bytes, in a loop of its own, which stays tight.
+template <Block block>
+KERNEL_ENTRY AVX512 bool RunAvx512(const uint8_t*& read, const uint8_t* limit, uint8_t*& w,
+                                   uint64_t& replaced) {
+    if (!block(read, w, replaced)) {
+        return false;
+    }
+    while (limit - read >= 64 && block(read, w, replaced)) {
+    }
+    return true;
+}
+
+template <uint32_t kWidth, Block block, Step step>
+constexpr RouteKernel BlocksAvx512 = RunBlocks<kWidth, 64, RunAvx512<block>, step, kWidth == 1>;
+
+template <int kWidth>
+KERNEL_ENTRY AVX512 void SwapUnitsAvx512(uint8_t* bytes, size_t count) {
+    const __m512i swap = Index(kWidth == 2 ? kIndexes.swap16 : kIndexes.swap32);
+    size_t i = 0;
+    for (; count - i >= 64; i += 64) {
+        Store64(bytes + i, _mm512_shuffle_epi8(Load64(bytes + i), swap));
+    }
+    if (kWidth == 2) {
+        kPortableKernels.swapUnits16(bytes + i, count - i);
+    } else {
+        kPortableKernels.swapUnits32(bytes + i, count - i);
+    }
+}
+
+RouteKernels MakeAvx512Kernels() {
+    const RouteKernels& below = *Ssse3Kernels();
+    RouteKernels k = below;
+    k.utf8ToUtf16 = BlocksAvx512<1, Utf8ToUtf16Block, StepUtf8ToUtf16>;
+    k.utf8ToUtf32 = BlocksAvx512<1, Utf8ToUtf32Block, StepUtf8ToUtf32>;
+    k.utf8ToCodePage = Utf8ToCodePageAvx512;
+    k.utf16ToUtf8 = BlocksAvx512<2, Utf16ToUtf8Block, StepUtf16ToUtf8>;
+    k.utf16ToUtf32 = BlocksAvx512<2, Utf16ToUtf32Block, StepUtf16ToUtf32>;
+    k.utf32ToUtf8 = BlocksAvx512<4, Utf32ToUtf8Block, StepUtf32ToUtf8>;
+    k.utf32ToUtf16 = BlocksAvx512<4, Utf32ToUtf16Block, StepUtf32ToUtf16>;
+    k.codePageToUtf8 =
+        RunBlocks<1, 64, PageRun<4, CodePageToUtf8Block, kUtf8Planes>, StepCodePageToUtf8, false>;
+    k.codePageToUtf16 =
+        RunBlocks<1, 64, PageRun<3, CodePageToUtf16Block, kUnitPlanes>, StepCodePageToUtf16, false>;
+    k.codePageToUtf32 = RunBlocks<1, 64, PageRun<3, CodePageToUtf32Block, kPointPlanes>,
+                                  StepCodePageToUtf32, false>;
+    k.codePageToCodePage = RunBlocks<1, 64, PageRun<2, CodePageToCodePageBlock, kTargetPlanes>,
+                                     StepCodePageToCodePage, false>;
+    k.swapUnits16 = SwapUnitsAvx512<2>;
+    k.swapUnits32 = SwapUnitsAvx512<4>;
+    k.loadPages = LoadPlanes;
+    return k;
+}
+
+}  // namespace
+
+const RouteKernels* Avx512Kernels() {
+    bool runs = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+                __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512vbmi") &&
+                __builtin_cpu_supports("avx512vbmi2") && Ssse3Kernels() != nullptr;
+    if (!runs) {
+        return nullptr;
+    }
+    // Made on first use, from the level below, whose table another file fills.
+    static const RouteKernels kernels = MakeAvx512Kernels();
+    return &kernels;
+}
+
+#else  // no vector kernels for this processor
+
+const RouteKernels* Avx512Kernels() {
+    return nullptr;
+}
+
+#endif
