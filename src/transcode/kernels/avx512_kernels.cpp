@@ -97,6 +97,19 @@ AVX512 inline uint8_t* StoreCounted(uint8_t* w, __m512i lanes, __m512i counts) {
     return w + n;
 }
 
+// Stores the first `n` bytes of `v`.
+AVX512 inline void StoreFirst(uint8_t* w, __m512i v, uint32_t n) {
+    _mm512_mask_storeu_epi8(w, LowBits(n), v);
+}
+
+// The first `bytes` bytes of a row of 64-byte stores at `w`.
+AVX512 inline void StoreRow(uint8_t* w, const __m512i* row, uint32_t count, uint32_t bytes) {
+    for (uint32_t i = 0; i < count; ++i) {
+        uint32_t before = 64 * i;
+        StoreFirst(w + before, row[i], bytes > before ? bytes - before : 0);
+    }
+}
+
 // --- From UTF-8 ------------------------------------------------------------------------------
 
 // Sixty-four UTF-8 bytes holding only characters of one to three bytes, each decoded as the plain
@@ -234,6 +247,32 @@ AVX512 inline bool StoreThroughTarget(uint8_t*& w, __m512i units, uint32_t count
     return true;
 }
 
+// The last n bytes before a run's limit, fewer than a block, when they are all ASCII: widened
+// whole into units of kUnit bytes (1: copied where the target page keeps ASCII). A short stretch
+// of ASCII would otherwise go a character at a time.
+template <int kUnit>
+AVX512 inline void AsciiTail(const uint8_t*& read, uint32_t n, uint8_t*& w) {
+    __m512i v = _mm512_maskz_loadu_epi8(LowBits(n), read);
+    if (_mm512_movepi8_mask(v) != 0 || (kUnit == 1 && !targetPage.keepsAscii)) {
+        return;
+    }
+    if (kUnit == 1) {
+        StoreFirst(w, v, n);
+    } else if (kUnit == 2) {
+        __m512i row[2] = {_mm512_cvtepu8_epi16(_mm512_castsi512_si256(v)),
+                          _mm512_cvtepu8_epi16(_mm512_extracti64x4_epi64(v, 1))};
+        StoreRow(w, row, 2, 2 * n);
+    } else {
+        __m512i row[4] = {_mm512_cvtepu8_epi32(_mm512_extracti32x4_epi32(v, 0)),
+                          _mm512_cvtepu8_epi32(_mm512_extracti32x4_epi32(v, 1)),
+                          _mm512_cvtepu8_epi32(_mm512_extracti32x4_epi32(v, 2)),
+                          _mm512_cvtepu8_epi32(_mm512_extracti32x4_epi32(v, 3))};
+        StoreRow(w, row, 4, 4 * n);
+    }
+    read += n;
+    w += kUnit * n;
+}
+
 KERNEL_ENTRY AVX512 const uint8_t* Utf8ToCodePageAvx512(const uint8_t* read, const uint8_t* limit,
                                                         const uint8_t*, uint8_t** write,
                                                         uint64_t* replaced) {
@@ -269,7 +308,8 @@ KERNEL_ENTRY AVX512 const uint8_t* Utf8ToCodePageAvx512(const uint8_t* read, con
             }
             continue;
         }
-        if (!StepUtf8ToCodePage(read, w, r)) {
+        AsciiTail<1>(read, static_cast<uint32_t>(limit - read), w);
+        if (read < limit && !StepUtf8ToCodePage(read, w, r)) {
             break;
         }
     }
@@ -411,14 +451,14 @@ AVX512 inline __m512i Look(const Plane& plane, __m512i v) {
     return _mm512_mask_blend_epi8(_mm512_movepi8_mask(v), low, high);
 }
 
-// How many of the 64 bytes of `v` have a flag set in `plane`.
-AVX512 inline uint32_t CountFlags(const Plane& plane, __m512i v) {
-    return CountBits(_mm512_test_epi8_mask(Look(plane, v), Bytes(0xFF)));
-}
+// The blocks of a byte code page take the first `n` bytes of `v` (64 but at the end of a run)
+// and store what those give, and no more.
+typedef void (*PageBlock)(__m512i v, uint32_t n, const Plane* planes, uint8_t*& w,
+                          uint64_t& replaced);
 
-// Every whole block of 64 bytes before `limit` goes through `block`, with the planes the route
-// looks its bytes up in: a byte code page has no byte a block refuses.
-template <int kPlanes, void (*block)(__m512i, const Plane*, uint8_t*&, uint64_t&)>
+// Every byte before `limit` goes through `block` 64 at a time, the last few bytes too, with the
+// planes the route looks its bytes up in: a byte code page has no byte a block refuses.
+template <int kPlanes, PageBlock block>
 KERNEL_ENTRY AVX512 bool RunPlanes(const uint8_t*& read, const uint8_t* limit, uint8_t*& w,
                                    uint64_t& replaced, const uint8_t* const* sources) {
     Plane p[kPlanes];
@@ -426,24 +466,36 @@ KERNEL_ENTRY AVX512 bool RunPlanes(const uint8_t*& read, const uint8_t* limit, u
         p[i] = LoadPlane(sources[i]);
     }
     do {
-        block(Load64(read), p, w, replaced);
+        block(Load64(read), 64, p, w, replaced);
         read += 64;
     } while (limit - read >= 64);
+    uint32_t n = static_cast<uint32_t>(limit - read);
+    if (n != 0) {
+        block(_mm512_maskz_loadu_epi8(LowBits(n), read), n, p, w, replaced);
+        read += n;
+    }
     return true;
 }
 
-AVX512 inline void CodePageToUtf8Block(__m512i v, const Plane* p, uint8_t*& w, uint64_t& replaced) {
+// How many of the first `n` bytes of `v` have a flag set in `plane`.
+AVX512 inline uint32_t CountFlags(const Plane& plane, __m512i v, uint32_t n) {
+    return CountBits(_mm512_test_epi8_mask(Look(plane, v), Bytes(0xFF)) & LowBits(n));
+}
+
+AVX512 inline void CodePageToUtf8Block(__m512i v, uint32_t n, const Plane* p, uint8_t*& w,
+                                       uint64_t& replaced) {
     if (sourcePage.keepsAscii && _mm512_movepi8_mask(v) == 0) {
-        Store64(w, v);
-        w += 64;
+        StoreFirst(w, v, n);
+        w += n;
         return;
     }
     __m512i b0 = Look(p[0], v);
     __m512i b1 = Look(p[1], v);
     __m512i b2 = Look(p[2], v);
     __m512i lengths = Look(p[3], v);
-    replaced += CountBits(_mm512_movepi8_mask(lengths));
-    lengths = _mm512_and_si512(lengths, Bytes(0x7F));
+    replaced += CountBits(_mm512_movepi8_mask(lengths) & LowBits(n));
+    // Bytes past the first n write nothing.
+    lengths = _mm512_maskz_mov_epi8(LowBits(n), _mm512_and_si512(lengths, Bytes(0x7F)));
     for (int q = 0; q < 4; ++q) {
         __m512i spread = Index(kIndexes.spread[q]);
         __m512i lanes = _mm512_permutex2var_epi8(b0, Index(kIndexes.pair[q]), b1);
@@ -452,33 +504,36 @@ AVX512 inline void CodePageToUtf8Block(__m512i v, const Plane* p, uint8_t*& w, u
     }
 }
 
-AVX512 inline void CodePageToUtf16Block(__m512i v, const Plane* p, uint8_t*& w,
+AVX512 inline void CodePageToUtf16Block(__m512i v, uint32_t n, const Plane* p, uint8_t*& w,
                                         uint64_t& replaced) {
     __m512i low = Look(p[0], v);
     __m512i high = Look(p[1], v);
-    replaced += CountFlags(p[2], v);
-    Store64(w, _mm512_permutex2var_epi8(low, Index(kIndexes.interleave[0]), high));
-    Store64(w + 64, _mm512_permutex2var_epi8(low, Index(kIndexes.interleave[1]), high));
-    w += 128;
+    replaced += CountFlags(p[2], v, n);
+    __m512i row[2] = {_mm512_permutex2var_epi8(low, Index(kIndexes.interleave[0]), high),
+                      _mm512_permutex2var_epi8(low, Index(kIndexes.interleave[1]), high)};
+    StoreRow(w, row, 2, 2 * n);
+    w += 2 * n;
 }
 
-AVX512 inline void CodePageToUtf32Block(__m512i v, const Plane* p, uint8_t*& w,
+AVX512 inline void CodePageToUtf32Block(__m512i v, uint32_t n, const Plane* p, uint8_t*& w,
                                         uint64_t& replaced) {
     __m512i low = Look(p[0], v);
     __m512i high = Look(p[1], v);
-    replaced += CountFlags(p[2], v);
+    replaced += CountFlags(p[2], v, n);
+    __m512i row[4];
     for (int q = 0; q < 4; ++q) {
-        Store64(w + 64 * q, _mm512_maskz_permutex2var_epi8(0x3333333333333333ull, low,
-                                                           Index(kIndexes.pair[q]), high));
+        row[q] = _mm512_maskz_permutex2var_epi8(0x3333333333333333ull, low, Index(kIndexes.pair[q]),
+                                                high);
     }
-    w += 256;
+    StoreRow(w, row, 4, 4 * n);
+    w += 4 * n;
 }
 
-AVX512 inline void CodePageToCodePageBlock(__m512i v, const Plane* p, uint8_t*& w,
+AVX512 inline void CodePageToCodePageBlock(__m512i v, uint32_t n, const Plane* p, uint8_t*& w,
                                            uint64_t& replaced) {
-    Store64(w, Look(p[0], v));
-    replaced += CountFlags(p[1], v);
-    w += 64;
+    StoreFirst(w, Look(p[0], v), n);
+    replaced += CountFlags(p[1], v, n);
+    w += n;
 }
 
 const uint8_t* const kUtf8Planes[] = {planes.utf8[0], planes.utf8[1], planes.utf8[2],
@@ -487,16 +542,18 @@ const uint8_t* const kUnitPlanes[] = {planes.unitLow, planes.unitHigh, planes.un
 const uint8_t* const kPointPlanes[] = {planes.pointLow, planes.pointHigh, planes.pointReplaced};
 const uint8_t* const kTargetPlanes[] = {planes.target, planes.targetReplaced};
 
-template <int kPlanes, void (*block)(__m512i, const Plane*, uint8_t*&, uint64_t&),
-          const uint8_t* const* sources>
+template <int kPlanes, PageBlock block, const uint8_t* const* sources>
 bool PageRun(const uint8_t*& read, const uint8_t* limit, uint8_t*& w, uint64_t& replaced) {
     return RunPlanes<kPlanes, block>(read, limit, w, replaced, sources);
 }
 
 // --- The frame -------------------------------------------------------------------------------
 
-// A run of AVX-512 blocks of 64 bytes, in a loop of its own, which stays tight.
-template <Block block>
+AVX512 inline void NoTail(const uint8_t*&, uint32_t, uint8_t*&) {}
+
+// A run of AVX-512 blocks of 64 bytes, in a loop of its own, which stays tight, and then `tail`
+// on what is left before `limit`.
+template <Block block, void (*tail)(const uint8_t*&, uint32_t, uint8_t*&)>
 KERNEL_ENTRY AVX512 bool RunAvx512(const uint8_t*& read, const uint8_t* limit, uint8_t*& w,
                                    uint64_t& replaced) {
     if (!block(read, w, replaced)) {
@@ -504,11 +561,16 @@ KERNEL_ENTRY AVX512 bool RunAvx512(const uint8_t*& read, const uint8_t* limit, u
     }
     while (limit - read >= 64 && block(read, w, replaced)) {
     }
+    if (limit - read < 64 && read < limit) {
+        tail(read, static_cast<uint32_t>(limit - read), w);
+    }
     return true;
 }
 
-template <uint32_t kWidth, Block block, Step step>
-constexpr RouteKernel BlocksAvx512 = RunBlocks<kWidth, 64, RunAvx512<block>, step, kWidth == 1>;
+template <uint32_t kWidth, Block block, Step step,
+          void (*tail)(const uint8_t*&, uint32_t, uint8_t*&) = NoTail>
+constexpr RouteKernel BlocksAvx512 =
+    RunBlocks<kWidth, 64, RunAvx512<block, tail>, step, kWidth == 1>;
 
 template <int kWidth>
 KERNEL_ENTRY AVX512 void SwapUnitsAvx512(uint8_t* bytes, size_t count) {
@@ -527,8 +589,8 @@ KERNEL_ENTRY AVX512 void SwapUnitsAvx512(uint8_t* bytes, size_t count) {
 RouteKernels MakeAvx512Kernels() {
     const RouteKernels& below = *Ssse3Kernels();
     RouteKernels k = below;
-    k.utf8ToUtf16 = BlocksAvx512<1, Utf8ToUtf16Block, StepUtf8ToUtf16>;
-    k.utf8ToUtf32 = BlocksAvx512<1, Utf8ToUtf32Block, StepUtf8ToUtf32>;
+    k.utf8ToUtf16 = BlocksAvx512<1, Utf8ToUtf16Block, StepUtf8ToUtf16, AsciiTail<2>>;
+    k.utf8ToUtf32 = BlocksAvx512<1, Utf8ToUtf32Block, StepUtf8ToUtf32, AsciiTail<4>>;
     k.utf8ToCodePage = Utf8ToCodePageAvx512;
     k.utf16ToUtf8 = BlocksAvx512<2, Utf16ToUtf8Block, StepUtf16ToUtf8>;
     k.utf16ToUtf32 = BlocksAvx512<2, Utf16ToUtf32Block, StepUtf16ToUtf32>;
