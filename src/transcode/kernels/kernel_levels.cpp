@@ -14,10 +14,8 @@ KernelLevel chosenLevel = kKernelLevels;  // not yet chosen
 }  // namespace
 
 const KernelLevelEntry kKernelLevelTable[kKernelLevels] = {
-    {"portable", PortableKernels},
-    {"sse2", Sse2Kernels},
-    {"ssse3", Ssse3Kernels},
-    {"avx512", Avx512Kernels},
+    {"portable", PortableKernels}, {"sse2", Sse2Kernels},     {"ssse3", Ssse3Kernels},
+    {"avx2", Avx2Kernels},         {"avx512", Avx512Kernels},
 };
 
 bool KernelLevelRuns(KernelLevel level) {

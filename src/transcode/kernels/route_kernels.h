@@ -43,7 +43,14 @@ struct RouteKernels {
 
 // From plain C++ that any processor runs (the 32-bit build without SSE2 among them) to the
 // widest vector paths. Every level gives the same bytes.
-enum KernelLevel { kKernelPortable, kKernelSse2, kKernelSsse3, kKernelAvx512, kKernelLevels };
+enum KernelLevel {
+    kKernelPortable,
+    kKernelSse2,
+    kKernelSsse3,
+    kKernelAvx2,
+    kKernelAvx512,
+    kKernelLevels
+};
 
 // Every level, in order: its name and its table, null where this processor or build lacks its
 // instructions. The tests, the fuzzer and the route benchmark run each level that is there.
@@ -67,4 +74,5 @@ extern const RouteKernels kPortableKernels;
 // Null on processors and builds without these instructions.
 const RouteKernels* Sse2Kernels();
 const RouteKernels* Ssse3Kernels();
+const RouteKernels* Avx2Kernels();
 const RouteKernels* Avx512Kernels();
