@@ -342,6 +342,27 @@ TEST_P(FastRoute, FlushesAtEveryOffset) {
     }
 }
 
+// Long text of one script (Cyrillic words between spaces), where the kernels' widest paths take
+// whole stretches: the target page's window of units among them.
+TEST_P(FastRoute, LongTextOfOneScript) {
+    const CodePageId source = GetParam().source;
+    std::mt19937 random(7);
+    std::string text;
+    while (text.size() < 60000) {
+        uint32_t unit = random() % 8 == 0 ? ' ' : 0x410 + random() % 0x40;
+        if (source == kUtf8) {
+            text += unit < 0x80 ? std::string(1, static_cast<char>(unit))
+                                : std::string{static_cast<char>(0xC0 | (unit >> 6)),
+                                              static_cast<char>(0x80 | (unit & 0x3F))};
+        } else if (UnitWidth(source) == 1) {
+            text.push_back(static_cast<char>(unit < 0x80 ? unit : unit - 0x410 + 0xC0));
+        } else {
+            PutUnit(text, unit, UnitWidth(source));
+        }
+    }
+    Compare("one script", InSourceOrder(text, source));
+}
+
 // Texts behind a byte order mark start further from the output, and units that the mark makes
 // odd-aligned must be read as well.
 TEST_P(FastRoute, BehindAMark) {

@@ -244,6 +244,89 @@ AVX512 inline bool StoreThroughTarget(uint8_t*& w, __m512i units, uint32_t count
     return true;
 }
 
+// The target page's bytes for one window of 128 units (those that share all bits but the low
+// seven), held in two registers and looked up 64 units at once: the window of the first unit
+// beyond ASCII that a long stretch of text meets. `single` is nonzero where the page writes the
+// unit as one byte of its table; any other unit in the window sends its block to the gathers.
+struct TargetWindow {
+    uint8_t bytes[128];
+    uint8_t single[128];
+    uint32_t first;  // the window's first unit, or kNoWindow
+};
+
+constexpr uint32_t kNoWindow = ~0u;
+// A window is worth its 128 units only for a long stretch of text.
+constexpr ptrdiff_t kWindowStretch = 4096;
+
+alignas(64) TargetWindow window;
+
+// Asks the platform, in as few calls as there are gaps, about the units of the window around
+// `unit` not asked before, and fills the window.
+void OpenWindow(uint32_t unit) {
+    uint32_t first = unit & ~0x7Fu;
+    for (uint32_t u = first; u < first + 128;) {
+        uint32_t end = u;
+        while (end < first + 128 && !targetPage.asked[end]) {
+            ++end;
+        }
+        if (end > u) {
+            FillTargetUnits(u, end - u);
+        }
+        u = end + 1;
+    }
+    for (uint32_t i = 0; i < 128; ++i) {
+        uint32_t entry = targetPage.multiByte[first + i];
+        window.bytes[i] = static_cast<uint8_t>(entry);
+        window.single[i] = entry >= kFirstSizedEntry && (entry >> 24) == 1;
+    }
+    window.first = first;
+}
+
+// Opens the window of the first unit beyond ASCII among the decoded units, if there is one.
+AVX512 inline bool OpenWindowFor(const __m512i* units, const uint32_t* counts) {
+    for (int h = 0; h < 2; ++h) {
+        __mmask32 beyond = _mm512_mask_cmpge_epu16_mask(static_cast<__mmask32>(LowBits(counts[h])),
+                                                        units[h], Halves(0x80));
+        if (beyond != 0) {
+            alignas(64) uint16_t lanes[32];
+            _mm512_store_si512(lanes, units[h]);
+            OpenWindow(lanes[__builtin_ctz(beyond)]);
+            return true;
+        }
+    }
+    return false;
+}
+
+// Up to 32 units, each ASCII (where the page keeps it) or in the open window with one byte
+// there, written as those bytes. False, with nothing written, for any other unit.
+AVX512 inline bool StoreThroughWindow(uint8_t*& w, __m512i units, uint32_t count,
+                                      const __m512i* held) {
+    __mmask32 valid = static_cast<__mmask32>(LowBits(count));
+    __mmask32 ascii =
+        targetPage.keepsAscii ? _mm512_mask_cmplt_epu16_mask(valid, units, Halves(0x80)) : 0;
+    __mmask32 inside = _mm512_mask_cmpeq_epi16_mask(valid, _mm512_and_si512(units, Halves(0xFF80)),
+                                                    Halves(static_cast<int>(window.first)));
+    if ((ascii | inside) != valid) {
+        return false;
+    }
+    __m512i index = _mm512_castsi256_si512(_mm512_cvtepi16_epi8(units));
+    __m256i bytes = _mm512_castsi512_si256(_mm512_permutex2var_epi8(held[0], index, held[1]));
+    __m256i single = _mm512_castsi512_si256(_mm512_permutex2var_epi8(held[2], index, held[3]));
+    if ((inside & ~_mm256_test_epi8_mask(single, single)) != 0) {
+        return false;
+    }
+    __m256i out = _mm256_mask_blend_epi8(ascii, bytes, _mm512_castsi512_si256(index));
+    _mm256_mask_storeu_epi8(w, valid, out);
+    w += count;
+    return true;
+}
+
+// Up to 32 units through the window where it holds them all, else through the table's gathers.
+AVX512 inline bool StoreUnitsInPage(uint8_t*& w, __m512i units, uint32_t count,
+                                    const __m512i* held) {
+    return StoreThroughWindow(w, units, count, held) || StoreThroughTarget(w, units, count);
+}
+
 // The last n bytes before a run's limit, fewer than a block, when they are all ASCII: widened
 // whole into units of kUnit bytes (1: copied where the target page keeps ASCII). A short stretch
 // of ASCII would otherwise go a character at a time.
@@ -275,6 +358,8 @@ KERNEL_ENTRY AVX512 const uint8_t* Utf8ToCodePageAvx512(const uint8_t* read, con
                                                         uint64_t* replaced) {
     uint8_t* w = *write;
     uint64_t r = 0;
+    __m512i held[4] = {Load64(window.bytes), Load64(window.bytes + 64), Load64(window.single),
+                       Load64(window.single + 64)};
     while (read < limit) {
         if (limit - read >= 64) {
             __m512i v = Load64(read);
@@ -290,11 +375,19 @@ KERNEL_ENTRY AVX512 const uint8_t* Utf8ToCodePageAvx512(const uint8_t* read, con
             uint8_t* start = w;
             // Every unit here was read whole, so only an entry of the rare path can make a "?"
             // that counts, and such an entry sends the block the slow way.
-            if (DecodeUtf8Block(read, v, units, counts, &length) &&
-                StoreThroughTarget(w, units[0], counts[0]) &&
-                StoreThroughTarget(w, units[1], counts[1])) {
-                read += length;
-                continue;
+            if (DecodeUtf8Block(read, v, units, counts, &length)) {
+                if (window.first == kNoWindow && limit - read >= kWindowStretch &&
+                    OpenWindowFor(units, counts)) {
+                    held[0] = Load64(window.bytes);
+                    held[1] = Load64(window.bytes + 64);
+                    held[2] = Load64(window.single);
+                    held[3] = Load64(window.single + 64);
+                }
+                if (StoreUnitsInPage(w, units[0], counts[0], held) &&
+                    StoreUnitsInPage(w, units[1], counts[1], held)) {
+                    read += length;
+                    continue;
+                }
             }
             w = start;
             const uint8_t* stop = read + 64;
@@ -429,6 +522,12 @@ void LoadPlanes() {
         planes.targetReplaced[b] =
             static_cast<uint8_t>(sourcePage.targetBytes[b] >> kReplacedShift);
     }
+}
+
+// A new run's tables: no window open yet, and the source page's planes.
+void LoadWindowAndPlanes() {
+    window.first = kNoWindow;
+    LoadPlanes();
 }
 
 // A plane in four registers, loaded once for a run of blocks.
@@ -586,7 +685,7 @@ RouteKernels MakeAvx512Kernels() {
                                   StepCodePageToUtf32, false>;
     k.codePageToCodePage = RunBlocks<1, 64, PageRun<2, CodePageToCodePageBlock, kTargetPlanes>,
                                      StepCodePageToCodePage, false>;
-    k.loadPages = LoadPlanes;
+    k.loadPages = LoadWindowAndPlanes;
     return k;
 }
 
