@@ -109,12 +109,17 @@ AVX512 inline void StoreRow(uint8_t* w, const __m512i* row, uint32_t count, uint
 
 // --- From UTF-8 ------------------------------------------------------------------------------
 
-// Sixty-four UTF-8 bytes holding only characters of one to three bytes, each decoded as the plain
-// decoder reads it, into UTF-16 units: the first counts[0] lanes of units[0], then the first
-// counts[1] of units[1]. A character the block cuts off is left for the next block; `length`
-// says how many bytes were taken. Reads two bytes past the block.
-AVX512 inline bool DecodeUtf8Block(const uint8_t* read, __m512i v, __m512i* units, uint32_t* counts,
-                                   uint32_t* length) {
+// Where the characters of 64 UTF-8 bytes start and which kind each is, when the block holds only
+// characters of one to three bytes, each read as the plain decoder reads it. A character the
+// block cuts off is left for the next block; `taken` says how many bytes the block keeps.
+struct Utf8Shape {
+    uint64_t leads2;
+    uint64_t leads3;
+    uint64_t starts;
+    uint32_t taken;
+};
+
+AVX512 inline bool ShapeUtf8Block(__m512i v, Utf8Shape* shape) {
     uint64_t high = _mm512_movepi8_mask(v);
     uint64_t conts = _mm512_cmpeq_epi8_mask(_mm512_and_si512(v, Bytes(0xC0)), Bytes(0x80));
     uint64_t leads2 = _mm512_cmpeq_epi8_mask(_mm512_and_si512(v, Bytes(0xE0)), Bytes(0xC0));
@@ -134,7 +139,24 @@ AVX512 inline bool DecodeUtf8Block(const uint8_t* read, __m512i v, __m512i* unit
     if ((expected & ~inside) != 0 || (conts & inside) != expected) {
         return false;
     }
-    uint64_t starts = ~conts & inside;
+    shape->leads2 = leads2;
+    shape->leads3 = leads3;
+    shape->starts = ~conts & inside;
+    shape->taken = taken;
+    return true;
+}
+
+// The block's characters as UTF-16 units: the first counts[0] lanes of units[0], then the first
+// counts[1] of units[1]. Reads two bytes past the block.
+AVX512 inline bool DecodeUtf8Block(const uint8_t* read, __m512i v, __m512i* units, uint32_t* counts,
+                                   uint32_t* length) {
+    Utf8Shape shape;
+    if (!ShapeUtf8Block(v, &shape)) {
+        return false;
+    }
+    uint64_t leads2 = shape.leads2;
+    uint64_t leads3 = shape.leads3;
+    uint64_t starts = shape.starts;
     const __m512i low6 = Halves(0x3F);
     for (int h = 0; h < 2; ++h) {
         const uint8_t* at = read + 32 * h;
@@ -156,7 +178,48 @@ AVX512 inline bool DecodeUtf8Block(const uint8_t* read, __m512i v, __m512i* unit
         units[h] = _mm512_maskz_compress_epi16(keep, lanes);
         counts[h] = CountBits(keep);
     }
-    *length = taken;
+    *length = shape.taken;
+    return true;
+}
+
+// The block's characters as UTF-16 units split in two planes of bytes, each character's low and
+// high byte at its place among the first `count`: worked out in the byte lanes where the
+// characters start, then compressed together. Reads two bytes past the block.
+struct Utf8Units {
+    __m512i low;
+    __m512i high;
+    uint32_t count;
+    uint32_t taken;
+};
+
+// A byte shift inside 16-bit lanes, after a mask that keeps every bit inside its own byte.
+AVX512 inline __m512i BytePart(__m512i v, int mask, int left, int right) {
+    __m512i kept = _mm512_and_si512(v, Bytes(mask));
+    return right > 0 ? _mm512_srli_epi16(kept, static_cast<unsigned>(right))
+                     : _mm512_slli_epi16(kept, static_cast<unsigned>(left));
+}
+
+AVX512 inline bool DecodeUtf8Planes(const uint8_t* read, __m512i b, Utf8Units* units) {
+    Utf8Shape shape;
+    if (!ShapeUtf8Block(b, &shape)) {
+        return false;
+    }
+    __m512i n1 = Load64(read + 1);
+    __m512i n2 = Load64(read + 2);
+    // Two bytes: 110a aabb 10cc dddd gives 00000aaa bbccdddd.
+    __m512i high2 = BytePart(b, 0x1C, 0, 2);
+    __m512i low2 = _mm512_or_si512(BytePart(b, 0x03, 6, 0), _mm512_and_si512(n1, Bytes(0x3F)));
+    // Three bytes: 1110 aaaa 10bb bbcc 10dd eeee gives aaaabbbb ccddeeee.
+    __m512i high3 = _mm512_or_si512(BytePart(b, 0x0F, 4, 0), BytePart(n1, 0x3C, 0, 2));
+    __m512i low3 = _mm512_or_si512(BytePart(n1, 0x03, 6, 0), _mm512_and_si512(n2, Bytes(0x3F)));
+    __m512i high = _mm512_maskz_mov_epi8(shape.leads2, high2);
+    high = _mm512_mask_mov_epi8(high, shape.leads3, high3);
+    __m512i low = _mm512_mask_mov_epi8(b, shape.leads2, low2);
+    low = _mm512_mask_mov_epi8(low, shape.leads3, low3);
+    units->low = _mm512_maskz_compress_epi8(shape.starts, low);
+    units->high = _mm512_maskz_compress_epi8(shape.starts, high);
+    units->count = CountBits(shape.starts);
+    units->taken = shape.taken;
     return true;
 }
 
@@ -169,37 +232,17 @@ AVX512 inline bool Utf8ToUtf16Block(const uint8_t*& read, uint8_t*& w, uint64_t&
         w += 128;
         return true;
     }
-    __m512i units[2];
-    uint32_t counts[2];
-    uint32_t length;
-    if (!DecodeUtf8Block(read, v, units, counts, &length)) {
+    Utf8Units units;
+    if (!DecodeUtf8Planes(read, v, &units)) {
         return false;
     }
-    for (int h = 0; h < 2; ++h) {
-        _mm512_mask_storeu_epi16(w, static_cast<__mmask32>(LowBits(counts[h])), units[h]);
-        w += 2 * counts[h];
-    }
-    read += length;
+    __m512i row[2] = {
+        _mm512_permutex2var_epi8(units.low, Index(kIndexes.interleave[0]), units.high),
+        _mm512_permutex2var_epi8(units.low, Index(kIndexes.interleave[1]), units.high)};
+    StoreRow(w, row, 2, 2 * units.count);
+    w += 2 * units.count;
+    read += units.taken;
     return true;
-}
-
-// Up to 32 units as 32-bit code points. A surrogate came from a three-byte form, which stands
-// alone and so becomes "?", as CombineSurrogates makes it, and is counted.
-AVX512 inline uint8_t* StoreUnitsAs32(uint8_t* w, __m512i units, uint32_t count,
-                                      uint64_t& replaced) {
-    for (uint32_t q = 0; q < 2 && count > 16 * q; ++q) {
-        __m512i u = _mm512_cvtepu16_epi32(q == 0 ? _mm512_castsi512_si256(units)
-                                                 : _mm512_extracti64x4_epi64(units, 1));
-        uint32_t n = count - 16 * q < 16 ? count - 16 * q : 16;
-        __mmask16 valid = static_cast<__mmask16>(LowBits(n));
-        __mmask16 surrogate =
-            _mm512_mask_cmpeq_epi32_mask(valid, _mm512_and_si512(u, Words(0xF800)), Words(0xD800));
-        replaced += CountBits(surrogate);
-        u = _mm512_mask_mov_epi32(u, surrogate, Words(kReplacementChar));
-        _mm512_mask_storeu_epi32(w, valid, u);
-        w += 4 * n;
-    }
-    return w;
 }
 
 AVX512 inline bool Utf8ToUtf32Block(const uint8_t*& read, uint8_t*& w, uint64_t& replaced) {
@@ -213,15 +256,26 @@ AVX512 inline bool Utf8ToUtf32Block(const uint8_t*& read, uint8_t*& w, uint64_t&
         w += 256;
         return true;
     }
-    __m512i units[2];
-    uint32_t counts[2];
-    uint32_t length;
-    if (!DecodeUtf8Block(read, v, units, counts, &length)) {
+    Utf8Units units;
+    if (!DecodeUtf8Planes(read, v, &units)) {
         return false;
     }
-    w = StoreUnitsAs32(w, units[0], counts[0], replaced);
-    w = StoreUnitsAs32(w, units[1], counts[1], replaced);
-    read += length;
+    // A surrogate came from a three-byte form, which stands alone and so becomes "?", as
+    // CombineSurrogates makes it, and is counted.
+    uint64_t surrogate =
+        _mm512_cmpeq_epi8_mask(_mm512_and_si512(units.high, Bytes(0xF8)), Bytes(0xD8)) &
+        LowBits(units.count);
+    replaced += CountBits(surrogate);
+    __m512i low = _mm512_mask_mov_epi8(units.low, surrogate, Bytes(kReplacementChar));
+    __m512i high = _mm512_maskz_mov_epi8(~surrogate, units.high);
+    __m512i row[4];
+    for (int q = 0; q < 4; ++q) {
+        row[q] = _mm512_maskz_permutex2var_epi8(0x3333333333333333ull, low, Index(kIndexes.pair[q]),
+                                                high);
+    }
+    StoreRow(w, row, 4, 4 * units.count);
+    w += 4 * units.count;
+    read += units.taken;
     return true;
 }
 
