@@ -12,22 +12,21 @@ static HANDLE OpenExclusively(LPCWSTR name, DWORD disposition) {
                        FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-HANDLE OpenLogFile(LPCWSTR name, DWORD mode, bool* created) {
-    // Appending creates only a file that is not there, so an existing log is never emptied,
-    // and creating and locking are one step, so no other run can slip in between.
-    DWORD disposition = mode == CREATE_ALWAYS ? CREATE_ALWAYS : CREATE_NEW;
+HANDLE OpenLogFile(LPCWSTR name, bool* created) {
+    // A missing file is created, and creating and locking are one step, so no other run can
+    // slip in between. An existing file is never emptied here: whether it may take a record at
+    // all is only known once it is open.
+    DWORD disposition = CREATE_NEW;
     for (int attempt = 0; attempt < kLogAttempts; ++attempt) {
         HANDLE file = OpenExclusively(name, disposition);
         if (file != INVALID_HANDLE_VALUE) {
-            *created = disposition == CREATE_NEW || disposition == CREATE_ALWAYS;
+            *created = disposition == CREATE_NEW;
             if (disposition == OPEN_ALWAYS) {
                 // The file was not there a moment ago: empty now, it is this run's.
                 DWORD high = 0;
                 *created = GetFileSize(file, &high) == 0 && high == 0;
             }
-            if (!*created) {
-                SetFilePointer(file, 0, nullptr, FILE_END);
-            }
+            SetFilePointer(file, 0, nullptr, FILE_END);
             return file;
         }
         DWORD error = GetLastError();
@@ -48,6 +47,17 @@ HANDLE OpenLogFile(LPCWSTR name, DWORD mode, bool* created) {
         Sleep(kLogRetryMilliseconds);
     }
     return INVALID_HANDLE_VALUE;
+}
+
+bool BeginsWith(HANDLE file, const std::string& bytes) {
+    std::string start(bytes.size(), '\0');
+    DWORD count = static_cast<DWORD>(bytes.size());
+    DWORD read = 0;
+    bool begins = SetFilePointer(file, 0, nullptr, FILE_BEGIN) == 0 &&
+                  ReadFile(file, start.data(), count, &read, nullptr) && read == count &&
+                  start == bytes;
+    SetFilePointer(file, 0, nullptr, FILE_END);
+    return begins;
 }
 
 bool WriteUtf8Text(HANDLE file, LPCWSTR text) {

@@ -1,5 +1,7 @@
 #include "src/log/run_log.h"
 
+#include <string>
+
 #include "src/log/log_fields.h"
 #include "src/log/log_file.h"
 #include "src/run/run_state.h"
@@ -80,16 +82,53 @@ static WideString BuildRecord() {
     return text;
 }
 
+// Whether the open log may take the record. A log option that names the input, the output or
+// any file of the user's by a slip of the hand must not mix a record into that text, or, with
+// -O, put it in the text's place.
+static LogRefusal JudgeLog(HANDLE file) {
+    if (!runState.outputName.empty() && NamesOpenFile(runState.outputName.c_str(), file)) {
+        return kLogIsOutput;
+    }
+    if (!runState.inputName.empty() && NamesOpenFile(runState.inputName.c_str(), file)) {
+        return kLogIsInput;
+    }
+    // Every log begins with the first record's rule: behind the mark in a log this program
+    // made, at once in an empty file that it was given.
+    DWORD high = 0;
+    std::string rule = "\n" + std::string(kRuleLength, '-') + "\n";
+    bool empty = GetFileSize(file, &high) == 0 && high == 0;
+    if (!empty && !BeginsWith(file, "\xEF\xBB\xBF" + rule) && !BeginsWith(file, rule)) {
+        return kLogNotALog;
+    }
+    return kLogTaken;
+}
+
 void WriteRunLog() {
     // Built before the log is opened, so that the file is held only for the one write.
     WideString record = BuildRecord();
     bool created = false;
-    HANDLE file = OpenLogFile(runState.logName.c_str(), runState.logMode, &created);
+    HANDLE file = OpenLogFile(runState.logName.c_str(), &created);
     if (file == INVALID_HANDLE_VALUE) {
         // The exit code stays the run's; only the closing message tells.
         runState.logFailed = true;
         runState.logError = GetLastError();
         return;
+    }
+    runState.logRefusal = JudgeLog(file);
+    if (runState.logRefusal != kLogTaken) {
+        runState.logFailed = true;
+        CloseHandle(file);
+        return;
+    }
+    if (!created && runState.logMode == kLogOverwrite) {
+        SetFilePointer(file, 0, nullptr, FILE_BEGIN);
+        if (!SetEndOfFile(file)) {
+            runState.logFailed = true;
+            runState.logError = GetLastError();
+            CloseHandle(file);
+            return;
+        }
+        created = true;
     }
     if (created) {
         runState.logMode = kLogOverwrite;

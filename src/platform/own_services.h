@@ -10,6 +10,7 @@
 //   file_copy.cpp        KeepOpenForCopy, CopyFileText
 //   shell_path.cpp       ShellDocumentPath
 //   messages.cpp         WriteMessageText, SystemErrorText, MessagesReachTerminal
+//   same_file.cpp        NamesOpenFile
 // The command-line conventions are constants here and need no file.
 #pragma once
 
@@ -33,6 +34,10 @@ HANDLE CreateReplacementFile(LPCWSTR targetName, WideString* tempName);
 // Moves a finished, closed temporary over the target (through a link, onto the file it names).
 // FALSE when the move failed; the temporary is then still there for the caller to delete.
 BOOL CommitReplacementFile(LPCWSTR tempName, LPCWSTR targetName);
+
+// Whether `name` leads to the open `file` itself, whatever way it is spelled: through a
+// symbolic link, another hard link, "./" or another case. False when it names nothing.
+bool NamesOpenFile(LPCWSTR name, HANDLE file);
 
 // The code page that CP_ACP, CP_OEMCP or CP_MACCP stands for on this system, for the questions
 // (IsValidCodePage) that only real pages answer; any other page comes back as it is.

@@ -160,7 +160,11 @@ static void ReportReplacements(WideString* text) {
 
 static void ReportLogFailure(WideString* text) {
     WideString line = WSTR("warning: no record written to the log ") + Quoted(runState.logName);
-    WideString reason = SystemErrorText(runState.logError);
+    WideString reason = runState.logRefusal == kLogIsInput    ? WSTR("it is the input of this run")
+                        : runState.logRefusal == kLogIsOutput ? WSTR("it is the output of this run")
+                        : runState.logRefusal == kLogNotALog
+                            ? WSTR("it holds something other than a log of codeshift")
+                            : SystemErrorText(runState.logError);
     if (!reason.empty()) {
         line.append(WSTR(": ") + reason);
     }

@@ -29,4 +29,5 @@ void ResetRunState() {
     runState.request = kRequestRun;
     runState.logFailed = false;
     runState.logError = ERROR_SUCCESS;
+    runState.logRefusal = kLogTaken;
 }

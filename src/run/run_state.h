@@ -55,6 +55,14 @@ enum UsageProblem : uint8_t {
     kUsageUnreadable,      // the platform could not split the command line
 };
 
+// Why the log was given no record although it could be opened.
+enum LogRefusal : uint8_t {
+    kLogTaken,    // not refused
+    kLogIsInput,  // the log option names the run's input
+    kLogIsOutput,
+    kLogNotALog,  // a file that holds something other than this program's log
+};
+
 // What the command line asked for besides a run (Linux: --help, --version).
 enum RunRequest : uint8_t { kRequestRun, kRequestHelp, kRequestVersion };
 
@@ -123,6 +131,9 @@ struct RunState {
     // the closing message.
     bool logFailed;
     DWORD logError;
+    // Set by WriteRunLog with logFailed when the file was no place for a record; read by the
+    // closing message.
+    LogRefusal logRefusal;
 };
 
 extern RunState runState;

@@ -173,9 +173,9 @@ std::vector<EdgeCase> SizeLimitCases() {
         "\xFF\xFE"
         "a\0b\0c\0",
         8);
-    // An earlier log of `size` bytes: a mark and lines of text.
+    // An earlier log of `size` bytes: a mark, a record's rule and lines of text.
     auto earlierLog = [](size_t size) {
-        std::string log = kUtf8Mark;
+        std::string log = kUtf8Mark + "\n" + std::string(52, '-') + "\n";
         while (log.size() < size) {
             log += "earlier record line\n";
         }
@@ -480,7 +480,7 @@ TEST_P(LogLinks, FollowTheOutputsRules) {
     if (c.sharedFolder) {
         chmod(linkFolder.c_str(), 01777);
     }
-    const std::string earlier = kUtf8Mark + "\nearlier\n";
+    const std::string earlier = kUtf8Mark + "\n" + std::string(52, '-') + "\nearlier\n";
     std::string named = folder + "/kept.log";
     if (c.fileExists) {
         WriteBytes(named, earlier);

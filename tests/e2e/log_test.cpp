@@ -254,7 +254,7 @@ INSTANTIATE_TEST_SUITE_P(
                 ""},
         E2eCase{"RecognisedSourceReplacedInPlace",
                 {"-Orun.log", "-t", "-u8-", "-r", "in.txt"},
-                {{"in.txt", Bytes({0xFF, 0xFE}) + Utf16le("hi")}, {"run.log", "old"}},
+                {{"in.txt", Bytes({0xFF, 0xFE}) + Utf16le("hi")}, {"run.log", kEarlierRecord}},
                 0,
                 {{"in.txt", "hi"}},
                 {},

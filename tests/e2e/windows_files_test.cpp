@@ -15,6 +15,8 @@ namespace {
 
 const std::string kWindows = "win64,win32";
 const std::string kUtf8Mark = "\xEF\xBB\xBF";
+// A log as another run began it: the mark and its first record's rule.
+const std::string kLogStart = kUtf8Mark + "\n" + std::string(52, '-') + "\n";
 const std::string kAbcUtf16 = std::string(
     "\xFF\xFE"
     "a\0b\0c\0",
@@ -149,20 +151,26 @@ std::vector<BusyCase> BusyCases() {
         // changes the run's exit code.
         {{"LogHeldForAMoment",
           convert,
-          {{"in.txt", "abc"}, {"run.log", kUtf8Mark}},
+          {{"in.txt", "abc"}, {"run.log", kLogStart}},
           0,
           {{"out.txt", kAbcUtf16}},
           {},
-          LogOf("out.txt", "3 ==>> 8", "0 (0x00)  "),
+          [] {
+              std::vector<std::string> lines = {"", std::string(52, '-')};
+              for (const std::string& line : LogOf("out.txt", "3 ==>> 8", "0 (0x00)  ")) {
+                  lines.push_back(line);
+              }
+              return lines;
+          }(),
           kWindows},
          "hold",
          "run.log",
          300},
         {{"LogHeldTooLong",
           convert,
-          {{"in.txt", "abc"}, {"run.log", kUtf8Mark}},
+          {{"in.txt", "abc"}, {"run.log", kLogStart}},
           0,
-          {{"out.txt", kAbcUtf16}, {"run.log", kUtf8Mark}},
+          {{"out.txt", kAbcUtf16}, {"run.log", kLogStart}},
           {},
           {},
           kWindows},

@@ -212,15 +212,35 @@ TEST_F(RunLog, AppendingToAnEmptyFileWritesNoMark) {
 }
 
 TEST_F(RunLog, AppendingKeepsWhatIsThere) {
-    WriteBytes(path, "earlier\n");
-    WriteRunLog();
-    std::string log = ReadBytes(path);
-    EXPECT_EQ(log.substr(0, 10), "earlier\n\n-");
-    EXPECT_EQ(Count(log, kMark), 0u);
+    for (const std::string& earlier : {kMark + "\n" + kRule + "\nearlier\n", "\n" + kRule + "\n"}) {
+        WriteBytes(path, earlier);
+        WriteRunLog();
+        std::string log = ReadBytes(path);
+        EXPECT_EQ(log.substr(0, earlier.size() + 2), earlier + "\n-");
+        EXPECT_EQ(Count(log, kMark), Count(earlier, kMark));
+        EXPECT_FALSE(runState.logFailed);
+    }
+}
+
+// Only a file that begins as a log does may take a record, in either mode.
+TEST_F(RunLog, FileThatIsNoLogIsLeftAlone) {
+    for (DWORD mode : {kLogAppend, kLogOverwrite}) {
+        for (const std::string& text : {std::string("earlier\n"), kMark + "\n" + kRule, kMark,
+                                        kMark + "\n" + kRule.substr(1) + "\n"}) {
+            WriteBytes(path, text);
+            runState.logMode = mode;
+            runState.logFailed = false;
+            WriteRunLog();
+            EXPECT_EQ(ReadBytes(path), text);
+            EXPECT_TRUE(runState.logFailed);
+            EXPECT_EQ(runState.logRefusal, kLogNotALog);
+        }
+    }
 }
 
 TEST_F(RunLog, OverwriteReplacesTheContent) {
-    WriteBytes(path, kMark + "\nold record\nthat is long enough to outlast the new one" +
+    WriteBytes(path, kMark + "\n" + kRule +
+                         "\nold record\nthat is long enough to outlast the new one" +
                          std::string(2000, 'x'));
     runState.logMode = kLogOverwrite;
     runState.status = 21;
@@ -289,7 +309,8 @@ TEST_F(RunLog, LongWorkingDirectoryIsShownWhole) {
 
 // Another run holding the log is waited for; the record arrives once it lets go.
 TEST_F(RunLog, WaitsForTheRunThatHoldsTheLog) {
-    WriteBytes(path, "held\n");
+    const std::string earlier = kMark + "\n" + kRule + "\n";
+    WriteBytes(path, earlier);
     HANDLE held = CreateFileW(runState.logName.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(held, INVALID_HANDLE_VALUE);
@@ -303,8 +324,8 @@ TEST_F(RunLog, WaitsForTheRunThatHoldsTheLog) {
     CloseHandle(held);
     writer.join();
     std::string log = ReadBytes(path);
-    EXPECT_EQ(log.substr(0, 7), "held\n\n-");
-    EXPECT_EQ(Lines(log).size(), 11u);
+    EXPECT_EQ(log.substr(0, earlier.size() + 2), earlier + "\n-");
+    EXPECT_EQ(Lines(log).size(), 12u);
 }
 
 TEST_F(RunLog, GivesUpWhenTheLogStaysHeld) {

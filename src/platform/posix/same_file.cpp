@@ -1,0 +1,13 @@
+// Whether a name leads to an open file, on Linux: the same device and inode.
+#include <sys/stat.h>
+
+#include "src/platform/platform.h"
+#include "src/platform/posix/files.h"
+#include "src/platform/posix/wide_text.h"
+
+bool NamesOpenFile(LPCWSTR name, HANDLE file) {
+    struct stat open {};
+    struct stat named {};
+    return fstat(Descriptor(file), &open) == 0 && stat(BytesFromWide(name).c_str(), &named) == 0 &&
+           open.st_dev == named.st_dev && open.st_ino == named.st_ino;
+}

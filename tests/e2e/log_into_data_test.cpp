@@ -1,0 +1,131 @@
+// A log option that names a file of the user's by a slip of the hand: the record goes nowhere
+// rather than into the text, the run ends as it would have, and one warning says why.
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/e2e/cases.h"
+#include "tests/e2e/program.h"
+#include "tests/support/test_files.h"
+
+namespace {
+
+struct LogSlipCase {
+    const char* name;
+    std::vector<std::string> arguments;
+    std::vector<FileBytes> given;
+    const char* hardLink;  // made as a second name of the first given file, when not empty
+    int exitCode;
+    std::vector<FileBytes> expected;  // every file's whole content afterwards
+    const char* warning;              // the warning's reason
+};
+
+void PrintTo(const LogSlipCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+const std::string kText = "caf\xE9\n";  // Windows-1252
+const std::string kUtf8 = "caf\xC3\xA9\n";
+const std::string kUtf16 = std::string(
+    "\xFF\xFE"
+    "c\0a\0f\0\xE9\0\n\0",
+    12);
+const char* kIsInput = "it is the input of this run";
+const char* kIsOutput = "it is the output of this run";
+const char* kNoLog = "it holds something other than a log of codeshift";
+
+class LogSlips : public ::testing::TestWithParam<LogSlipCase> {};
+
+TEST_P(LogSlips, LeaveTheTextAlone) {
+    const LogSlipCase& c = GetParam();
+    std::string folder = MakeTempDir();
+    for (const FileBytes& f : c.given) {
+        WriteBytes(folder + "/" + f.name, f.bytes);
+    }
+    if (*c.hardLink != '\0') {
+        ASSERT_EQ(
+            link((folder + "/" + c.given[0].name).c_str(), (folder + "/" + c.hardLink).c_str()), 0);
+    }
+    RunOutput run = RunProgramCapturing(c.arguments, folder, true);
+    EXPECT_EQ(run.exitCode, c.exitCode);
+    for (const FileBytes& f : c.expected) {
+        EXPECT_EQ(Hex(ReadBytes(folder + "/" + f.name)), Hex(f.bytes)) << f.name;
+    }
+    std::string messages = Flavor() == "native" ? run.err : DebugStrings(run.err);
+    std::string log = c.arguments[c.arguments.size() - 1];
+    std::string line =
+        "codeshift: warning: no record written to the log \"" + log + "\": " + c.warning + "\n";
+    EXPECT_NE(messages.find(line), std::string::npos) << "expected:\n"
+                                                      << line << "got:\n"
+                                                      << messages;
+    RemoveTree(folder);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    OfTheRun, LogSlips,
+    ::testing::Values(
+        // The log, written afresh after the commit, would take the converted text's place.
+        LogSlipCase{"ReplacedFileAsNewLog",
+                    {"-A1252", "-U8-", "-r", "m", "-O", "m"},
+                    {{"m", kText}},
+                    "",
+                    0,
+                    {{"m", kUtf8}},
+                    kIsOutput},
+        LogSlipCase{"InputAsLog",
+                    {"-A1252", "-U16", "in.txt", "out.txt", "-o", "in.txt"},
+                    {{"in.txt", kText}},
+                    "",
+                    0,
+                    {{"in.txt", kText}, {"out.txt", kUtf16}},
+                    kIsInput},
+        LogSlipCase{"OutputAsLog",
+                    {"-A1252", "-U16", "in.txt", "out.txt", "-o", "out.txt"},
+                    {{"in.txt", kText}},
+                    "",
+                    0,
+                    {{"in.txt", kText}, {"out.txt", kUtf16}},
+                    kIsOutput},
+        LogSlipCase{"InputSpelledOtherwise",
+                    {"-A1252", "-U16", "in.txt", "out.txt", "-o", "./in.txt"},
+                    {{"in.txt", kText}},
+                    "",
+                    0,
+                    {{"in.txt", kText}, {"out.txt", kUtf16}},
+                    kIsInput},
+        LogSlipCase{"InputThroughAHardLink",
+                    {"-A1252", "-U16", "in.txt", "out.txt", "-o", "other.txt"},
+                    {{"in.txt", kText}},
+                    "other.txt",
+                    0,
+                    {{"in.txt", kText}, {"other.txt", kText}, {"out.txt", kUtf16}},
+                    kIsInput},
+        // Recognition writes nothing, and its log option may not either.
+        LogSlipCase{"RecognisedInputAsLog",
+                    {"in.txt", "-o", "in.txt"},
+                    {{"in.txt", "abc"}},
+                    "",
+                    2,
+                    {{"in.txt", "abc"}},
+                    kIsInput},
+        // The habit of another tool: -o meant as the output makes a usage error.
+        LogSlipCase{"OutputOptionOfAnotherTool",
+                    {"-A1252", "-U8-", "in.txt", "-o", "out.txt"},
+                    {{"in.txt", kText}, {"out.txt", "kept\n"}},
+                    "",
+                    20,
+                    {{"in.txt", kText}, {"out.txt", "kept\n"}},
+                    kNoLog},
+        LogSlipCase{"NotesAsNewLog",
+                    {"-A1252", "-U16", "in.txt", "out.txt", "-O", "notes.txt"},
+                    {{"in.txt", kText}, {"notes.txt", "my notes\n"}},
+                    "",
+                    0,
+                    {{"out.txt", kUtf16}, {"notes.txt", "my notes\n"}},
+                    kNoLog}),
+    [](const ::testing::TestParamInfo<LogSlipCase>& info) { return info.param.name; });
+
+}  // namespace
