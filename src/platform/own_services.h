@@ -3,6 +3,7 @@
 // written once per platform, in a file of the same name under src/platform/win32 and
 // src/platform/posix, or once for all programs directly in src/platform:
 //   replace_file.cpp     CreateReplacementFile, CommitReplacementFile
+//   stream_target.cpp    OpenStreamTarget
 //   busy_file.cpp        FileBusyForNow
 //   code_pages.cpp       ResolveCodePage, ReadCodePageUnits
 //   code_page_bytes.cpp  ReadCodePageBytes (src/platform, over MultiByteToWideChar)
@@ -30,6 +31,14 @@ typedef std::basic_string<WCHAR> WideString;
 // or the target could never be replaced (a folder, a device, a file that may not be written),
 // with ERROR_INVALID_OWNER when the target's owner and group cannot be kept.
 HANDLE CreateReplacementFile(LPCWSTR targetName, WideString* tempName);
+
+// A target that is no file to replace but a stream to write through: a character device, a
+// FIFO, or a name for a descriptor the program already holds (/dev/stdout, /dev/fd/N,
+// /proc/self/fd/N). A rename over such a name would replace the file behind it, or fail, so the
+// text goes through it in place, at the descriptor's own position and in its own append mode.
+// FALSE for any other target, which the replacement above serves; TRUE with `*stream` open for
+// writing, or INVALID_HANDLE_VALUE with GetLastError when it could not be opened.
+BOOL OpenStreamTarget(LPCWSTR targetName, HANDLE* stream);
 
 // Moves a finished, closed temporary over the target (through a link, onto the file it names).
 // FALSE when the move failed; the temporary is then still there for the caller to delete.

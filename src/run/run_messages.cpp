@@ -136,7 +136,9 @@ static void ReportOutputFailure(WideString* text) {
         default:
             break;
     }
-    ReportFileFailure(text, failed, runState.outputName, reason, WSTR("; it was left as it was"));
+    // A stream written in place keeps what reached it before the failure.
+    ReportFileFailure(text, failed, runState.outputName, reason,
+                      runState.outputInPlace ? WideString() : WSTR("; it was left as it was"));
 }
 
 // A conversion that wrote "?" for what it could not carry over still succeeds (scripts and

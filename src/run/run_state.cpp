@@ -22,6 +22,7 @@ void ResetRunState() {
     runState.outputFile = INVALID_HANDLE_VALUE;
     runState.outputWriteFailed = false;
     runState.outputTempName.clear();
+    runState.outputInPlace = false;
     runState.failure = kFailureNone;
     runState.failureError = ERROR_SUCCESS;
     runState.usageProblem = kUsageNone;

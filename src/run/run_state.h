@@ -116,6 +116,10 @@ struct RunState {
     // The temporary the output is written to before it replaces the target; written and read by
     // the output step.
     WideString outputTempName;
+    // Set by the output step when the target is a stream written in place (a device, a FIFO, an
+    // open descriptor) rather than a file replaced; read by the closing message, since what a
+    // failed run wrote there cannot be taken back.
+    bool outputInPlace;
     // Written by the step that fails (input, output); read by the run's closing message.
     RunFailure failure;
     // The platform's error code (GetLastError) of the call that failed, 0 when there was none;

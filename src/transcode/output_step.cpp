@@ -61,7 +61,7 @@ static void ReleaseInput() {
 
 // The text goes to a temporary beside the target, which replaces the target only once every
 // write and the close have succeeded; so a failed run leaves the target (with -r, the input)
-// as it was.
+// as it was. A stream target (a device, a FIFO, an open descriptor) is written in place.
 RunStatus WriteOutputFile() {
     runState.status = kStatusConverted;
     CodePageId namedTarget = runState.targetCp;
@@ -76,8 +76,11 @@ RunStatus WriteOutputFile() {
         return runState.status;
     }
     runState.outputWriteFailed = false;
-    runState.outputFile =
-        CreateReplacementFile(runState.outputName.c_str(), &runState.outputTempName);
+    runState.outputInPlace = OpenStreamTarget(runState.outputName.c_str(), &runState.outputFile);
+    if (!runState.outputInPlace) {
+        runState.outputFile =
+            CreateReplacementFile(runState.outputName.c_str(), &runState.outputTempName);
+    }
     if (runState.outputFile == INVALID_HANDLE_VALUE) {
         DWORD error = GetLastError();
         NoteFailure(error == ERROR_INVALID_OWNER ? kFailureOutputOwner : kFailureOutputCreate,
@@ -99,12 +102,15 @@ RunStatus WriteOutputFile() {
     bool inputFailed = runState.status == kStatusInputFailed;
     bool committed =
         !inputFailed && !runState.outputWriteFailed &&
-        CommitReplacementFile(runState.outputTempName.c_str(), runState.outputName.c_str());
+        (runState.outputInPlace ||
+         CommitReplacementFile(runState.outputTempName.c_str(), runState.outputName.c_str()));
     if (!committed) {
-        NoteFailure(kFailureOutputCommit, GetLastError());
-        DeleteFileW(runState.outputTempName.c_str());
+        if (!runState.outputInPlace) {
+            NoteFailure(kFailureOutputCommit, GetLastError());
+            DeleteFileW(runState.outputTempName.c_str());
+        }
         runState.status = inputFailed ? kStatusInputFailed : kStatusOutputFailed;
-        // The target keeps its old content: nothing of this run reached it.
+        // A replaced target keeps its old content: nothing of this run reached it.
         runState.outputByteCount = 0;
     }
     if (inputFailed) {
