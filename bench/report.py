@@ -4,10 +4,14 @@
     python3 bench/report.py DATA_DIR RESULTS_MD RESULTS_SVG
 
 Everything in the tables comes from the files in DATA_DIR. A section headed "## Notes" in an
-existing RESULTS_MD is kept as it stands: it holds what the numbers alone do not say.
+existing RESULTS_MD is kept when it names the date of this run (as "from one run on <date>"): it
+holds what the numbers alone do not say, and notes written for another run would quote figures
+the tables no longer show.
 """
+import glob
 import json
 import os
+import statistics
 import sys
 
 ROUTES = [
@@ -51,6 +55,38 @@ def medians(path, key="median"):
     return {r["command"]: r[key] for r in results}
 
 
+# A floor whose runs spread wider than this (interquartile range over median) was disturbed:
+# its row is left out of the tables.
+FLOOR_SPREAD_LIMIT = 0.10
+
+
+def quartiles(values):
+    q = statistics.quantiles(values, n=4, method="inclusive") if len(values) > 1 else values * 3
+    return q[0], q[2]
+
+
+def rounds(base):
+    """The runs of every command of one route, from the rounds that took turns (or one file)."""
+    paths = sorted(glob.glob(base + ".round*.json")) or [base + ".json"]
+    times, user = {}, {}
+    for path in paths:
+        with open(path, encoding="utf-8") as f:
+            for r in json.load(f)["results"]:
+                times.setdefault(r["command"], []).extend(r["times"])
+                user.setdefault(r["command"], []).extend(r.get("user_times") or [r["user"]])
+    spread = {}
+    for tool, t in times.items():
+        q1, q3 = quartiles(t)
+        spread[tool] = q3 - q1
+    return {
+        "median": {tool: statistics.median(t) for tool, t in times.items()},
+        "best": {tool: min(t) for tool, t in times.items()},
+        "user": {tool: statistics.mean(u) for tool, u in user.items()},
+        "spread": spread,
+        "count": min(len(t) for t in times.values()),
+    }
+
+
 def peak_kib(path):
     # /usr/bin/time -f %M writes the figure on the last line.
     return int(read(path).splitlines()[-1])
@@ -62,12 +98,10 @@ def load(data):
     for kind, _ in KINDS:
         for rid, _, _ in ROUTES:
             base = os.path.join(data, f"{kind}.{rid}")
-            if not os.path.exists(base + ".json"):
+            if not os.path.exists(base + ".input"):
                 continue
             runs[(kind, rid)] = {
-                "median": medians(base + ".json"),
-                "best": medians(base + ".json", "min"),
-                "user": medians(base + ".json", "user"),
+                **rounds(base),
                 "input": int(read(base + ".input")),
                 "peak": {t: peak_kib(f"{base}.{t}.mem") for t in TOOLS},
                 "check": read(base + ".check"),
@@ -105,7 +139,34 @@ def load(data):
         if os.path.exists(path):
             wine[rid] = {"median": medians(path),
                          "input": int(read(os.path.join(data, f"wine.{rid}.input")))}
-    return meta, runs, growth, small, wine
+    kernels = {}
+    path = os.path.join(data, "kernels.json")
+    if os.path.exists(path):
+        with open(path, encoding="utf-8") as f:
+            for b in json.load(f)["benchmarks"]:
+                route, kind, level = b["name"].split("/")[:3]
+                kernels.setdefault((route, kind), {})[level] = b["bytes_per_second"] / 1e9
+    return meta, runs, growth, small, wine, kernels
+
+
+def unsteady(r):
+    """Whether the row's floor spread too wide to compare against."""
+    return r["spread"]["floor"] > FLOOR_SPREAD_LIMIT * r["median"]["floor"]
+
+
+def floor_beaten(r):
+    """Whether codeshift ran faster than the floor by more than the two spreads together: the
+    floor would then not be the least any run needs, and is measured wrong."""
+    m, sp = r["median"], r["spread"]
+    return m["codeshift"] < m["floor"] - sp["floor"] - sp["codeshift"]
+
+
+# Kernel throughput targets, GB/s per CPU second at the best level: the two UTF-8 / UTF-16 routes
+# on each corpus, every other route.
+KERNEL_TARGETS = {("utf8-utf16le", "ascii"): 12, ("utf16le-utf8", "ascii"): 12,
+                  ("utf8-utf16le", "cyrillic"): 4, ("utf16le-utf8", "cyrillic"): 4,
+                  ("utf8-utf16le", "cjk"): 4, ("utf16le-utf8", "cjk"): 4}
+KERNEL_TARGET_OTHERS = 2
 
 
 def size_key(size):
@@ -166,8 +227,10 @@ def targets(meta, runs, growth, small):
                          for run in SMALL_RUNS)
         rows.append(("small files (1 KiB): every run no slower than iconv's",
                      f"worst {worst[0]:.2f} × iconv ({worst[1]})", worst[0] <= 1.0))
-        for route, m in small["batch"].items():
-            rows.append((f"{small['meta']['files']} files of 1 to 64 KiB ({NAMES[route]}): "
+        for name, m in small["batch"].items():
+            route, _, where = name.partition("@")
+            where = ", outputs on the disk" if where else ""
+            rows.append((f"{small['meta']['files']} files of 1 to 64 KiB ({NAMES[route]}{where}): "
                          "no fewer files per second than iconv",
                          f"{m['iconv'] / m['codeshift']:.2f} × iconv's files per second",
                          m["codeshift"] <= m["iconv"]))
@@ -200,9 +263,57 @@ SMALL_RUNS = {
 }
 
 
-def markdown(meta, runs, growth, small, wine, notes):
+def lead_table(meta, runs):
+    """What a user reads first: each route on the mixed Cyrillic text, against the peers."""
+    kind = "cyrillic" if any(k == "cyrillic" for k, _ in runs) else next(iter(runs))[0]
+    title = dict(KINDS)[kind]
+    out = [f"Each route on {meta['size']}iB of {title[0].lower() + title[1:]} text (as UTF-8; in "
+           "the route's source form), median time; the other texts are below:\n",
+           "| Route | codeshift | iconv | uconv | × faster than the faster of them |",
+           "|---|--:|--:|--:|--:|"]
+    for rid, name, _ in ROUTES:
+        r = runs.get((kind, rid))
+        if r is None:
+            continue
+        m = r["median"]
+        out.append(f"| {name} | {ms(m['codeshift'])} | {ms(m['iconv'])} | {ms(m['uconv'])} "
+                   f"| {min(m['iconv'], m['uconv']) / m['codeshift']:.1f} × |")
+    out.append("")
+    return out
+
+
+def kernel_section(kernels):
+    levels = []
+    for per in kernels.values():
+        for level in per:
+            if level not in levels:
+                levels.append(level)
+    out = ["## The conversion alone, at every kernel level\n",
+           "`codeshift_route_bench`: the conversion of a 4 MiB text in memory, without the files, in "
+           "GB/s of input per CPU second, at each kernel level this processor runs, all in one "
+           "run; the program uses the last. The target is for the best level.\n",
+           "| Route | Text | " + " | ".join(levels) + " | Target | |",
+           "|---|---|" + "--:|" * len(levels) + "--:|---|"]
+    for (route, kind), per in kernels.items():
+        target = KERNEL_TARGETS.get((route, kind), KERNEL_TARGET_OTHERS)
+        if route == "utf8-utf8":
+            continue  # a copy, no conversion
+        best = max(per.values())
+        cells = " | ".join(f"{per[level]:.2f}" if level in per else "–" for level in levels)
+        out.append(f"| {NAMES.get(route, route)} | {kind} | {cells} | {target} "
+                   f"| {verdict(best >= target)} |")
+    out.append("")
+    return out
+
+
+def markdown(meta, runs, growth, small, wine, kernels, notes):
+    dropped = sorted(k for k, r in runs.items() if unsteady(r))
+    beaten = sorted(k for k, r in runs.items() if not unsteady(r) and floor_beaten(r))
+    runs = {k: r for k, r in runs.items() if k not in dropped}
     out = []
     out.append("# Benchmark results\n")
+    if runs:
+        out.extend(lead_table(meta, runs))
     out.append(
         f"From one run of `bash bench/run.sh` on {meta['date']} (commit {meta['commit']}). "
         f"Machine: {meta['cpu']}, {meta['cores']} cores, {meta['memory']}, Linux "
@@ -213,9 +324,10 @@ def markdown(meta, runs, growth, small, wine, notes):
         f"Each input is a seeded {meta['size']}iB UTF-8 text (made by `codeshift_corpus`), in the "
         "source form of the route. Times are medians of "
         f"{meta['runs']} runs after one warm-up, with the input in the page cache and the output "
-        "file removed and the disk synced before every run; ratios are codeshift's median over "
-        "the other's, all measured in the same hyperfine run; the fastest of the runs is shown "
-        "as well. CPU converting is codeshift's mean user time less the floor's: the time the "
+        "file removed before every run (and the disk synced, on a disk); the commands of a "
+        "route take turns, one run each per round with the order moving every round, so that "
+        "whatever disturbs the machine falls on all of them alike; ratios are codeshift's median "
+        "over the other's, from the same rounds; the fastest of the runs is shown as well. CPU converting is codeshift's mean user time less the floor's: the time the "
         "process itself spends on the text. Peak memory is the maximum resident set size that `/usr/bin/time` reports for "
         "one more run of each command.\n")
     out.append(
@@ -227,6 +339,16 @@ def markdown(meta, runs, growth, small, wine, notes):
         "kernel (`copy_file_range`) without ever bringing the bytes into the process, which no "
         "program that looks at the text can do; it is the measure only for the copy routes, "
         "which keep the form and need not look at the text either.\n")
+    out.append(f"Files are in {meta['filesystem']} ({meta.get('place', '')}). A row is left out "
+               "when its floor's runs spread (interquartile range) wider than "
+               f"{FLOOR_SPREAD_LIMIT:.0%} of their median: the floor was disturbed. "
+               + ("Left out in this run: " + ", ".join(f"{NAMES[rid]} on {k}"
+                                                          for k, rid in dropped) + ". "
+                  if dropped else "None was left out in this run. ")
+               + ("**The floor was beaten** by more than the spread of both (so it is measured "
+                  "wrong) in: " + ", ".join(f"{NAMES[rid]} on {k}" for k, rid in beaten) + ".\n"
+                  if beaten else "codeshift never beat the floor by more than the spread of "
+                  "both.\n"))
     out.append("![Throughput of each route](results.svg)\n")
     out.append("## Targets\n")
     out.append("| Target | Measured | |")
@@ -300,15 +422,21 @@ def markdown(meta, runs, growth, small, wine, notes):
         out.append("")
         meta_s = small["meta"]
         files = int(meta_s["files"])
-        for route, m in small["batch"].items():
+        for name, m in small["batch"].items():
+            route, _, where = name.partition("@")
             source = route.split("-")[0]
+            place = ("outputs on the disk, where codeshift flushes each replaced file to the disk "
+                     "before its rename and iconv does not" if where else
+                     "outputs in memory, where that flush costs nothing")
             out.append(
                 f"{files} files of 1 to 64 KiB ({int(meta_s[source + '_bytes']) / MIB:.0f} MiB "
-                f"in all), {NAMES[route]}, one run per file, {meta_s['jobs']} at a time "
+                f"in all), {NAMES[route]}, {place}, one run per file, {meta_s['jobs']} at a time "
                 f"(`xargs -P {meta_s['jobs']}`), median of 3: codeshift {m['codeshift']:.2f} s "
                 f"({files / m['codeshift']:.0f} files/s), iconv {m['iconv']:.2f} s "
                 f"({files / m['iconv']:.0f} files/s); codeshift converts "
                 f"{m['iconv'] / m['codeshift']:.2f} times as many files per second.\n")
+    if kernels:
+        out.extend(kernel_section(kernels))
     if wine:
         out.append("## The Windows programs under Wine\n")
         out.append("The mixed Cyrillic corpus again, with codeshift.exe (x86-64, vector kernels) "
@@ -324,7 +452,8 @@ def markdown(meta, runs, growth, small, wine, notes):
             out.append(f"| {name} | {wine[rid]['input'] / MIB:.0f} MiB | {ms(m['codeshift'])} "
                        f"| {ms(m['codeshift32'])} | {m['codeshift32'] / m['codeshift']:.2f} |")
         out.append("")
-    out.append(notes.rstrip() + "\n" if notes else "## Notes\n\n(none)\n")
+    out.append(notes.rstrip() + "\n" if notes else
+               f"## Notes\n\n(none yet: notes for this run say \"from one run on {meta['date']}\")\n")
     return "\n".join(out)
 
 
@@ -377,15 +506,15 @@ def main():
     if len(sys.argv) != 4:
         sys.exit(__doc__)
     data, md_path, svg_path = sys.argv[1:]
-    meta, runs, growth, small, wine = load(data)
+    meta, runs, growth, small, wine, kernels = load(data)
     notes = ""
     if os.path.exists(md_path):
         text = read(md_path)
         at = text.find("\n## Notes")
-        if at >= 0:
+        if at >= 0 and f"from one run on {meta['date']}" in text[at:]:
             notes = text[at + 1:]
     with open(md_path, "w", encoding="utf-8") as f:
-        f.write(markdown(meta, runs, growth, small, wine, notes))
+        f.write(markdown(meta, runs, growth, small, wine, kernels, notes))
     with open(svg_path, "w", encoding="utf-8") as f:
         f.write(svg(runs))
 

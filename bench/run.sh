@@ -3,21 +3,28 @@
 # same conversions, beside the I/O floor (codeshift_io_floor: the one read, the write of as many
 # bytes through a temporary, the rename) and cp, all in one hyperfine run per route; peak memory
 # from /usr/bin/time; how the cost grows with the input size; small files (bench/small_files.sh);
-# and the two Windows programs under Wine (bench/windows.sh). Writes bench/results.md and
+# the two Windows programs under Wine (bench/windows.sh); and the conversion alone, in memory, at
+# every kernel level this processor runs (codeshift_route_bench). Writes bench/results.md and
 # bench/results.svg.
 #
-#   bash bench/run.sh [--size 256M] [--runs 5] [--kinds "ascii cyrillic cjk"]
+#   bash bench/run.sh [--size 256M] [--runs 7] [--kinds "ascii cyrillic cjk"]
 #                     [--linear-sizes "1M 16M 256M 1G"] [--no-linearity] [--no-small-files]
-#                     [--no-wine] [--keep-corpus]
+#                     [--no-wine] [--no-kernels] [--keep-corpus] [--dir DIR | --disk]
 #
-# Corpora and outputs go to bench/corpus/ (not in git). The corpora of the main size are kept
-# for the next run; those made only for the growth check are deleted unless --keep-corpus.
+# Corpora and outputs go to a memory file system, /dev/shm/codeshift-bench (--dir names another
+# folder; --disk puts them in bench/corpus/, not in git, where the disk's write-back shows in
+# every figure). The corpora of the main size are kept for the next run; those made only for the
+# growth check are deleted unless --keep-corpus. The commands of a route take turns: each round
+# runs each of them once, in an order that moves by one every round, so that a disturbance of
+# the machine falls on all of them alike.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 size=256M
 runs=7
 kinds="ascii cyrillic cjk"
+dir=/dev/shm/codeshift-bench
+kernels=1
 linear_sizes="1M 16M 256M 1G"
 linearity=1
 small_files=1
@@ -33,6 +40,9 @@ while [ $# -gt 0 ]; do
     --no-small-files) small_files=0; shift ;;
     --no-wine) wine=0; shift ;;
     --keep-corpus) keep=1; shift ;;
+    --no-kernels) kernels=0; shift ;;
+    --dir) dir="$2"; shift 2 ;;
+    --disk) dir="$PWD/bench/corpus"; shift ;;
     *) echo "unknown option: $1" >&2; exit 2 ;;
   esac
 done
@@ -47,14 +57,15 @@ done
 echo "== build"
 cmake --preset bench > /dev/null
 cmake --build --preset bench -j "$(nproc 2>/dev/null || echo 2)" --target codeshift codeshift_corpus \
-  codeshift_io_floor
+  codeshift_io_floor codeshift_route_bench
 # BENCH_PROGRAM measures another build of the program instead of the one built here.
 prog="${BENCH_PROGRAM:-$PWD/build/bench/codeshift}"
 gen="$PWD/build/bench/bench/codeshift_corpus"
 floor="$PWD/build/bench/bench/codeshift_io_floor"
 
-corpus="$PWD/bench/corpus"
-data="$corpus/results"
+corpus="$dir"
+results="$PWD/bench/corpus/results"
+data="$results"
 rm -rf "$corpus/out" "$data"
 mkdir -p "$corpus/out" "$data"
 # Every command runs inside the corpus folder, so that the command lines stay short; the Windows
@@ -98,9 +109,12 @@ make_corpus() {  # kind size
   fi
 }
 
-# Each command writes the same output file, removed (and the disk settled) before every run so
-# that no command pays for another's write-back.
-prepare="sh -c 'rm -f $out/o; sync'"
+# Each command writes the same output file, removed before every run; on a disk, the disk is
+# settled as well, so that no command pays for another's write-back.
+prepare="rm -f $out/o"
+if [ "$(df --output=fstype "$corpus" | tail -1)" != tmpfs ]; then
+  prepare="sh -c 'rm -f $out/o; sync'"
+fi
 
 # The size of codeshift's output for a route, which the floor then writes.
 output_bytes() {  # codeshift-options input
@@ -119,6 +133,8 @@ commands_for() {  # route-line input -> prints nothing; sets the cmd_* variables
   if [ "$id" = "utf8bom-utf8" ]; then uconv_extra="--remove-signature "; fi
   cmd_codeshift="$prog $opts $in $out/o"
   cmd_floor="$floor $in $out/o $(output_bytes "$opts" "$in")"
+  # The copy routes copy inside the kernel, and so does their floor.
+  if [ "$copy" = 1 ]; then cmd_floor="$cmd_floor copy"; fi
   cmd_iconv="iconv -f $ifrom -t $ito $in -o $out/o"
   cmd_uconv="uconv ${uconv_extra}-f $ufrom -t $uto -o $out/o $in"
   cmd_cp="cp $in $out/o"
@@ -132,6 +148,7 @@ commands_for() {  # route-line input -> prints nothing; sets the cmd_* variables
   echo "memory=$(free -g | awk '/Mem:/ {print $2}') GiB"
   echo "kernel=$(uname -r)"
   echo "filesystem=$(df -T "$corpus" | awk 'NR==2 {print $2}')"
+  echo "place=$corpus"
   echo "iconv=$(iconv --version | head -1)"
   echo "uconv=$(uconv --version | head -1)"
   echo "hyperfine=$(hyperfine --version)"
@@ -154,11 +171,19 @@ for kind in $kinds; do
     if [ "$kind" = cjk ] && [[ "$id" == *cp1251* ]]; then continue; fi
     commands_for "$line" "$in"
     echo "-- $kind $id"
-    hyperfine -N --style basic -w 1 -r "$runs" --prepare "$prepare" \
-      --export-json "$data/$kind.$id.json" \
-      -n codeshift "$cmd_codeshift" -n floor "$cmd_floor" -n iconv "$cmd_iconv" \
-      -n uconv "$cmd_uconv" -n cp "$cmd_cp" \
-      | grep -E '^(Benchmark|  Time)' || true
+    tools=(codeshift floor iconv uconv cp)
+    for round in $(seq 1 "$runs"); do
+      args=()
+      for i in 0 1 2 3 4; do
+        tool=${tools[$(( (i + round) % 5 ))]}
+        var="cmd_$tool"
+        args+=(-n "$tool" "${!var}")
+      done
+      warm=0
+      if [ "$round" = 1 ]; then warm=1; fi
+      hyperfine -N --style none -w "$warm" -r 1 --prepare "$prepare" \
+        --export-json "$data/$kind.$id.round$round.json" "${args[@]}" > /dev/null
+    done
     stat -c %s "$in" > "$data/$kind.$id.input"
     for tool in codeshift floor iconv uconv cp; do
       var="cmd_$tool"
@@ -182,14 +207,13 @@ done
 
 if [ "$linearity" = 1 ]; then
   echo "== growth (cyrillic, codeshift)"
-  need=$(numfmt --from=iec "$(echo "$linear_sizes" | tr ' ' '\n' | sort -h | tail -1)")
-  free_bytes=$(df -B1 --output=avail "$corpus" | tail -1)
-  if [ "$free_bytes" -lt $((need * 12)) ]; then
-    echo "not enough disk for the growth check at $need bytes (needs about 12 times that)" >&2
-    exit 1
-  fi
   make_corpus cyrillic 1K
   for s in $linear_sizes; do
+    free_bytes=$(df -B1 --output=avail "$corpus" | tail -1)
+    if [ "$free_bytes" -lt $(( $(numfmt --from=iec "$s") * 12 )) ]; then
+      echo "   skipped $s: not enough room in $corpus (needs about 12 times that)" >&2
+      continue
+    fi
     make_corpus cyrillic "$s"
     for line in "${routes[@]}"; do
       IFS='|' read -r id form _ <<< "$line"
@@ -217,13 +241,19 @@ cd - > /dev/null
 
 if [ "$small_files" = 1 ]; then
   echo "== small files"
-  bash bench/small_files.sh "$prog" "$gen" "$corpus/small" "$data"
+  bash bench/small_files.sh "$prog" "$gen" "$corpus/small" "$data" "$PWD/bench/corpus"
 fi
 if [ "$wine" = 1 ]; then
   echo "== Windows programs under Wine"
   bash bench/windows.sh "$corpus" "$size" "$data"
 fi
 
+if [ "$kernels" = 1 ]; then
+  echo "== kernels, every level, in memory"
+  "$PWD/build/bench/bench/codeshift_route_bench" --benchmark_filter='-(plain|portable)$' \
+    --benchmark_min_time=0.2 --benchmark_format=json --benchmark_out="$data/kernels.json" \
+    --benchmark_out_format=json > /dev/null
+fi
 echo "load_after=$(cut -d' ' -f1-3 /proc/loadavg)" >> "$data/meta.txt"
 echo "== report"
 python3 bench/report.py "$data" bench/results.md bench/results.svg

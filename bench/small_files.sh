@@ -4,15 +4,19 @@
 #    UTF-8 to CP1251, recognition only) and the same conversions by iconv, with /bin/true as the
 #    cost of starting any program at all, all in one hyperfine run;
 #  - batch: 10,000 files of 1 to 64 KiB converted from CP1251 to UTF-8 by parallel runs
-#    (xargs -P, one per core), codeshift against iconv, in one hyperfine run.
+#    (xargs -P, one per core), codeshift against iconv, in one hyperfine run; and once more with
+#    the outputs on a disk (DISK_DIR), where codeshift's flush of each replaced file to the disk
+#    before its rename costs what it costs (a memory file system has nothing to flush).
 # Run by bench/run.sh; alone:
-#   bash bench/small_files.sh PROGRAM CORPUS_GENERATOR WORK_DIR DATA_DIR
-# Writes DATA_DIR/small.latency.json, DATA_DIR/small.batch.<route>.json and small.meta.txt.
+#   bash bench/small_files.sh PROGRAM CORPUS_GENERATOR WORK_DIR DATA_DIR [DISK_DIR]
+# Writes DATA_DIR/small.latency.json, DATA_DIR/small.batch.<route>[@disk].json and
+# small.meta.txt.
 set -euo pipefail
 prog="$1"
 gen="$2"
 work="$3"
 data="$4"
+disk="${5:-}"
 files=10000
 jobs="$(nproc 2> /dev/null || echo 2)"
 
@@ -81,14 +85,18 @@ hyperfine -N -i --style basic -w 20 -r 300 --export-json "$data/small.latency.js
   | grep -E '^(Benchmark|  Time)' || true
 
 # One run per file, as a user's script would start them.
-batch() {  # route from-folder codeshift-options iconv-from iconv-to
-  local route="$1" folder="$2" opts="$3" from="$4" to="$5"
-  echo "-- batch $route, $files files"
-  hyperfine --style basic -w 1 -r 3 --export-json "$data/small.batch.$route.json" \
-    --prepare "sh -c 'rm -rf out; mkdir out; sync'" \
-    -n codeshift "xargs -a batch/names -P $jobs -I{} $prog $opts batch/$folder/{} out/{}" \
-    -n iconv "xargs -a batch/names -P $jobs -I{} iconv -f $from -t $to batch/$folder/{} -o out/{}" \
+batch() {  # name from-folder codeshift-options iconv-from iconv-to output-folder
+  local name="$1" folder="$2" opts="$3" from="$4" to="$5" o="$6"
+  echo "-- batch $name, $files files"
+  hyperfine --style basic -w 1 -r 3 --export-json "$data/small.batch.$name.json" \
+    --prepare "sh -c 'rm -rf $o; mkdir $o; sync'" \
+    -n codeshift "xargs -a batch/names -P $jobs -I{} $prog $opts batch/$folder/{} $o/{}" \
+    -n iconv "xargs -a batch/names -P $jobs -I{} iconv -f $from -t $to batch/$folder/{} -o $o/{}" \
     | grep -E '^(Benchmark|  Time)' || true
+  rm -rf "$o"
 }
-batch cp1251-utf8 cp1251 "-A1251 -U8-" CP1251 UTF-8
+batch cp1251-utf8 cp1251 "-A1251 -U8-" CP1251 UTF-8 out
+if [ -n "$disk" ]; then
+  batch cp1251-utf8@disk cp1251 "-A1251 -U8-" CP1251 UTF-8 "$disk/small-out"
+fi
 rm -rf out
