@@ -20,14 +20,9 @@ constexpr RunStatus kPlantedStatus = 123;
 constexpr DWORD kPlantedLogMode = 0xABCD;
 constexpr CodePageId kPlantedRequestedSource = 4242;
 
-bool IsNoBomVariant(CodePageId cp) {
-    return cp == CP_UTF8_NOBOM || cp == CP_UTF16LE_NOBOM || cp == CP_UTF16BE_NOBOM ||
-           cp == CP_UTF32LE_NOBOM || cp == CP_UTF32BE_NOBOM;
-}
-
 bool InNameTable(CodePageId cp) {
-    for (int row = 0; row < kEncodingNameRows; ++row) {
-        if (kEncodingNameTable[row].id == cp) {
+    for (const Encoding& e : kEncodings) {
+        if (e.id == cp && e.names[0] != nullptr) {
             return true;
         }
     }
@@ -165,7 +160,7 @@ void CheckParse(std::vector<WideString> arguments, const CommandLineRules& rules
     } else {
         FUZZ_CHECK(p.status == kPlantedStatus);
         FUZZ_CHECK(!p.inputName.empty() && IsArgument(arguments, p.inputName));
-        FUZZ_CHECK(p.sourceCp != CP_UNSET && !IsNoBomVariant(p.sourceCp));
+        FUZZ_CHECK(p.sourceCp != CP_UNSET && !IsNoMarkForm(p.sourceCp));
         FUZZ_CHECK(InNameTable(p.sourceCp));
         if (p.outputName.empty()) {
             // Only recognition can go on without an output name.
@@ -173,7 +168,7 @@ void CheckParse(std::vector<WideString> arguments, const CommandLineRules& rules
             FUZZ_CHECK(p.writeBom == 1);
         } else {
             FUZZ_CHECK(p.targetCp != CP_DETECT_ONLY && p.targetCp != CP_AUTODETECT);
-            FUZZ_CHECK(!IsNoBomVariant(p.targetCp));
+            FUZZ_CHECK(!IsNoMarkForm(p.targetCp));
             FUZZ_CHECK(p.targetCp == CP_UNSET || InNameTable(p.targetCp));
             FUZZ_CHECK(p.outputName == p.inputName || IsArgument(arguments, p.outputName));
         }

@@ -12,7 +12,7 @@ echo "== packages"
 bash scripts/install-deps.sh
 
 echo "== format"
-files=$(git ls-files 'src/*.cpp' 'src/*.h' 'tests/*.cpp' 'tests/*.h' 'bench/*.cpp' 'bench/*.h' 'fuzz/*.cpp' 'fuzz/*.h' 2>/dev/null || true)
+files=$(git ls-files 'src/*.cpp' 'src/*.h' 'tests/*.cpp' 'tests/*.h' 'bench/*.cpp' 'bench/*.h' 'fuzz/*.cpp' 'fuzz/*.h' 'tools/*.cpp' 2>/dev/null || true)
 if [ -n "$files" ]; then
   clang-format --dry-run --Werror $files
 fi
@@ -22,6 +22,10 @@ for preset in windows-x64 windows-x86; do
   cmake --preset "$preset" > /dev/null
   cmake --build --preset "$preset" -j "$jobs"
 done
+
+echo "== code page tables"
+# The Linux program's tables are what the Windows calls answer today, asked afresh under Wine.
+bash scripts/code-pages.sh --check
 
 echo "== release archive"
 bash scripts/release.sh

@@ -23,7 +23,7 @@ constexpr CodePageId CP_UNSET = 333;
 constexpr CodePageId CP_DETECT_ONLY = 999;
 
 // The five Unicode forms; every other identifier that reaches a conversion is a byte code page.
-inline bool IsUnicodeForm(CodePageId cp) {
+constexpr bool IsUnicodeForm(CodePageId cp) {
     return cp == static_cast<CodePageId>(CP_UTF8) || cp == CP_UTF16LE || cp == CP_UTF16BE ||
            cp == CP_UTF32LE || cp == CP_UTF32BE;
 }

@@ -1,20 +1,100 @@
-// The ordered table of encoding names, read both ways: options to identifiers and identifiers
-// to the labels of the run log.
+// Every encoding codeshift knows, one row each: the option names (read both ways, options to
+// identifiers and identifiers to the labels of the run log), the names --help shows, and the
+// byte code pages whose tables the Linux program carries (the Windows calls' own answers, asked
+// for each row's page by tools/code_pages).
 #pragma once
+
+#include <iterator>
 
 #include "src/cmdline/code_pages.h"
 
-struct EncodingName {
+struct Encoding {
     CodePageId id;
-    const WCHAR* name;
+    // Option names in lookup order, the first labelling the encoding in the log. None for a
+    // page only the system's choice of ANSI, OEM or Mac page can reach.
+    const WCHAR* names[4];
+    // The name --help lists, by index into `names`; -1 for none.
+    int8_t shown;
 };
 
-// 71 rows and the "*" sentinel.
-extern const EncodingName kEncodingNameTable[];
-constexpr int kEncodingNameRows = 71;
+inline constexpr Encoding kEncodings[] = {
+    {CP_AUTODETECT, {WSTR("TEST"), WSTR("TST"), WSTR("T")}, -1},
+    {CP_UTF8, {WSTR("UTF-8"), WSTR("UTF8"), WSTR("U8"), WSTR("U8+")}, 1},
+    {CP_UTF8_NOBOM, {WSTR("UTF-8n"), WSTR("UTF8n"), WSTR("U8n"), WSTR("U8-")}, 3},
+    {CP_UTF16LE, {WSTR("UTF-16LE"), WSTR("UTF16"), WSTR("U16"), WSTR("U16+")}, 1},
+    {CP_UTF16LE_NOBOM, {WSTR("UTF-16LEn"), WSTR("UTF16n"), WSTR("U16n"), WSTR("U16-")}, 3},
+    {CP_UTF16BE, {WSTR("UTF-16BE"), WSTR("UTF16BE"), WSTR("U16BE"), WSTR("U16BE+")}, 1},
+    {CP_UTF16BE_NOBOM, {WSTR("UTF-16BEn"), WSTR("UTF16BEn"), WSTR("U16BEn"), WSTR("U16BE-")}, 3},
+    {CP_UTF32LE, {WSTR("UTF-32LE"), WSTR("UTF32"), WSTR("U32"), WSTR("U32+")}, 1},
+    {CP_UTF32LE_NOBOM, {WSTR("UTF-32LEn"), WSTR("UTF32n"), WSTR("U32n"), WSTR("U32-")}, 3},
+    {CP_UTF32BE, {WSTR("UTF-32BE"), WSTR("UTF32BE"), WSTR("U32BE"), WSTR("U32BE+")}, 1},
+    {CP_UTF32BE_NOBOM, {WSTR("UTF-32BEn"), WSTR("UTF32BEn"), WSTR("U32BEn"), WSTR("U32BE-")}, 3},
+    {CP_ACP, {WSTR("ANSI"), WSTR("A")}, 0},
+    // Never chosen on the command line ("-O" begins a log option); it labels the page.
+    {CP_OEMCP, {WSTR("OEM")}, -1},
+    {866, {WSTR("CP866")}, 0},
+    {20866, {WSTR("KOI8R")}, 0},
+    {21866, {WSTR("KOI8U")}, 0},
+    {CP_MACCP, {WSTR("MAC")}, 0},
+    {437, {WSTR("IBM437")}, 0},
+    {1250, {WSTR("A1250")}, 0},
+    {1251, {WSTR("A1251")}, 0},
+    {1252, {WSTR("A1252")}, 0},
+    {1253, {WSTR("A1253")}, 0},
+    {1254, {WSTR("A1254")}, 0},
+    {1255, {WSTR("A1255")}, 0},
+    {1256, {WSTR("A1256")}, 0},
+    {1257, {WSTR("A1257")}, 0},
+    {1258, {WSTR("A1258")}, 0},
+    {28591, {WSTR("ISO1")}, 0},
+    {28592, {WSTR("ISO2")}, 0},
+    {28593, {WSTR("ISO3")}, 0},
+    {28594, {WSTR("ISO4")}, 0},
+    {28595, {WSTR("ISO5")}, 0},
+    {28596, {WSTR("ISO6")}, 0},
+    {28597, {WSTR("ISO7")}, 0},
+    {28598, {WSTR("ISO8")}, 0},
+    {28599, {WSTR("ISO9")}, 0},
+    {28603, {WSTR("ISO13")}, 0},
+    {28605, {WSTR("ISO15")}, 0},
+    // The DOS and Mac pages that the Linux program's ANSI, OEM and Mac choices can stand for.
+    {720, {}, -1},
+    {737, {}, -1},
+    {775, {}, -1},
+    {850, {}, -1},
+    {852, {}, -1},
+    {855, {}, -1},
+    {857, {}, -1},
+    {862, {}, -1},
+    {10000, {}, -1},
+    {10004, {}, -1},
+    {10005, {}, -1},
+    {10006, {}, -1},
+    {10007, {}, -1},
+    {10010, {}, -1},
+    {10017, {}, -1},
+    {10029, {}, -1},
+    {10081, {}, -1},
+    {10082, {}, -1},
+};
+inline constexpr int kEncodingCount = static_cast<int>(std::size(kEncodings));
 
-// Case-insensitive whole-name lookup from row 0; false when the sentinel is reached.
+// A Unicode form named without its byte order mark, which the command line resolves.
+constexpr bool IsNoMarkForm(CodePageId id) {
+    return id == CP_UTF8_NOBOM || id == CP_UTF16LE_NOBOM || id == CP_UTF16BE_NOBOM ||
+           id == CP_UTF32LE_NOBOM || id == CP_UTF32BE_NOBOM;
+}
+
+// A byte code page of its own, one character per byte: neither a Unicode form, nor a pseudo
+// identifier the command line resolves, nor a stand-in for the system's ANSI, OEM or Mac page.
+constexpr bool IsOwnBytePage(CodePageId id) {
+    return !IsUnicodeForm(id) && !IsNoMarkForm(id) && id != CP_AUTODETECT &&
+           id != static_cast<CodePageId>(CP_ACP) && id != static_cast<CodePageId>(CP_OEMCP) &&
+           id != static_cast<CodePageId>(CP_MACCP);
+}
+
+// Case-insensitive whole-name lookup, names in table order; false when no name matches.
 bool LookUpEncodingName(LPCWSTR text, CodePageId* id);
 
-// The first name of `id` from row 1 on; nullptr when the table has none.
+// The first name of `id`, the very first name of the table aside; nullptr when the table has none.
 LPCWSTR EncodingLabel(CodePageId id);

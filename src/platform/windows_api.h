@@ -151,8 +151,9 @@ DWORD GetCurrentDirectoryW(DWORD size, LPWSTR buffer);
 void GetLocalTime(SYSTEMTIME* time);
 void Sleep(DWORD milliseconds);
 
-// Code pages: single-byte pages through the C library's iconv, UTF-8 natively. A page is valid
-// when the platform can convert with it; CP_ACP, CP_OEMCP and CP_MACCP are not, as on Windows.
+// Code pages: the Windows calls' own tables for the single-byte pages (flags 0, as codeshift
+// calls them), UTF-8 natively. A page is valid when those tables hold it; CP_ACP, CP_OEMCP and
+// CP_MACCP are not, as on Windows.
 BOOL IsValidCodePage(UINT codePage);
 int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR bytes, int byteCount, LPWSTR units,
                         int unitCount);

@@ -1,5 +1,7 @@
 #include "src/run/run_messages.h"
 
+#include <vector>
+
 #include "src/cmdline/name_table.h"
 #include "src/log/log_fields.h"
 #include "src/run/run_sequence.h"
@@ -201,27 +203,56 @@ void ReportRun() {
     }
 }
 
+// The encodings --help names, as the encoding table lists them, in lines of at most 88
+// columns under the options' descriptions.
+static WideString EncodingList() {
+    std::vector<WideString> words;
+    for (int group = 0; group < 3; ++group) {
+        for (const Encoding& e : kEncodings) {
+            int own = IsUnicodeForm(e.id) ? 0 : IsNoMarkForm(e.id) ? 1 : 2;
+            if (e.shown >= 0 && group == own) {
+                words.push_back(WSTR("-") + WideString(e.names[e.shown]));
+            }
+        }
+        const WCHAR* after[] = {WSTR("write a byte order mark,"), WSTR("write none;"), nullptr};
+        if (after[group] != nullptr) {
+            words.push_back(after[group]);
+        }
+    }
+    words.back().push_back(';');
+    words.push_back(WSTR("-T: find the source's encoding (the default)"));
+    const WideString indent(19, ' ');
+    WideString text;
+    WideString line = indent;
+    for (const WideString& word : words) {
+        if (line.size() > indent.size() && line.size() + 1 + word.size() > 88) {
+            text.append(line + WSTR("\n"));
+            line = indent;
+        }
+        line.append(line.size() > indent.size() ? WSTR(" ") + word : word);
+    }
+    return text + line + WSTR("\n");
+}
+
 static WideString HelpText() {
     WideString text = WSTR("Usage: ") + UsageSummary() + WSTR("\n");
     text.append(WSTR(
         "Converts the text file INPUT from one encoding to another into OUTPUT, or in place with\n"
         "-r. With INPUT alone it only recognises the encoding and tells it by the exit code.\n"
         "\n"
-        "  -SOURCE -TARGET  encodings, the first of INPUT, the second of OUTPUT:\n"
-        "                   -UTF8 -UTF16 -UTF16BE -UTF32 -UTF32BE write a byte order mark,\n"
-        "                   -U8- -U16- -U16BE- -U32- -U32BE- write none; -ANSI -MAC\n"
-        "                   -A1250 ... -A1258 -CP866 -IBM437 -KOI8R -KOI8U -ISO1 ... -ISO9\n"
-        "                   -ISO13 -ISO15; -T: find the source's encoding (the default)\n"
-        "  -oLOG, -o LOG    append a record of the run to the file LOG\n"
-        "  -OLOG, -O LOG    write the file LOG afresh with the record of this run\n"
-        "  -r               replace INPUT when no OUTPUT is named\n"
-        "  --               every later argument is a file name\n"
-        "  --help           show this text\n"
-        "  --version        show the version\n"
-        "\n"
-        "Exit codes: 0 converted; 1-6 found UTF-8, ANSI, UTF-16LE, UTF-16BE, UTF-32LE,\n"
-        "UTF-32BE, 11-16 the same by a byte order mark; 20 usage error; 21 input failure;\n"
-        "22 output failure.\n"));
+        "  -SOURCE -TARGET  encodings, the first of INPUT, the second of OUTPUT:\n"));
+    text.append(EncodingList());
+    text.append(
+        WSTR("  -oLOG, -o LOG    append a record of the run to the file LOG\n"
+             "  -OLOG, -O LOG    write the file LOG afresh with the record of this run\n"
+             "  -r               replace INPUT when no OUTPUT is named\n"
+             "  --               every later argument is a file name\n"
+             "  --help           show this text\n"
+             "  --version        show the version\n"
+             "\n"
+             "Exit codes: 0 converted; 1-6 found UTF-8, ANSI, UTF-16LE, UTF-16BE, UTF-32LE,\n"
+             "UTF-32BE, 11-16 the same by a byte order mark; 20 usage error; 21 input failure;\n"
+             "22 output failure.\n"));
     text.append(WSTR("Full guide: ") + GuidePath());
     if (kHasManualPage) {
         text.append(WSTR("; manual: man codeshift"));

@@ -23,7 +23,7 @@ fi
 # The page as plain text, roff escapes read.
 plain="$(sed -e 's/\\-/-/g' -e 's/\\f[BIRP]//g' -e "s/\\\\(aq/'/g" -e 's/\\(ti/~/g' \
              -e 's/\\e/\\/g' "$page")"
-names="$(grep -o 'WSTR("[^"]*")' "$src/src/cmdline/name_table.cpp" | sed 's/WSTR("\(.*\)")/\1/' |
+names="$(grep -o 'WSTR("[^"]*")' "$src/src/cmdline/name_table.h" | sed 's/WSTR("\(.*\)")/\1/' |
          grep -vx '\*')"
 [ "$(wc -l <<< "$names")" -ge 71 ] || fail "the name table was not read"
 while read -r name; do

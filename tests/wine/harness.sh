@@ -4,6 +4,8 @@
 #                                                     and start its server
 #   harness.sh suite  PREFIX LAUNCHER PROGRAM FLAVOR SUITE
 #                                                     run the end-to-end SUITE against PROGRAM
+#   harness.sh pages  PREFIX LAUNCHER NATIVE WIN64 WIN32 LAUNCHER32 SOURCE_DIR
+#                                                     every code page through all three programs
 #   harness.sh stop   PREFIX LAUNCHER                 stop the prefix's Wine server and programs
 # A missing launcher or program skips (exit 77), or fails when CODESHIFT_WINDOWS_REQUIRED=1.
 # The prefix lives in the build folder, is made once and shared by both programs' runs, whose
@@ -106,6 +108,21 @@ suite)
     status=$?
     cat "$log"
     exit $status
+    ;;
+pages)
+    native="$4"
+    win64="$5"
+    win32="$6"
+    launcher32="$7"
+    for program in "$win64" "$win32"; do
+        if [ ! -f "$program" ]; then missing "no Windows program at $program: build its preset first"; fi
+    done
+    for loader in "$launcher" "$launcher32"; do
+        if [ -z "$loader" ] || [ ! -x "$loader" ]; then missing "no Wine launcher: the code pages are not compared"; fi
+    done
+    if [ ! -f "$prefix/.codeshift-recipe" ]; then echo "the Wine prefix was not made"; exit 1; fi
+    "${wine_env[@]}" bash "$here/same_code_pages.sh" "$8" "$native" "$win64" "$launcher" "$win32" \
+        "$launcher32" < /dev/null
     ;;
 stop)
     if [ -z "$launcher" ] || [ ! -x "$launcher" ]; then exit 0; fi

@@ -1,20 +1,14 @@
 // Code page services for the Linux build: the Windows calls (IsValidCodePage,
 // MultiByteToWideChar, WideCharToMultiByte) and the project's own ResolveCodePage and
-// ReadCodePageUnits, which read the same kept answers. UTF-8 is converted here; the byte code
-// pages go through the C library's iconv, one byte or one UTF-16 unit at a time, and each answer
-// is kept so that a page costs iconv at most once per byte and once per unit. A page's two
-// converters are opened once and kept for the process: once IsValidCodePage has said yes, no
-// later conversion can fail for want of a descriptor or of the C library's converter modules.
-#include <iconv.h>
-
-#include <cerrno>
+// ReadCodePageUnits. UTF-8 is converted here; the byte code pages answer from the Windows calls'
+// own tables, asked under Wine and committed (code_pages.txt), so both programs convert alike and
+// no page can be missing at run time.
 #include <cstdlib>
 #include <cstring>
-#include <map>
+#include <iterator>
 #include <string>
 
 #include "src/platform/platform.h"
-#include "src/platform/posix/wide_text.h"
 
 namespace {
 
@@ -26,7 +20,7 @@ struct LocalePages {
 };
 
 // Windows' defaults for a system locale of each language; anything else is Western.
-const LocalePages kLocalePages[] = {
+constexpr LocalePages kLocalePages[] = {
     {"ru", 1251, 866, 10007}, {"uk", 1251, 866, 10017}, {"be", 1251, 866, 10007},
     {"bg", 1251, 866, 10007}, {"mk", 1251, 866, 10007}, {"sr", 1251, 855, 10007},
     {"kk", 1251, 866, 10007}, {"pl", 1250, 852, 10029}, {"cs", 1250, 852, 10029},
@@ -37,8 +31,8 @@ const LocalePages kLocalePages[] = {
     {"lv", 1257, 775, 10029}, {"lt", 1257, 775, 10029}, {"vi", 1258, 1258, 10000},
     {"en", 1252, 437, 10000},
 };
-const LocalePages kWesternPages = {"", 1252, 850, 10000};
-const LocalePages kCPages = {"", 1252, 437, 10000};
+constexpr LocalePages kWesternPages = {"", 1252, 850, 10000};
+constexpr LocalePages kCPages = {"", 1252, 437, 10000};
 
 const LocalePages& CurrentLocalePages() {
     static const LocalePages* pages = nullptr;
@@ -82,281 +76,81 @@ UINT ResolvePage(UINT codePage) {
     }
 }
 
-// The iconv name of a single-byte page, or nullptr for a page this layer does not know.
-std::string IconvName(UINT page) {
-    if ((page >= 1250 && page <= 1258) || page == 437 || page == 720 || page == 737 ||
-        page == 775 || page == 850 || page == 852 || page == 855 || page == 857 || page == 862 ||
-        page == 866) {
-        return "CP" + std::to_string(page);
-    }
-    if (page >= 28591 && page <= 28599) {
-        return "ISO-8859-" + std::to_string(page - 28590);
-    }
-    switch (page) {
-        case 28603:
-            return "ISO-8859-13";
-        case 28605:
-            return "ISO-8859-15";
-        case 20866:
-            return "KOI8-R";
-        case 21866:
-            return "KOI8-U";
-        case 10000:
-            return "MACINTOSH";
-        case 10007:
-            return "MAC-CYRILLIC";
-        case 10017:
-            return "MACUKRAINIAN";
-        case 10029:
-            return "MAC-CENTRALEUROPE";
-        default:
-            return std::string();
-    }
-}
-
-// What one byte or one unit becomes: up to 4 output items, count 0 when it cannot be converted.
-struct Mapping {
-    uint8_t count;
-    uint8_t bytes[4];
+// A page's answers, as the Windows calls gave them (code_pages.txt): the unit of each byte, and
+// the units a page writes otherwise than as the lowest byte that becomes them (best-fit
+// letters, and the units that two bytes share), or as "?" when no byte does.
+struct CodePageUnitByte {
+    uint16_t unit;
+    uint8_t byte;
 };
-
-// A unit's answer as it is kept: `done` once the converter was asked, so that the table can
-// come from memory the system hands out cleared, with nothing to fill in first.
-struct KeptMapping {
-    Mapping mapping;
-    bool done;
+struct CodePageData {
+    UINT page;
+    const uint16_t* units;
+    int firstUnitByte;
+    int unitByteCount;
 };
+#include "code_page_data.inc"
 
-struct PageTables {
-    bool known;
-    iconv_t toUnicode;    // page to UTF-16LE; nullptr until it could be opened
-    iconv_t fromUnicode;  // UTF-16LE to the page
-    // Whether the converter may hold state from a conversion that failed part-way; a converter
-    // that finished cleanly is in its initial state and needs no reset before the next one.
-    bool toUnicodeMidway;
-    bool fromUnicodeMidway;
-    // The bytes of each group of kBytesAtOnce were asked about together (AskBytesAtOnce), and
-    // the ASCII units (AskAsciiUnitsAtOnce).
-    bool bytesTried[256 / 32];
-    bool asciiUnitsTried;
-    Mapping toUnits[256];  // items are UTF-16LE byte pairs
-    bool toUnitsDone[256];
-    KeptMapping* fromUnits;  // 65536 entries, allocated on first use
-};
+constexpr int kPageCount = static_cast<int>(std::size(kPageData));
 
-// The page's converter in one direction, opened on first use and then kept. nullptr (errno
-// set) while it cannot be opened; nothing is remembered then, so a later call tries again.
-iconv_t Converter(PageTables* t, UINT page, bool toUnicode) {
-    iconv_t& kept = toUnicode ? t->toUnicode : t->fromUnicode;
-    if (kept == nullptr) {
-        std::string name = IconvName(page);
-        iconv_t opened =
-            toUnicode ? iconv_open("UTF-16LE", name.c_str()) : iconv_open(name.c_str(), "UTF-16LE");
-        if (opened == reinterpret_cast<iconv_t>(-1)) {
-            return nullptr;
+constexpr bool HasTables(UINT page) {
+    for (const CodePageData& data : kPageData) {
+        if (data.page == page) {
+            return true;
         }
-        kept = opened;
     }
-    return kept;
+    return false;
 }
 
-// One conversion of `length` bytes from the initial state, flushed, so a page that holds a
-// letter back until it sees what follows still hands it over, and nothing of an earlier
-// conversion carries over. Only a page's decoder ever holds a letter back (the pages that
-// combine a letter with the marks after it); UTF-16 into a page gives each unit's bytes at once,
-// so that direction skips the flush (`flush` false). A conversion that went through leaves the
-// converter in its initial state, so the reset is needed only after one that failed (`midway`):
-// a page's table costs one or two calls per character instead of three.
-size_t ConvertOnce(iconv_t cd, bool* midway, bool flush, const char* in, size_t length, char* out,
-                   size_t room) {
-    if (*midway) {
-        iconv(cd, nullptr, nullptr, nullptr, nullptr);
-        *midway = false;
-    }
-    char* input = const_cast<char*>(in);
-    char* output = out;
-    size_t inputLeft = length;
-    size_t outputLeft = room;
-    if (iconv(cd, &input, &inputLeft, &output, &outputLeft) != static_cast<size_t>(-1) &&
-        inputLeft == 0 &&
-        (!flush || iconv(cd, nullptr, nullptr, &output, &outputLeft) != static_cast<size_t>(-1))) {
-        return room - outputLeft;
-    }
-    *midway = true;
-    return 0;
-}
-
-PageTables* TablesFor(UINT page) {
-    // Kept for the whole process and never destroyed, so the tables stay reachable to the end
-    // (a leak checker at exit sees them in use, not lost).
-    static std::map<UINT, PageTables*>& tables = *new std::map<UINT, PageTables*>;
-    auto found = tables.find(page);
-    if (found != tables.end()) {
-        return found->second;
-    }
-    PageTables* t = static_cast<PageTables*>(std::calloc(1, sizeof(PageTables)));
-    if (t == nullptr) {
-        return nullptr;
-    }
-    t->known = !IconvName(page).empty();
-    tables[page] = t;
-    return t;
-}
-
-// Several bytes asked about in one conversion: `count` bytes from `first` on, each followed by a
-// line feed. When the page turns each byte into one unit and every line feed into a line feed,
-// the answers are those of single conversions: each byte starts from a state like the initial
-// one (behind a line feed, which nothing combines with), and the line feed behind it hands over
-// a letter a page may hold back to combine with what follows. Any other outcome (a byte that
-// cannot be converted, one that gives two units, anything combined) keeps nothing, and the
-// group is asked about in two halves, down to single bytes, which are left to the single ask.
-constexpr int kBytesAtOnce = 32;
-
-bool AskBytesTogether(PageTables* t, iconv_t cd, int first, int count) {
-    char in[2 * kBytesAtOnce];
-    char out[4 * kBytesAtOnce + 8];
-    for (int i = 0; i < count; ++i) {
-        in[2 * i] = static_cast<char>(first + i);
-        in[2 * i + 1] = '\n';
-    }
-    size_t n = ConvertOnce(cd, &t->toUnicodeMidway, true, in, static_cast<size_t>(2 * count), out,
-                           sizeof(out));
-    if (n != static_cast<size_t>(4 * count)) {
-        return false;
-    }
-    for (int i = 0; i < count; ++i) {
-        if (out[4 * i + 2] != '\n' || out[4 * i + 3] != 0) {
+constexpr bool EveryLocalePageHasTables() {
+    for (const LocalePages& pages : kLocalePages) {
+        if (!HasTables(pages.ansi) || !HasTables(pages.oem) || !HasTables(pages.mac)) {
             return false;
         }
     }
-    for (int i = 0; i < count; ++i) {
-        Mapping& m = t->toUnits[first + i];
-        m = Mapping{};
-        m.count = 1;
-        std::memcpy(m.bytes, out + 4 * i, 2);
-        t->toUnitsDone[first + i] = true;
-    }
-    return true;
+    return HasTables(kWesternPages.ansi) && HasTables(kWesternPages.oem) &&
+           HasTables(kWesternPages.mac) && HasTables(kCPages.ansi) && HasTables(kCPages.oem) &&
+           HasTables(kCPages.mac);
 }
+// Whatever the locale, the ANSI, OEM and Mac choices reach pages the program carries.
+static_assert(EveryLocalePageHasTables(),
+              "a page of the locale table is not in the encoding table");
 
-void AskBytesInHalves(PageTables* t, iconv_t cd, int first, int count) {
-    if (count > 1 && !AskBytesTogether(t, cd, first, count)) {
-        AskBytesInHalves(t, cd, first, count / 2);
-        AskBytesInHalves(t, cd, first + count / 2, count - count / 2);
+// The index of `page` in kPageData, or -1. A run asks about one or two pages, many times each.
+int PageIndex(UINT page) {
+    static int last = 0;
+    if (kPageData[last].page == page) {
+        return last;
     }
-}
-
-// The group of kBytesAtOnce bytes that holds `byte`, asked about once: a table of the whole page
-// costs a few conversions instead of 256.
-void AskBytesAtOnce(PageTables* t, UINT page, unsigned char byte) {
-    bool& tried = t->bytesTried[byte / kBytesAtOnce];
-    if (tried) {
-        return;
-    }
-    tried = true;
-    iconv_t cd = Converter(t, page, true);
-    if (cd != nullptr) {
-        AskBytesInHalves(t, cd, byte / kBytesAtOnce * kBytesAtOnce, kBytesAtOnce);
-    }
-}
-
-// The 128 ASCII units asked about in one conversion into the page. When the page writes them as
-// exactly the same 128 bytes (the usual pages), those are the answers of single conversions:
-// each unit gives its bytes at once, from a state like the initial one, and a converter that
-// wrote anything of its own or held anything back would not have given the bytes one for one.
-// Otherwise nothing is kept and each unit is asked about alone.
-void AskAsciiUnitsAtOnce(PageTables* t, UINT page) {
-    if (t->asciiUnitsTried) {
-        return;
-    }
-    t->asciiUnitsTried = true;
-    iconv_t cd = Converter(t, page, false);
-    if (cd == nullptr) {
-        return;
-    }
-    char units[256];
-    char bytes[128];
-    for (int c = 0; c < 128; ++c) {
-        units[2 * c] = static_cast<char>(c);
-        units[2 * c + 1] = 0;
-        bytes[c] = static_cast<char>(c);
-    }
-    char out[512];
-    size_t n =
-        ConvertOnce(cd, &t->fromUnicodeMidway, false, units, sizeof(units), out, sizeof(out));
-    if (n != sizeof(bytes) || std::memcmp(out, bytes, sizeof(bytes)) != 0) {
-        return;
-    }
-    for (int c = 0; c < 128; ++c) {
-        Mapping& m = t->fromUnits[c].mapping;
-        m = Mapping{};
-        m.count = 1;
-        m.bytes[0] = static_cast<uint8_t>(c);
-        t->fromUnits[c].done = true;
-    }
-}
-
-// The byte's answer from the page's tables `t` (nullptr for a page this layer cannot convert),
-// asked once.
-const Mapping* ByteToUnitsIn(PageTables* t, UINT page, unsigned char byte) {
-    if (t == nullptr || !t->known) {
-        return nullptr;
-    }
-    if (!t->toUnitsDone[byte]) {
-        AskBytesAtOnce(t, page, byte);
-    }
-    if (!t->toUnitsDone[byte]) {
-        iconv_t cd = Converter(t, page, true);
-        if (cd == nullptr) {
-            return nullptr;
-        }
-        Mapping& m = t->toUnits[byte];
-        char in = static_cast<char>(byte);
-        char out[8];
-        size_t n = ConvertOnce(cd, &t->toUnicodeMidway, true, &in, 1, out, sizeof(out));
-        m.count = (n == 2 || n == 4) ? static_cast<uint8_t>(n / 2) : 0;
-        std::memcpy(m.bytes, out, m.count * 2);
-        t->toUnitsDone[byte] = true;
-    }
-    return &t->toUnits[byte];
-}
-
-// The unit's answer from the page's tables `t`, asked once.
-const Mapping* UnitToBytesIn(PageTables* t, UINT page, WCHAR unit) {
-    if (t->fromUnits == nullptr) {
-        // 384 KiB, taken from the system already cleared: only the parts a run asks about are
-        // ever touched.
-        t->fromUnits = static_cast<KeptMapping*>(std::calloc(65536, sizeof(KeptMapping)));
-        if (t->fromUnits == nullptr) {
-            return nullptr;
+    for (int i = 0; i < kPageCount; ++i) {
+        if (kPageData[i].page == page) {
+            last = i;
+            return i;
         }
     }
-    KeptMapping& kept = t->fromUnits[unit];
-    if (unit < 0x80 && !kept.done) {
-        AskAsciiUnitsAtOnce(t, page);
-    }
-    if (!kept.done) {
-        iconv_t cd = Converter(t, page, false);
-        if (cd == nullptr) {
-            return nullptr;
-        }
-        Mapping& m = kept.mapping;
-        char in[2] = {static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)};
-        char out[8];
-        size_t n = ConvertOnce(cd, &t->fromUnicodeMidway, false, in, 2, out, sizeof(out));
-        m.count = n <= 4 ? static_cast<uint8_t>(n) : 0;
-        std::memcpy(m.bytes, out, m.count);
-        kept.done = true;
-    }
-    return &kept.mapping;
+    return -1;
 }
 
-const Mapping* UnitToBytes(UINT page, WCHAR unit) {
-    PageTables* t = TablesFor(page);
-    if (t == nullptr || !t->known) {
-        return nullptr;
+// The byte each unit is written as in page `index`, made on the first question about the page.
+// Kept in zeroed static memory, which the system maps only for the pages a run writes (64 KiB
+// each): no allocation that could fail.
+const uint8_t* UnitBytes(int index) {
+    static uint8_t bytes[kPageCount][65536];
+    static bool made[kPageCount];
+    if (!made[index]) {
+        const CodePageData& data = kPageData[index];
+        uint8_t* table = bytes[index];
+        std::memset(table, '?', 65536);
+        for (int b = 255; b >= 0; --b) {
+            table[data.units[b]] = static_cast<uint8_t>(b);
+        }
+        for (int i = 0; i < data.unitByteCount; ++i) {
+            const CodePageUnitByte& entry = kUnitBytes[data.firstUnitByte + i];
+            table[entry.unit] = entry.byte;
+        }
+        made[index] = true;
     }
-    return UnitToBytesIn(t, page, unit);
+    return bytes[index];
 }
 
 // UTF-8 natively, as Windows does it: malformed input and lone surrogates become U+FFFD.
@@ -447,31 +241,12 @@ int Finish(int needed, int room) {
 }  // namespace
 
 // As on Windows: the pseudo pages CP_ACP, CP_OEMCP and CP_MACCP are no code pages of their own.
-// A byte page is valid when both its converters open and convert a letter each way.
 BOOL IsValidCodePage(UINT codePage) {
-    if (codePage == CP_UTF8) {
+    if (codePage == CP_UTF8 || PageIndex(codePage) >= 0) {
         return TRUE;
     }
-    PageTables* t = TablesFor(codePage);
-    if (t == nullptr || !t->known) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
-    for (bool toUnicode : {true, false}) {
-        iconv_t cd = Converter(t, codePage, toUnicode);
-        if (cd == nullptr) {
-            SetLastError(ErrorFromErrno(errno));
-            return FALSE;
-        }
-        const char letter[2] = {'A', 0};  // one byte, or one UTF-16LE unit
-        char out[8];
-        bool* midway = toUnicode ? &t->toUnicodeMidway : &t->fromUnicodeMidway;
-        if (ConvertOnce(cd, midway, toUnicode, letter, toUnicode ? 1 : 2, out, sizeof(out)) == 0) {
-            SetLastError(ERROR_INVALID_PARAMETER);
-            return FALSE;
-        }
-    }
-    return TRUE;
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
 }
 
 UINT ResolveCodePage(UINT codePage) {
@@ -487,29 +262,20 @@ int MultiByteToWideChar(UINT codePage, DWORD, LPCSTR bytes, int byteCount, LPWST
     if (codePage == CP_UTF8) {
         return Finish(Utf8ToUnits(s, byteCount, units, unitCount), unitCount);
     }
-    UINT page = ResolvePage(codePage);
-    // The page is looked up once for all the bytes.
-    PageTables* t = TablesFor(page);
-    int needed = 0;
+    int index = PageIndex(ResolvePage(codePage));
+    if (index < 0) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    // One unit for every byte.
+    if (unitCount == 0 || byteCount > unitCount) {
+        return Finish(byteCount, unitCount);
+    }
+    const uint16_t* table = kPageData[index].units;
     for (int i = 0; i < byteCount; ++i) {
-        const Mapping* m = ByteToUnitsIn(t, page, s[i]);
-        if (m == nullptr || m->count == 0) {
-            SetLastError(ERROR_NO_UNICODE_TRANSLATION);
-            return 0;
-        }
-        needed += m->count;
+        units[i] = static_cast<WCHAR>(table[s[i]]);
     }
-    if (unitCount == 0 || needed > unitCount) {
-        return Finish(needed, unitCount);
-    }
-    int at = 0;
-    for (int i = 0; i < byteCount; ++i) {
-        const Mapping* m = ByteToUnitsIn(t, page, s[i]);
-        for (int k = 0; k < m->count; ++k) {
-            units[at++] = static_cast<WCHAR>(m->bytes[2 * k] | (m->bytes[2 * k + 1] << 8));
-        }
-    }
-    return needed;
+    return byteCount;
 }
 
 int WideCharToMultiByte(UINT codePage, DWORD, LPCWSTR units, int unitCount, LPSTR bytes,
@@ -523,26 +289,20 @@ int WideCharToMultiByte(UINT codePage, DWORD, LPCWSTR units, int unitCount, LPST
     if (codePage == CP_UTF8) {
         return Finish(UnitsToUtf8(units, unitCount, bytes, byteCount), byteCount);
     }
-    UINT page = ResolvePage(codePage);
-    int needed = 0;
+    int index = PageIndex(ResolvePage(codePage));
+    if (index < 0) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return 0;
+    }
+    // One byte for every unit: one the page has for it, its nearest, or "?".
+    if (byteCount == 0 || unitCount > byteCount) {
+        return Finish(unitCount, byteCount);
+    }
+    const uint8_t* table = UnitBytes(index);
     for (int i = 0; i < unitCount; ++i) {
-        const Mapping* m = UnitToBytes(page, units[i]);
-        if (m == nullptr || m->count == 0) {
-            SetLastError(ERROR_NO_UNICODE_TRANSLATION);
-            return 0;
-        }
-        needed += m->count;
+        bytes[i] = static_cast<char>(table[units[i]]);
     }
-    if (byteCount == 0 || needed > byteCount) {
-        return Finish(needed, byteCount);
-    }
-    int at = 0;
-    for (int i = 0; i < unitCount; ++i) {
-        const Mapping* m = UnitToBytes(page, units[i]);
-        std::memcpy(bytes + at, m->bytes, m->count);
-        at += m->count;
-    }
-    return needed;
+    return unitCount;
 }
 
 int _wcsicmp(LPCWSTR a, LPCWSTR b) {
@@ -555,12 +315,11 @@ int _wcsicmp(LPCWSTR a, LPCWSTR b) {
     }
 }
 
-// Straight from the kept answers: the same results as one call per unit, without looking the
+// Straight from the page's table: the same results as one call per unit, without looking the
 // page up again for each.
 void ReadCodePageUnits(UINT codePage, WCHAR first, int count, CodePageUnit* table) {
-    UINT page = ResolvePage(codePage);
-    // The page is looked up once for all its units.
-    PageTables* t = codePage == CP_UTF8 ? nullptr : TablesFor(page);
+    int index = codePage == CP_UTF8 ? -1 : PageIndex(ResolvePage(codePage));
+    const uint8_t* bytes = index < 0 ? nullptr : UnitBytes(index);
     for (int i = 0; i < count; ++i) {
         WCHAR unit = static_cast<WCHAR>(first + i);
         CodePageUnit& entry = table[i];
@@ -573,17 +332,11 @@ void ReadCodePageUnits(UINT codePage, WCHAR first, int count, CodePageUnit* tabl
             char byte = 0;
             entry.single = WideCharToMultiByte(codePage, 0, &unit, 1, &byte, 1, nullptr, nullptr);
             entry.byte = static_cast<uint8_t>(byte);
-            continue;
-        }
-        const Mapping* m = t == nullptr || !t->known ? nullptr : UnitToBytesIn(t, page, unit);
-        if (m == nullptr || m->count == 0) {
-            continue;
-        }
-        entry.size = m->count;
-        std::memcpy(entry.bytes, m->bytes, m->count);
-        if (m->count == 1) {
+        } else if (bytes != nullptr) {
+            entry.size = 1;
+            entry.bytes[0] = bytes[unit];
             entry.single = 1;
-            entry.byte = m->bytes[0];
+            entry.byte = bytes[unit];
         }
     }
 }
