@@ -21,8 +21,8 @@ static bool Refuse(RunFailure failure, DWORD error = ERROR_SUCCESS) {
 }
 
 // The size of an input that can be loaded, or INVALID_FILE_SIZE with the reason noted. Anything
-// but a disk file could block the read or has no size worth the name; 4 GiB and more does not
-// fit the 32-bit counts.
+// but a disk file could block the read or has no size worth the name; more than
+// kLargestInputBytes does not fit the 32-bit counts.
 static DWORD LoadableSize(HANDLE file) {
     if (GetFileType(file) != FILE_TYPE_DISK) {
         NoteFailure(kFailureInputNotFile, ERROR_SUCCESS);

@@ -48,3 +48,7 @@ constexpr uint32_t BlockBytesFor(uint32_t size) {
     uint64_t bytes = ReadRequestFor(size) + kBlockOverhead;
     return bytes > UINT32_MAX ? 0 : static_cast<uint32_t>(bytes);
 }
+
+// The largest input a run can hold: one byte more and its block would not fit 32 bits.
+constexpr uint32_t kLargestInputBytes = ((UINT32_MAX - kBlockOverhead) & ~7u) + 7 - kReadSlack;
+static_assert(BlockBytesFor(kLargestInputBytes) != 0 && BlockBytesFor(kLargestInputBytes + 1) == 0);

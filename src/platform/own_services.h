@@ -141,7 +141,9 @@ constexpr bool kHasManualPage = true;
 enum MessageStream : uint8_t { kStreamMessages, kStreamAnswer };
 
 // Writes `text`, whole lines each ending in a line feed, in one piece where the stream allows.
-void WriteMessageText(MessageStream stream, LPCWSTR text);
+// False when the stream did not take all of it (closed, full, its reader gone); the words are
+// then lost, and nothing else is changed by it.
+bool WriteMessageText(MessageStream stream, LPCWSTR text);
 
 // The system's own words for an error code that GetLastError gave: one line, without the
 // final period; empty for ERROR_SUCCESS.

@@ -15,12 +15,22 @@ static void AddLine(WideString* text, const WideString& line) {
     text->push_back('\n');
 }
 
-// A name as the user typed it, in quotes; control characters become "?", so that a line stays
-// one line and a name cannot steer the terminal.
+// A name as the user typed it, in quotes; control characters (C1, U+0080 to U+009F, too) become
+// "?", so that a line stays one line and a name cannot steer the terminal. So does half a
+// surrogate pair left alone: on Linux a byte that was no UTF-8, which would reach the terminal
+// raw.
 static WideString Quoted(const WideString& name) {
     WideString quoted = WSTR("\"");
-    for (WCHAR c : name) {
-        quoted.push_back(c < 0x20 || c == 0x7F ? WCHAR('?') : c);
+    for (size_t i = 0; i < name.size(); ++i) {
+        WCHAR c = name[i];
+        bool pair = c >= 0xD800 && c < 0xDC00 && i + 1 < name.size() && name[i + 1] >= 0xDC00 &&
+                    name[i + 1] < 0xE000;
+        if (pair) {
+            quoted.append(name, i++, 2);
+        } else {
+            bool control = c < 0x20 || (c >= 0x7F && c <= 0x9F);
+            quoted.push_back(control || (c >= 0xD800 && c < 0xE000) ? WCHAR('?') : c);
+        }
     }
     quoted.push_back('"');
     return quoted;
@@ -101,9 +111,13 @@ static void ReportInputFailure(WideString* text) {
         case kFailureInputNotFile:
             reason = WSTR("not a regular file");
             break;
-        case kFailureInputTooLarge:
-            reason = WSTR("4 GiB or larger");
+        case kFailureInputTooLarge: {
+            WideString grouped;
+            reason = WideString(WSTR("larger than ")) +
+                     FormatGroupedNumber(kLargestInputBytes, &grouped) +
+                     WSTR(" bytes, the most one run can hold");
             break;
+        }
         case kFailureInputMemory:
             reason = WSTR("not enough memory to hold it");
             break;
@@ -268,5 +282,8 @@ void AnswerRequest() {
     } else {
         text = HelpText();
     }
-    WriteMessageText(kStreamAnswer, text.c_str());
+    // An answer nobody could read is a failed request, for a script that asked for it.
+    if (!WriteMessageText(kStreamAnswer, text.c_str())) {
+        runState.status = kStatusOutputFailed;
+    }
 }

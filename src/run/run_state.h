@@ -30,7 +30,7 @@ enum RunFailure : uint8_t {
     kFailureNone,
     kFailureInputOpen,      // the input could not be opened (failureError says why)
     kFailureInputNotFile,   // the input is a folder, device or pipe, not a file
-    kFailureInputTooLarge,  // 4 GiB or more: the counts are 32 bits
+    kFailureInputTooLarge,  // over kLargestInputBytes: the counts are 32 bits
     kFailureInputMemory,    // no memory for the block
     kFailureInputRead,      // the read failed (failureError says why)
     kFailureInputChanged,   // the file changed its size while it was read

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <grp.h>
 #include <sched.h>
+#include <signal.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -73,11 +74,20 @@ static bool SetUp(const Surroundings& s) {
     return SetLimit(RLIMIT_FSIZE, s.fileSizeLimit) && SetLimit(RLIMIT_NOFILE, s.openFileLimit);
 }
 
-// Starts the program in `folder` with `out` and `err` as its standard output and error; the
-// process id, or -1.
+// Makes `fd` the child's descriptor `target`, or closes `target` for kStreamClosed.
+static void PlaceStream(int fd, int target) {
+    if (fd == kStreamClosed) {
+        close(target);
+    } else {
+        dup2(fd, target);
+    }
+}
+
+// Starts the program in `folder` with `out` and `err` as its standard output and error, and
+// `in` as its input (none: /dev/null); the process id, or -1.
 static pid_t Spawn(const std::string& program, const std::vector<std::string>& arguments,
                    const std::string& folder, const Surroundings& surroundings, bool debugStrings,
-                   int out, int err) {
+                   int out, int err, int in = kNoStream) {
     std::vector<std::string> command;
     std::string launcher = Variable("CODESHIFT_LAUNCHER");
     if (!launcher.empty()) {
@@ -123,11 +133,11 @@ static pid_t Spawn(const std::string& program, const std::vector<std::string>& a
         }
         // Nothing may wait on the test's input.
         int devNull = open("/dev/null", O_RDONLY);
-        if (devNull >= 0) {
-            dup2(devNull, 0);
-        }
-        dup2(out, 1);
-        dup2(err, 2);
+        PlaceStream(in == kNoStream ? devNull : in, 0);
+        PlaceStream(out, 1);
+        PlaceStream(err, 2);
+        // As a shell starts a program: every signal as the system sets it.
+        signal(SIGPIPE, SIG_DFL);
         if (!SetUp(surroundings)) {
             _exit(kSurroundingsRefused);
         }
@@ -144,6 +154,13 @@ int StartProgram(const std::vector<std::string>& arguments, const std::string& f
                         devNull, devNull);
     close(devNull);
     return child;
+}
+
+int RunProgramWithStreams(const std::vector<std::string>& arguments, const std::string& folder,
+                          const Streams& streams) {
+    pid_t child = Spawn(Variable("CODESHIFT_PROGRAM"), arguments, folder, Surroundings{}, false,
+                        streams.out, streams.err, streams.in);
+    return child < 0 ? -1 : WaitForProgram(child);
 }
 
 int WaitForProgram(int process) {

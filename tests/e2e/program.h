@@ -71,6 +71,22 @@ constexpr int kSurroundingsRefused = 125;
 int RunProgramIn(const Surroundings& surroundings, const std::vector<std::string>& arguments,
                  const std::string& folder);
 
+// The standard streams a run starts with, as a shell would set them up: a descriptor of the
+// test's own for each, kStreamClosed for one the caller closed (2>&-), or for the input
+// kNoStream (/dev/null, as for every other run).
+constexpr int kStreamClosed = -1;
+constexpr int kNoStream = -2;
+struct Streams {
+    int in = kNoStream;
+    int out = kStreamClosed;
+    int err = kStreamClosed;
+};
+
+// Runs the program with those streams and waits: its wait status (exit code or signal), as
+// waitpid gives it, or -1 when it could not be started.
+int RunProgramWithStreams(const std::vector<std::string>& arguments, const std::string& folder,
+                          const Streams& streams);
+
 // Starts the program without waiting for it; the process id, or -1.
 int StartProgram(const std::vector<std::string>& arguments, const std::string& folder);
 // Waits for a started program: its wait status (exit code or signal), as waitpid gives it.

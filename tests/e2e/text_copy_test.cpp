@@ -2,8 +2,9 @@
 // system from the input to the temporary where it can. Whatever the way, the user must see the
 // same: each case runs with the input beside the output, where Linux copies inside the kernel
 // (unless a mark is added, which the block does faster), and again with the input on another
-// file system (/dev/shm, through a link), where the kernel declines and the text is read and
-// written as before; output, exit code and log record must agree, and match the table.
+// file system (/dev/shm, through a link), where the kernel declines and the text is read into
+// the block and written from it; output, exit code and log record must agree, and match the
+// table.
 #include <sys/stat.h>
 #include <unistd.h>
 

@@ -61,7 +61,7 @@ constexpr CodePageId kUtf8 = static_cast<CodePageId>(CP_UTF8);
 constexpr CodePageId kAnsi = static_cast<CodePageId>(CP_ACP);
 
 INSTANTIATE_TEST_SUITE_P(
-    WorkedExamples, SniffTable,
+    ZeroBytesThenUtf8Walk, SniffTable,
     ::testing::Values(
         SniffCase{"ZeroPairAtOffset2", Bytes({0x41, 0, 0, 0}), CP_UTF32LE, 5},
         SniffCase{"ZeroPairAtOffset0", Bytes({0, 0, 0, 0x41}), CP_UTF32BE, 6},
@@ -95,7 +95,7 @@ INSTANTIATE_TEST_SUITE_P(
         SniffCase{"EncodedSurrogate", Bytes({0xED, 0xA0, 0x80}), kUtf8, 1},
         SniffCase{"AboveU10FFFF", Bytes({0xF4, 0x90, 0x80, 0x80}), kUtf8, 1},
         SniffCase{"LeadF7", Bytes({0xF7, 0xBF, 0xBF, 0xBF}), kUtf8, 1},
-        // Beyond the worked examples: the tests in their order and the walk's far end.
+        // The tests in their order, and the walk's far end.
         SniffCase{"OneAsciiByte", Bytes({0x41}), kAnsi, 2},
         SniffCase{"LoneZeroByte", Bytes({0}), kAnsi, 2},
         SniffCase{"FourByteSequenceOdd", Bytes({0xF0, 0x9F, 0x98, 0x80, 0x41}), kUtf8, 1},

@@ -1,17 +1,20 @@
 // Messages of the Linux build: standard error, standard output and the C library's words.
+#include <pthread.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <string>
 
 #include "src/platform/platform.h"
 #include "src/platform/posix/wide_text.h"
 
 // One write where the system takes it whole, so that lines of runs sharing a terminal or a file
-// do not interleave; the rest follows when it does not.
-static void WriteAll(int fd, const std::string& bytes) {
+// do not interleave; the rest follows when it does not. False when not all of it was written.
+static bool WriteAll(int fd, const std::string& bytes) {
     size_t done = 0;
     while (done < bytes.size()) {
         ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
@@ -19,14 +22,34 @@ static void WriteAll(int fd, const std::string& bytes) {
             continue;
         }
         if (n <= 0) {
-            return;  // nobody left to read it: the run's result stands without its words
+            return false;
         }
         done += static_cast<size_t>(n);
     }
+    return true;
 }
 
-void WriteMessageText(MessageStream stream, LPCWSTR text) {
-    WriteAll(stream == kStreamAnswer ? STDOUT_FILENO : STDERR_FILENO, BytesFromWide(text));
+// A reader that went away must not end the run nor change its exit code: the SIGPIPE that a
+// write into its pipe raises is held back while the words are written, and taken away again
+// unless one was waiting already (sent by somebody, it still ends the run).
+bool WriteMessageText(MessageStream stream, LPCWSTR text) {
+    sigset_t pipeSignal;
+    sigemptyset(&pipeSignal);
+    sigaddset(&pipeSignal, SIGPIPE);
+    sigset_t before;
+    pthread_sigmask(SIG_BLOCK, &pipeSignal, &before);
+    sigset_t pending;
+    sigpending(&pending);
+    bool waiting = sigismember(&pending, SIGPIPE) == 1;
+    bool written =
+        WriteAll(stream == kStreamAnswer ? STDOUT_FILENO : STDERR_FILENO, BytesFromWide(text));
+    int error = errno;
+    if (!written && error == EPIPE && !waiting) {
+        const timespec now = {0, 0};
+        sigtimedwait(&pipeSignal, nullptr, &now);
+    }
+    pthread_sigmask(SIG_SETMASK, &before, nullptr);
+    return written;
 }
 
 WideString SystemErrorText(DWORD error) {

@@ -4,7 +4,7 @@
 
 #include "src/platform/platform.h"
 
-void WriteMessageText(MessageStream, LPCWSTR text) {
+bool WriteMessageText(MessageStream, LPCWSTR text) {
     // One call per line, as debug-output viewers show each call as one entry.
     const WCHAR* start = text;
     while (*start != 0) {
@@ -20,6 +20,7 @@ void WriteMessageText(MessageStream, LPCWSTR text) {
         OutputDebugStringW(line.c_str());
         start = end;
     }
+    return true;  // nobody may be listening, and nobody can tell
 }
 
 WideString SystemErrorText(DWORD error) {
