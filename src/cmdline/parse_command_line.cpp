@@ -1,5 +1,7 @@
 #include "src/cmdline/parse_command_line.h"
 
+#include <vector>
+
 #include "src/cmdline/name_table.h"
 #include "src/run/run_state.h"
 
@@ -87,55 +89,95 @@ static void TakeLogName(LPCWSTR argument, bool* logNamePending) {
     }
 }
 
-// `*swallowed` counts the names a pending log option set aside while a log name was set.
-static void TakeName(LPCWSTR argument, bool* logNamePending, int* swallowed) {
-    if (*logNamePending) {
-        // Once a log name is set, a detached name no longer ends the pending state.
-        if (runState.logName.empty()) {
+// What a parse holds besides the run state while it reads the arguments.
+struct ParseProgress {
+    bool replaceInput = false;
+    bool logNamePending = false;
+    bool optionsEnded = false;
+    int names = 0;      // file names taken as input or output
+    int swallowed = 0;  // names a pending log option set aside while a log name was set
+    LPCWSTR logOption = WSTR("");
+};
+
+static UsageProblem TakeName(LPCWSTR argument, const CommandLineRules& rules,
+                             ParseProgress* progress) {
+    if (progress->logNamePending) {
+        // By the Windows rules, once a log name is set a detached name no longer ends the
+        // pending state; by the Linux rules a detached log option always takes the next name.
+        if (runState.logName.empty() || rules.refusesWhatItWouldIgnore) {
             runState.logName = argument;
-            *logNamePending = false;
+            progress->logNamePending = false;
         } else {
-            ++*swallowed;
+            ++progress->swallowed;
         }
+    } else if (rules.refusesWhatItWouldIgnore && ++progress->names > 2) {
+        return kUsageThirdName;
     } else if (runState.inputName.empty()) {
         runState.inputName = argument;
     } else if (runState.outputName.empty()) {
         runState.outputName = argument;
     }
+    return kUsageNone;
 }
 
-// False on a usage error: an unknown name while an encoding is still unset.
-static bool TakeOption(LPCWSTR argument, bool* replaceInput, bool* logNamePending) {
-    WCHAR c = argument[1];
-    if (c == 'o') {
-        runState.logMode = kLogAppend;
-        TakeLogName(argument, logNamePending);
-    } else if (c == 'O') {
-        runState.logMode = kLogOverwrite;
-        TakeLogName(argument, logNamePending);
-    } else if (c == 'r' || c == 'R') {
-        *replaceInput = true;
-    } else if (runState.sourceCp == CP_UNSET || runState.targetCp == CP_UNSET) {
-        CodePageId id = 0;
-        if (!LookUpEncodingName(argument + 1, &id)) {
-            return false;
-        }
-        if (runState.sourceCp == CP_UNSET) {
-            runState.sourceCp = id;
-        } else {
-            runState.targetCp = id;
-        }
+static UsageProblem TakeEncoding(LPCWSTR argument, const CommandLineRules& rules) {
+    bool bothSet = runState.sourceCp != CP_UNSET && runState.targetCp != CP_UNSET;
+    if (bothSet && !rules.refusesWhatItWouldIgnore) {
+        return kUsageNone;
     }
-    return true;
+    CodePageId id = 0;
+    if (!LookUpEncodingName(argument + 1, &id)) {
+        return kUsageUnknownOption;
+    }
+    if (bothSet) {
+        return kUsageThirdEncoding;
+    }
+    if (runState.sourceCp == CP_UNSET) {
+        runState.sourceCp = id;
+    } else {
+        runState.targetCp = id;
+    }
+    return kUsageNone;
+}
+
+static UsageProblem TakeOption(LPCWSTR argument, const CommandLineRules& rules,
+                               ParseProgress* progress) {
+    WCHAR c = argument[1];
+    if (progress->logNamePending && rules.refusesWhatItWouldIgnore) {
+        return kUsageLogNameMissing;
+    }
+    if (c == 'o' || c == 'O') {
+        runState.logMode = c == 'o' ? kLogAppend : kLogOverwrite;
+        TakeLogName(argument, &progress->logNamePending);
+        progress->logOption = argument;
+    } else if ((c == 'r' || c == 'R') && (argument[2] == 0 || !rules.refusesWhatItWouldIgnore)) {
+        progress->replaceInput = true;
+    } else {
+        return TakeEncoding(argument, rules);
+    }
+    return kUsageNone;
+}
+
+static UsageProblem TakeArgument(LPCWSTR argument, const CommandLineRules& rules,
+                                 ParseProgress* progress) {
+    bool option = argument[0] == '-' || (rules.slashBeginsOption && argument[0] == '/');
+    if (!progress->optionsEnded && rules.doubleDashEndsOptions && IsDoubleDash(argument)) {
+        progress->optionsEnded = true;
+        return kUsageNone;
+    }
+    if (!progress->optionsEnded && option) {
+        return TakeOption(argument, rules, progress);
+    }
+    return TakeName(argument, rules, progress);
 }
 
 // The usage error of a command line that left no input name.
-static int NoInput(bool logNamePending, int swallowed, LPCWSTR logOption) {
-    if (logNamePending && runState.logName.empty()) {
-        return UsageError(kUsageLogNameMissing, logOption);
+static int NoInput(const ParseProgress& progress) {
+    if (progress.logNamePending && runState.logName.empty()) {
+        return UsageError(kUsageLogNameMissing, progress.logOption);
     }
-    if (logNamePending && swallowed > 0) {
-        return UsageError(kUsageNamesSwallowed, logOption);
+    if (progress.logNamePending && progress.swallowed > 0) {
+        return UsageError(kUsageNamesSwallowed, progress.logOption);
     }
     return UsageError(kUsageNoInput);
 }
@@ -146,29 +188,24 @@ int ParseArguments(int count, LPWSTR* arguments, const CommandLineRules& rules) 
     if (runState.request != kRequestRun) {
         return 0;
     }
-    bool replaceInput = false;
-    bool logNamePending = false;
-    bool optionsEnded = false;
-    int swallowed = 0;
-    LPCWSTR logOption = WSTR("");
+    ParseProgress progress;
     for (int i = 1; i < count; ++i) {
-        LPCWSTR argument = arguments[i];
-        bool option = argument[0] == '-' || (rules.slashBeginsOption && argument[0] == '/');
-        if (!optionsEnded && rules.doubleDashEndsOptions && IsDoubleDash(argument)) {
-            optionsEnded = true;
-        } else if (!optionsEnded && option) {
-            if (!TakeOption(argument, &replaceInput, &logNamePending)) {
-                return UsageError(kUsageUnknownOption, argument);
-            }
-            if (argument[1] == 'o' || argument[1] == 'O') {
-                logOption = argument;
-            }
-        } else {
-            TakeName(argument, &logNamePending, &swallowed);
+        UsageProblem problem = TakeArgument(arguments[i], rules, &progress);
+        if (problem == kUsageLogNameMissing) {
+            return UsageError(problem, progress.logOption);
+        }
+        if (problem != kUsageNone) {
+            return UsageError(problem, arguments[i]);
         }
     }
+    if (rules.refusesWhatItWouldIgnore && progress.logNamePending) {
+        return UsageError(kUsageLogNameMissing, progress.logOption);
+    }
     if (runState.inputName.empty()) {
-        return NoInput(logNamePending, swallowed, logOption);
+        return NoInput(progress);
+    }
+    if (rules.refusesWhatItWouldIgnore && progress.replaceInput && !runState.outputName.empty()) {
+        return UsageError(kUsageReplaceWithOutput, runState.outputName.c_str());
     }
     if (runState.sourceCp == CP_UNSET) {
         runState.sourceCp = CP_AUTODETECT;
@@ -178,7 +215,7 @@ int ParseArguments(int count, LPWSTR* arguments, const CommandLineRules& rules) 
             runState.targetCp = CP_DETECT_ONLY;
             return 0;
         }
-        if (!replaceInput) {
+        if (!progress.replaceInput) {
             return UsageError(kUsageNoOutput);
         }
         runState.outputName = runState.inputName;
@@ -193,14 +230,15 @@ int ParseArguments(int count, LPWSTR* arguments, const CommandLineRules& rules) 
 }
 
 int ParseCommandLine() {
-    int count = 0;
-    LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count);
-    if (arguments == nullptr) {
+    std::vector<WideString> arguments;
+    if (!ReadProcessArguments(&arguments)) {
         // Nothing can be read from a command line the platform cannot split.
         ResetParsedFields();
         return UsageError(kUsageUnreadable);
     }
-    int result = ParseArguments(count, arguments, kPlatformCommandLine);
-    LocalFree(arguments);
-    return result;
+    std::vector<LPWSTR> pointers;
+    for (WideString& argument : arguments) {
+        pointers.push_back(argument.data());
+    }
+    return ParseArguments(static_cast<int>(pointers.size()), pointers.data(), kPlatformCommandLine);
 }

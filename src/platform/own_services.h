@@ -12,12 +12,14 @@
 //   shell_path.cpp       ShellDocumentPath
 //   messages.cpp         WriteMessageText, SystemErrorText, MessagesReachTerminal
 //   same_file.cpp        NamesOpenFile
+//   command_line.cpp     ReadProcessArguments
 // The command-line conventions are constants here and need no file.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "src/platform/windows_api.h"
 
@@ -110,15 +112,25 @@ FileCopyResult CopyFileText(HANDLE input, uint32_t offset, uint32_t count, HANDL
 
 // How the command line tells options from names, and what it answers besides a run. The
 // Windows programs keep the command line their callers have always used: "-" and "/" both begin
-// an option. On Linux "/" begins an absolute path, so only "-" begins an option, a lone "--"
-// makes every later argument a name, and "--help" and "--version" answer on standard output.
+// an option, and what does not fit is mostly ignored. On Linux "/" begins an absolute path, so
+// only "-" begins an option, a lone "--" makes every later argument a name, "--help" and
+// "--version" answer on standard output, and a command line that could be read two ways (an
+// unknown option, a third encoding or name, -r beside an output, a log option left without its
+// name) is refused before anything is touched: a shell's "*.txt" or a typo must not overwrite a
+// file.
 struct CommandLineRules {
     bool slashBeginsOption;
     bool doubleDashEndsOptions;
     bool answersHelpAndVersion;
+    bool refusesWhatItWouldIgnore;
 };
-constexpr CommandLineRules kWindowsCommandLine = {true, false, false};
-constexpr CommandLineRules kLinuxCommandLine = {false, true, true};
+constexpr CommandLineRules kWindowsCommandLine = {true, false, false, false};
+constexpr CommandLineRules kLinuxCommandLine = {false, true, true, true};
+
+// The process's arguments, the program first, each as its caller gave it: on Linux the list the
+// system passed; on Windows the command line split by the system's rules. False when the
+// platform cannot split it.
+bool ReadProcessArguments(std::vector<WideString>* arguments);
 
 #if defined(_WIN32)
 constexpr CommandLineRules kPlatformCommandLine = kWindowsCommandLine;

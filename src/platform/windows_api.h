@@ -6,7 +6,7 @@
 //   posix/files.cpp         CreateFileW and the other file calls, GetLastError, SetLastError
 //   posix/process.cpp       GetModuleFileNameW, GetCurrentDirectoryW, GetLocalTime, Sleep,
 //                           ShellExecuteW
-//   posix/command_line.cpp  GetCommandLineW, CommandLineToArgvW, LocalFree
+//   posix/command_line.cpp  GetCommandLineW
 //   posix/code_pages.cpp    IsValidCodePage, MultiByteToWideChar, WideCharToMultiByte, _wcsicmp
 //   posix/main.cpp          main(), which keeps the arguments and calls WinMain
 #pragma once
@@ -142,8 +142,6 @@ void SetLastError(DWORD error);
 
 // Process and shell.
 LPWSTR GetCommandLineW();
-LPWSTR* CommandLineToArgvW(LPCWSTR commandLine, int* count);
-HLOCAL LocalFree(HLOCAL memory);
 DWORD GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD size);
 HINSTANCE ShellExecuteW(HWND window, LPCWSTR verb, LPCWSTR file, LPCWSTR parameters,
                         LPCWSTR directory, int showCommand);

@@ -58,14 +58,24 @@ static WideString UsageSummary() {
     return line;
 }
 
+static WideString UnknownOption(const WideString& argument) {
+    WideString line = WSTR("unknown option ") + Quoted(argument) +
+                      WSTR(": it is not -o, -O, -r or an encoding name");
+    if (argument.size() > 1 && argument[1] == '0') {
+        line.append(
+            WSTR("; -o (the letter o) names the log file, and the output file is the second "
+                 "name, with no option in front"));
+    }
+    return line;
+}
+
 static WideString WhatWasWrong() {
     const WideString argument = Quoted(runState.usageArgument);
     switch (runState.usageProblem) {
         case kUsageUnknownOption:
-            return WSTR("unknown option ") + argument +
-                   WSTR(": it is not -o, -O, -r or an encoding name");
+            return UnknownOption(runState.usageArgument);
         case kUsageLogNameMissing:
-            return WSTR("the log option ") + argument + WSTR(" needs a file name");
+            return WSTR("the log option ") + argument + WSTR(" needs a file name right after it");
         case kUsageNamesSwallowed:
             return WSTR("no input file named: ") + argument +
                    WSTR(
@@ -75,6 +85,20 @@ static WideString WhatWasWrong() {
             return WSTR("no output file named: name one, or give -r to replace the input");
         case kUsageUnreadable:
             return WSTR("the command line could not be read");
+        case kUsageThirdEncoding:
+            return WSTR("a third encoding option ") + argument +
+                   WSTR(
+                       ": the first names the source, the second the target, and there is "
+                       "no third");
+        case kUsageThirdName:
+            return WSTR("a third file name ") + argument +
+                   WSTR(
+                       ": one run converts one file, INPUT into OUTPUT (or in place with -r); "
+                       "for many files run codeshift once per file, as \"Many files\" in the "
+                       "README and \"Batch conversion\" in the guide show");
+        case kUsageReplaceWithOutput:
+            return WSTR("-r replaces the input, yet ") + argument +
+                   WSTR(" names an output file: give -r or an output name, not both");
         case kUsageNoInput:
         case kUsageNone:
             break;

@@ -53,6 +53,10 @@ enum UsageProblem : uint8_t {
     kUsageNamesSwallowed,  // a log option without a name set aside every name after it
     kUsageNoOutput,        // a conversion without an output name or -r
     kUsageUnreadable,      // the platform could not split the command line
+    // Refused by the Linux rules, which ignore nothing:
+    kUsageThirdEncoding,      // an encoding option after the source and the target
+    kUsageThirdName,          // a file name after the input and the output
+    kUsageReplaceWithOutput,  // -r beside an output name: which file was meant?
 };
 
 // Why the log was given no record although it could be opened.

@@ -1,5 +1,6 @@
-// The command line each build reads: on Linux "/" begins a name and "--" ends the options; the
-// Windows programs keep "-" and "/" as options, exactly as before.
+// The command line each build reads: on Linux "/" begins a name, "--" ends the options, and
+// whatever could be read two ways is refused; the Windows programs take "-" and "/" alike as
+// options and ignore what they do not need.
 #include <gtest/gtest.h>
 
 #include "tests/e2e/cases.h"
@@ -21,16 +22,6 @@ TEST_P(CommandLine, Runs) {
 INSTANTIATE_TEST_SUITE_P(
     Linux, CommandLine,
     ::testing::Values(
-        // Once taken for an option, the absolute name let victim.txt move up to be the input,
-        // converted in place: now the named file is converted into victim.txt.
-        E2eCase{"DoubleEncodingExampleConvertsTheNamedFile",
-                {"-A1251", "-U8-", "{folder}/ru.txt", "victim.txt", "-r"},
-                {{"ru.txt", kCp1251}, {"victim.txt", "old text"}},
-                0,
-                {{"ru.txt", kCp1251}, {"victim.txt", kUtf8}},
-                {},
-                {},
-                "native"},
         E2eCase{"AbsoluteInputOutputAndDetachedLog",
                 {"-o", "{folder}/run.log", "-A1251", "-U8-", "{folder}/ru.txt", "{folder}/out.txt"},
                 {{"ru.txt", kCp1251}},
@@ -52,13 +43,35 @@ INSTANTIATE_TEST_SUITE_P(
         // "/r" is a name: the root folder's "r", which does not exist.
         E2eCase{"SlashRIsAFileName", {"/r"}, {}, 21, {}, {}, {}, "native"},
         E2eCase{"SlashOptionSpellingIsAFileName",
-                {"/A1251", "/U8-", "in.txt", "out.txt"},
+                {"/A1251", "/U8-"},
                 {{"in.txt", kCp1251}},
                 21,
                 {{"in.txt", kCp1251}},
-                {"out.txt"},
+                {},
                 {},
                 "native"}),
+    [](const ::testing::TestParamInfo<E2eCase>& info) { return info.param.name; });
+
+// A command line that could mean two things ends with 20 before any file is touched.
+const std::vector<FileBytes> kThree = {{"f1.txt", kCp1251}, {"f2.txt", "two"}, {"f3.txt", "3"}};
+
+E2eCase Misread(const std::string& name, const std::vector<std::string>& arguments) {
+    return E2eCase{name, arguments, kThree, 20, kThree, {}, {}, "native"};
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Misread, CommandLine,
+    ::testing::Values(
+        // What "-r *.txt" expands to: f2.txt would have received f1.txt's text.
+        Misread("ReplaceOverThreeNames", {"-A1251", "-U8-", "-r", "f1.txt", "f2.txt", "f3.txt"}),
+        Misread("ReplaceBesideAnOutput", {"-A1251", "-U8-", "{folder}/f1.txt", "f2.txt", "-r"}),
+        // A zero typed for -o: f2.txt would have become the output.
+        Misread("ZeroForTheLetterO", {"-A1251", "-U8-", "-r", "f1.txt", "-0", "f2.txt"}),
+        Misread("UnknownOptionAfterBothEncodings", {"-A1251", "-U8-", "-x", "f1.txt", "f2.txt"}),
+        Misread("ThirdEncoding", {"-A1251", "-U8-", "-U16", "f1.txt", "f2.txt"}),
+        Misread("LogOptionLeftWithoutName", {"-A1251", "-U8-", "f1.txt", "f2.txt", "-o"}),
+        Misread("OptionWhereTheLogNameBelongs", {"-o", "-A1251", "-U8-", "f1.txt", "f2.txt"}),
+        Misread("ReplaceSpelledOut", {"-A1251", "-U8-", "-Replace", "f1.txt"})),
     [](const ::testing::TestParamInfo<E2eCase>& info) { return info.param.name; });
 
 INSTANTIATE_TEST_SUITE_P(
@@ -77,6 +90,16 @@ INSTANTIATE_TEST_SUITE_P(
                               0,
                               {{"in.txt", kUtf8}},
                               {},
+                              {},
+                              kWindows},
+                      // What the Linux program refuses, the Windows programs ignore: the
+                      // third name, and -r beside an output name.
+                      E2eCase{"ThirdNameAndReplaceIgnored",
+                              {"/A1251", "/U8-", "-r", "in.txt", "out.txt", "more.txt"},
+                              {{"in.txt", kCp1251}},
+                              0,
+                              {{"in.txt", kCp1251}, {"out.txt", kUtf8}},
+                              {"more.txt"},
                               {},
                               kWindows},
                       // "--" is an option like any other, not found in the name table.

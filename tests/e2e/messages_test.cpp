@@ -106,15 +106,49 @@ INSTANTIATE_TEST_SUITE_P(
         Usage("NoArguments", {}, "no input file named"),
         Usage("UnknownOption", {"-xyz", "a", "b"},
               "unknown option \"-xyz\": it is not -o, -O, -r or an encoding name"),
-        Usage("LogOptionWithoutName", {"-A1251", "-O"}, "the log option \"-O\" needs a file name"),
+        Usage("LogOptionWithoutName", {"-A1251", "-O"},
+              "the log option \"-O\" needs a file name right after it"),
         Usage("NoOutput", {"-utf8", "in.txt"},
               "no output file named: name one, or give -r to replace the input"),
-        Usage("NamesSwallowedByALogOption", {"-oA.log", "-o", "in.txt", "out.txt"},
-              "no input file named: \"-o\" waits for a log name although one is given, so the "
-              "names after it were ignored"),
+        // On Linux a detached log option always takes the next name.
+        MessageCase{"NamesSwallowedByALogOption",
+                    {"-oA.log", "-o", "in.txt", "out.txt"},
+                    {},
+                    20,
+                    "",
+                    "codeshift: no input file named: \"-o\" waits for a log name although one is "
+                    "given, so the names after it were ignored\n" +
+                        kWindowsUsage,
+                    "win64,win32"},
         // A name that would break the line or steer a terminal is shown tamed.
         Usage("ControlCharactersInAnOption", {"-x\ty\x1b[2J", "a", "b"},
               "unknown option \"-x?y?[2J\": it is not -o, -O, -r or an encoding name"),
+        // C1 controls and bytes that are no UTF-8 are tamed as well.
+        MessageCase{"C1ControlAndStrayByteInAnOption",
+                    {"-x\xc2\x9b"
+                     "2J\xff",
+                     "a", "b"},
+                    {},
+                    20,
+                    "codeshift: unknown option \"-x?2J?\": it is not -o, -O, -r or an encoding "
+                    "name\n" +
+                        kLinuxUsage,
+                    "",
+                    "native"},
+        MessageCase{"ThirdNameOnLinux",
+                    {"-A1252", "-U8-", "-r", "f1", "f2", "f3"},
+                    {},
+                    20,
+                    "codeshift: a third file name \"f3\": one run converts one file, INPUT into "
+                    "OUTPUT (or in place with -r); for many files run codeshift once per file, as "
+                    "\"Many files\" in the README and \"Batch conversion\" in the guide show\n" +
+                        kLinuxUsage,
+                    "",
+                    "native"},
+        Usage("ZeroTypedForTheLetterO", {"-0", "log.txt", "in.txt"},
+              "unknown option \"-0\": it is not -o, -O, -r or an encoding name; -o (the letter "
+              "o) names the log file, and the output file is the second name, with no option in "
+              "front"),
         MessageCase{"HelpIsNoOptionOnWindows",
                     {"--help"},
                     {},

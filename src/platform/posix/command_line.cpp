@@ -1,8 +1,5 @@
 #include "src/platform/posix/command_line.h"
 
-#include <cstdlib>
-#include <cstring>
-
 static std::vector<WideString> processArguments;
 static WideString processCommandLine;
 
@@ -125,42 +122,7 @@ LPWSTR GetCommandLineW() {
     return processCommandLine.data();
 }
 
-// One allocation: the pointer array, then the terminated strings; LocalFree releases it.
-static LPWSTR* PackArguments(const std::vector<WideString>& arguments) {
-    size_t pointers = (arguments.size() + 1) * sizeof(LPWSTR);
-    size_t chars = 0;
-    for (const WideString& a : arguments) {
-        chars += a.size() + 1;
-    }
-    void* memory = std::malloc(pointers + chars * sizeof(WCHAR));
-    if (memory == nullptr) {
-        return nullptr;
-    }
-    LPWSTR* array = static_cast<LPWSTR*>(memory);
-    WCHAR* text = reinterpret_cast<WCHAR*>(static_cast<char*>(memory) + pointers);
-    for (size_t i = 0; i < arguments.size(); ++i) {
-        array[i] = text;
-        std::memcpy(text, arguments[i].c_str(), (arguments[i].size() + 1) * sizeof(WCHAR));
-        text += arguments[i].size() + 1;
-    }
-    array[arguments.size()] = nullptr;
-    return array;
-}
-
-LPWSTR* CommandLineToArgvW(LPCWSTR commandLine, int* count) {
-    // The process's own line gives back exactly the arguments it was started with, even a
-    // program path that the splitting rules could not carry.
-    const std::vector<WideString>& arguments = (commandLine == processCommandLine.c_str())
-                                                   ? processArguments
-                                                   : SplitCommandLine(commandLine);
-    LPWSTR* array = PackArguments(arguments);
-    if (array != nullptr) {
-        *count = static_cast<int>(arguments.size());
-    }
-    return array;
-}
-
-HLOCAL LocalFree(HLOCAL memory) {
-    std::free(memory);
-    return nullptr;
+bool ReadProcessArguments(std::vector<WideString>* arguments) {
+    *arguments = processArguments;
+    return true;
 }

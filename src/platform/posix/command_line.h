@@ -1,5 +1,6 @@
-// The Windows rules for one command line, so that the Linux build hands the system the same
-// text a Windows build would see.
+// The Linux program's arguments: kept as the system passed them for the parse, and joined into
+// one line by the Windows rules for the log record, which shows the command line as a Windows
+// build would.
 #pragma once
 
 #include <vector>
@@ -14,5 +15,5 @@ WideString QuoteCommandLine(const std::vector<WideString>& arguments);
 // program) is taken up to the closing quote or the first blank, without escapes.
 std::vector<WideString> SplitCommandLine(LPCWSTR commandLine);
 
-// Keeps the process's arguments for GetCommandLineW and CommandLineToArgvW.
+// Keeps the process's arguments for ReadProcessArguments and GetCommandLineW.
 void SetProcessArguments(const std::vector<WideString>& arguments);
