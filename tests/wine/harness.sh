@@ -98,6 +98,14 @@ suite)
     suite="$6"
     if [ -z "$launcher" ] || [ ! -x "$launcher" ]; then missing "no Wine launcher for $flavor"; fi
     if [ ! -f "$program" ]; then missing "no $flavor program at $program: build its preset first"; fi
+    # A kernel without 32-bit support (ia32 emulation off) cannot start Wine's 32-bit loader at
+    # all. That is the machine's limit, not the program's: no run of this flavor could say
+    # anything here, so the suite is skipped, loudly, even where the programs are required.
+    if ! "$launcher" --version > /dev/null 2>&1; then
+        echo "SKIPPED: this system cannot execute Wine's loader $launcher" \
+             "(a kernel without 32-bit support?); the $flavor suite cannot run on this machine"
+        exit 77
+    fi
     if [ ! -f "$prefix/.codeshift-recipe" ]; then echo "the Wine prefix was not made"; exit 1; fi
     # Windows programs that Wine starts on the runs' behalf (its desktop, the viewer) outlive
     # them and keep their output open: the suite writes to a file, shown when it ends, so that
