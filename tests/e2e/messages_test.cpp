@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <regex>
 
 #include "tests/e2e/cases.h"
 #include "tests/e2e/program.h"
@@ -94,6 +95,10 @@ TEST_P(Messages, OnceAtTheEndOfTheRun) {
         EXPECT_TRUE(SameMessages(c.windows, strings)) << "expected:\n"
                                                       << c.windows << "got:\n"
                                                       << strings;
+        // A caller that redirected standard error reads the same lines there, as Windows text.
+        std::string lines = OwnErrorLines(run.err);
+        std::string crlf = std::regex_replace(c.windows, std::regex("\n"), "\r\n");
+        EXPECT_TRUE(SameMessages(crlf, lines)) << "expected:\n" << crlf << "got:\n" << lines;
     }
     RemoveTree(folder);
 }

@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <regex>
 #include <thread>
 
 #include "tests/support/test_files.h"
@@ -254,6 +255,23 @@ std::string DebugStrings(const std::string& err) {
         }
     }
     return strings;
+}
+
+std::string OwnErrorLines(const std::string& err) {
+    // Wine's trace lines begin with the thread's number: 0123:warn:seh:...
+    static const std::regex kTrace("^[0-9a-f]{4}:(warn|err|fixme|trace):");
+    std::string own;
+    size_t at = 0;
+    while (at < err.size()) {
+        size_t end = err.find('\n', at);
+        end = end == std::string::npos ? err.size() : end + 1;
+        std::string line = err.substr(at, end - at);
+        if (!std::regex_search(line, kTrace)) {
+            own.append(line);
+        }
+        at = end;
+    }
+    return own;
 }
 
 std::string ShellRequests(const std::string& folder) {

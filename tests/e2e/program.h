@@ -101,6 +101,9 @@ RunOutput RunProgramCapturing(const std::vector<std::string>& arguments, const s
 // The lines a Windows program sent to OutputDebugStringW, decoded from Wine's trace in `err`.
 std::string DebugStrings(const std::string& err);
 
+// What a Windows program wrote to its standard error itself: `err` without Wine's trace lines.
+std::string OwnErrorLines(const std::string& err);
+
 // The requests recorded in folder/shell.trace, one "open <path>" line each, alike for every build.
 std::string ShellRequests(const std::string& folder);
 

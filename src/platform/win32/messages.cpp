@@ -4,7 +4,46 @@
 
 #include "src/platform/platform.h"
 
+// The standard error a caller handed over by redirecting it to a file or a pipe (2> err.txt,
+// Start-Process -RedirectStandardError, a program capturing it). A console the handle may
+// stand for is never written: the program shows no console window of its own.
+static HANDLE CallersStandardError() {
+    HANDLE handle = GetStdHandle(STD_ERROR_HANDLE);
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE) {
+        return nullptr;
+    }
+    DWORD type = GetFileType(handle);
+    return type == FILE_TYPE_DISK || type == FILE_TYPE_PIPE ? handle : nullptr;
+}
+
+// The lines in UTF-8, each ended by CR LF as Windows text files are, in one write so that the
+// lines of runs sharing the file stay whole. A write that fails is dropped: the run's result
+// never depends on its words.
+static void WriteToCaller(HANDLE handle, const WideString& text) {
+    std::wstring lines;
+    for (WCHAR c : text) {
+        if (c == L'\n') {
+            lines.push_back(L'\r');
+        }
+        lines.push_back(c);
+    }
+    int size = WideCharToMultiByte(CP_UTF8, 0, lines.c_str(), static_cast<int>(lines.size()),
+                                   nullptr, 0, nullptr, nullptr);
+    if (size <= 0) {
+        return;
+    }
+    std::string bytes(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, lines.c_str(), static_cast<int>(lines.size()), &bytes[0], size,
+                        nullptr, nullptr);
+    DWORD written = 0;
+    WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
+
 bool WriteMessageText(MessageStream, LPCWSTR text) {
+    HANDLE caller = CallersStandardError();
+    if (caller != nullptr) {
+        WriteToCaller(caller, text);
+    }
     // One call per line, as debug-output viewers show each call as one entry.
     const WCHAR* start = text;
     while (*start != 0) {
