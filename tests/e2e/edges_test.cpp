@@ -519,4 +519,71 @@ INSTANTIATE_TEST_SUITE_P(
                     "native"}),
     [](const ::testing::TestParamInfo<LogLinkCase>& info) { return info.param.name; });
 
+// --- A folder link along the way -----------------------------------------------------------
+
+struct FolderLinkCase {
+    const char* name;
+    int linkOwner;  // the link in the shared folder belongs to this user
+    bool log;       // the link leads the log, else the output
+    bool followed;
+};
+
+void PrintTo(const FolderLinkCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class FolderLinks : public ::testing::TestWithParam<FolderLinkCase> {};
+
+// shared/ is sticky and writable by everybody, like /tmp, and its link dir leads to private/,
+// where the runner may write: only the link rule stands between the run and that folder.
+TEST_P(FolderLinks, AlongThePathFollowTheLinkRule) {
+    const FolderLinkCase& c = GetParam();
+    if (!FlavorMatches("native")) {
+        GTEST_SKIP() << "links of other users are set up for the native build";
+    }
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "links of other users and runs as another user need root";
+    }
+    std::string folder = MakeTempDir();
+    chmod(folder.c_str(), 0777);
+    for (const char* sub : {"/shared", "/private"}) {
+        std::filesystem::create_directory(folder + sub);
+    }
+    chmod((folder + "/shared").c_str(), 01777);
+    chmod((folder + "/private").c_str(), 0777);
+    std::string link = folder + "/shared/dir";
+    ASSERT_EQ(symlink("../private", link.c_str()), 0);
+    ASSERT_EQ(lchown(link.c_str(), c.linkOwner, c.linkOwner), 0);
+    WriteBytes(folder + "/in.txt", "abc");
+    chmod((folder + "/in.txt").c_str(), 0644);
+    std::vector<std::string> arguments = {"-u8", "-u16", "in.txt"};
+    arguments.push_back(c.log ? "out.txt" : "shared/dir/out.txt");
+    if (c.log) {
+        arguments.push_back("-oshared/dir/run.log");
+    }
+    int exitCode = RunProgramIn(RunAs(kRunner, kRunner), arguments, folder);
+    if (exitCode == kSurroundingsRefused) {
+        RemoveTree(folder);
+        GTEST_SKIP() << "the run cannot be made as another user here";
+    }
+    std::string reached = folder + (c.log ? "/private/run.log" : "/private/out.txt");
+    EXPECT_EQ(exitCode, c.followed || c.log ? 0 : 22);
+    EXPECT_EQ(FileExists(reached), c.followed);
+    if (c.log) {
+        EXPECT_EQ(Hex(ReadBytes(folder + "/out.txt")), Hex(std::string("\xFF\xFE"
+                                                                       "a\0b\0c\0",
+                                                                       8)));
+    }
+    EXPECT_EQ(Names(folder + "/shared"), std::set<std::string>{"dir"});
+    RemoveTree(folder);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    InASharedFolder, FolderLinks,
+    ::testing::Values(FolderLinkCase{"StrangersLinkLeadsNoOutput", kStranger, false, false},
+                      FolderLinkCase{"StrangersLinkLeadsNoLog", kStranger, true, false},
+                      FolderLinkCase{"RunnersOwnLinkIsFollowed", kRunner, false, true},
+                      FolderLinkCase{"FolderOwnersLinkIsFollowed", 0, true, true}),
+    [](const ::testing::TestParamInfo<FolderLinkCase>& info) { return info.param.name; });
+
 }  // namespace

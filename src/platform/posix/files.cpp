@@ -6,8 +6,10 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <vector>
 
 #include "src/platform/platform.h"
 #include "src/platform/posix/files.h"
@@ -271,26 +273,66 @@ static bool MayFollow(const std::string& link, const struct stat& linkInfo) {
     return !shared || linkInfo.st_uid == geteuid() || linkInfo.st_uid == folder.st_uid;
 }
 
-// Links are followed by hand, one at a time, so that each one can be judged (above).
+// The path's parts, in order, without empty ones ("a//b/" has two).
+static void AppendParts(const std::string& path, std::vector<std::string>* parts) {
+    for (size_t at = 0; at <= path.size();) {
+        size_t end = path.find('/', at);
+        end = end == std::string::npos ? path.size() : end;
+        if (end > at) {
+            parts->push_back(path.substr(at, end - at));
+        }
+        at = end + 1;
+    }
+}
+
+// Links are followed by hand, one part of the path at a time, so that each one can be judged
+// (above): a folder link along the way could aim the output elsewhere just as well as a link
+// in the last part. What has been resolved holds no link, so ".." simply takes a part away.
 bool FinalPath(const std::string& name, std::string* path) {
     constexpr int kMaxLinks = 40;
-    *path = name;
-    for (int hops = 0;; ++hops) {
-        struct stat info {};
-        if (lstat(path->c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
-            return true;
+    std::vector<std::string> parts;
+    AppendParts(name, &parts);
+    std::reverse(parts.begin(), parts.end());  // the next part is at the back
+    std::string done = !name.empty() && name[0] == '/' ? "/" : "";
+    int hops = 0;
+    while (!parts.empty()) {
+        std::string part = parts.back();
+        parts.pop_back();
+        if (part == ".") {
+            continue;
         }
-        if (hops == kMaxLinks || !MayFollow(*path, info)) {
+        size_t last = done.rfind('/');
+        std::string lastPart = last == std::string::npos ? done : done.substr(last + 1);
+        if (part == ".." && !done.empty() && done != "/" && lastPart != "..") {
+            done = last == std::string::npos ? "" : last == 0 ? "/" : done.substr(0, last);
+            continue;
+        }
+        std::string next = done.empty() ? part : done == "/" ? "/" + part : done + "/" + part;
+        struct stat info {};
+        if (part == ".." || lstat(next.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
+            // Not there (yet): nothing past it can be a link.
+            done = next;
+            continue;
+        }
+        if (++hops > kMaxLinks || !MayFollow(next, info)) {
             return false;
         }
         char link[4096];
-        ssize_t n = readlink(path->c_str(), link, sizeof(link) - 1);
+        ssize_t n = readlink(next.c_str(), link, sizeof(link) - 1);
         if (n <= 0) {
             return false;
         }
         std::string target(link, static_cast<size_t>(n));
-        *path = target[0] == '/' ? target : FolderOf(*path) + "/" + target;
+        std::vector<std::string> more;
+        AppendParts(target, &more);
+        parts.insert(parts.end(), more.rbegin(), more.rend());
+        if (target[0] == '/') {
+            done = "/";
+        }
     }
+    // A name that ends in "/" stands for a folder, and must still fail as a file.
+    *path = (done.empty() ? "." : done) + (!name.empty() && name.back() == '/' ? "/" : "");
+    return true;
 }
 
 std::string RandomSuffix() {
