@@ -11,7 +11,7 @@
 //   file_copy.cpp        KeepOpenForCopy, CopyFileText
 //   shell_path.cpp       ShellDocumentPath
 //   messages.cpp         WriteMessageText, SystemErrorText, MessagesReachTerminal
-//   same_file.cpp        NamesOpenFile
+//   same_file.cpp        NamesOpenFile, HasOtherNames
 //   command_line.cpp     ReadProcessArguments
 // The command-line conventions are constants here and need no file.
 #pragma once
@@ -31,7 +31,9 @@ typedef std::basic_string<WCHAR> WideString;
 // names (a symbolic link is followed), with that file's permissions, owner and group when it
 // exists. The handle is open for writing; INVALID_HANDLE_VALUE when the temporary cannot be made
 // or the target could never be replaced (a folder, a device, a file that may not be written),
-// with ERROR_INVALID_OWNER when the target's owner and group cannot be kept.
+// with ERROR_INVALID_OWNER when the target's owner and group cannot be kept, and
+// ERROR_INVALID_SECURITY_DESCR when its permissions or access rules cannot (on Linux the
+// temporary takes every extended attribute of the target, its ACLs included).
 HANDLE CreateReplacementFile(LPCWSTR targetName, WideString* tempName);
 
 // A target that is no file to replace but a stream to write through: a character device, a
@@ -49,6 +51,10 @@ BOOL CommitReplacementFile(LPCWSTR tempName, LPCWSTR targetName);
 // Whether `name` leads to the open `file` itself, whatever way it is spelled: through a
 // symbolic link, another hard link, "./" or another case. False when it names nothing.
 bool NamesOpenFile(LPCWSTR name, HANDLE file);
+
+// Whether the file that `name` leads to has other names too (hard links), which a replacement
+// does not reach.
+bool HasOtherNames(LPCWSTR name);
 
 // The code page that CP_ACP, CP_OEMCP or CP_MACCP stands for on this system, for the questions
 // (IsValidCodePage) that only real pages answer; any other page comes back as it is.

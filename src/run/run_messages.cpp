@@ -173,6 +173,9 @@ static void ReportOutputFailure(WideString* text) {
         case kFailureOutputOwner:
             reason = WSTR("its owner and group could not be kept");
             break;
+        case kFailureOutputRules:
+            reason = WSTR("its permissions and access rules could not be kept");
+            break;
         default:
             break;
     }
@@ -228,6 +231,12 @@ void ReportRun() {
         case kStatusConverted:
             if (runState.replacedCount != 0) {
                 ReportReplacements(&text);
+            }
+            // The new text took the name's place; a hard link still leads to the old file.
+            if (runState.outputHadOtherNames) {
+                AddLine(&text, WSTR("warning: ") + Quoted(runState.outputName) +
+                                   WSTR(" was replaced; its other names (hard links) keep the "
+                                        "old text"));
             }
             break;
         default:

@@ -21,6 +21,7 @@ void ResetRunState() {
     runState.inputFile = INVALID_HANDLE_VALUE;
     runState.outputFile = INVALID_HANDLE_VALUE;
     runState.outputWriteFailed = false;
+    runState.outputHadOtherNames = false;
     runState.outputTempName.clear();
     runState.outputInPlace = false;
     runState.failure = kFailureNone;

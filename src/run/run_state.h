@@ -41,6 +41,7 @@ enum RunFailure : uint8_t {
     kFailureSourcePage,     // the system cannot convert from the source code page
     kFailureTargetPage,     // the system cannot convert to the target code page
     kFailureOutputOwner,    // the replacement could not be given the target's owner and group
+    kFailureOutputRules,    // nor its permissions or access rules
 };
 
 // What was wrong with a command line that ended in a usage error, for the one line a user is
@@ -117,6 +118,9 @@ struct RunState {
     // Set by any write to the output that fails or falls short; the run then ends with
     // kStatusOutputFailed and the target keeps its old content.
     bool outputWriteFailed;
+    // Written by the output step: the file it replaces has other names (hard links), which keep
+    // the old text; read by the closing message.
+    bool outputHadOtherNames;
     // The temporary the output is written to before it replaces the target; written and read by
     // the output step.
     WideString outputTempName;

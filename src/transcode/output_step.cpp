@@ -78,12 +78,15 @@ RunStatus WriteOutputFile() {
     runState.outputWriteFailed = false;
     runState.outputInPlace = OpenStreamTarget(runState.outputName.c_str(), &runState.outputFile);
     if (!runState.outputInPlace) {
+        runState.outputHadOtherNames = HasOtherNames(runState.outputName.c_str());
         runState.outputFile =
             CreateReplacementFile(runState.outputName.c_str(), &runState.outputTempName);
     }
     if (runState.outputFile == INVALID_HANDLE_VALUE) {
         DWORD error = GetLastError();
-        NoteFailure(error == ERROR_INVALID_OWNER ? kFailureOutputOwner : kFailureOutputCreate,
+        NoteFailure(error == ERROR_INVALID_OWNER            ? kFailureOutputOwner
+                    : error == ERROR_INVALID_SECURITY_DESCR ? kFailureOutputRules
+                                                            : kFailureOutputCreate,
                     error);
         runState.outputTempName.clear();
         ReleaseInput();

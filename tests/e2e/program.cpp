@@ -2,15 +2,21 @@
 
 #include <fcntl.h>
 #include <grp.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
 #include <sched.h>
 #include <signal.h>
 #include <sys/mount.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -55,6 +61,23 @@ static bool SetLimit(int resource, long long value) {
     return setrlimit(resource, &limit) == 0;
 }
 
+// Setting an extended attribute fails with EPERM, as a sandbox's seccomp filter makes it.
+static bool LockAttributes() {
+    struct sock_filter filter[] = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(struct seccomp_data, nr)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_setxattr, 3, 0),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_lsetxattr, 2, 0),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_fsetxattr, 1, 0),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EPERM),
+    };
+    struct sock_fprog program {
+        static_cast<unsigned short>(sizeof(filter) / sizeof(filter[0])), filter
+    };
+    return prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 &&
+           prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
+}
+
 // In the child, before the program starts: what a shell, unshare and setpriv would have done.
 static bool SetUp(const Surroundings& s) {
     if (!s.hiddenFolder.empty() &&
@@ -71,6 +94,9 @@ static bool SetUp(const Surroundings& s) {
     }
     if (s.openFileLimit >= 0) {
         close_range(3, ~0u, 0);
+    }
+    if (s.attributesLocked && !LockAttributes()) {
+        return false;
     }
     return SetLimit(RLIMIT_FSIZE, s.fileSizeLimit) && SetLimit(RLIMIT_NOFILE, s.openFileLimit);
 }

@@ -40,6 +40,8 @@ struct Surroundings {
     // Run as this user and group with no others (setpriv --reuid --regid --clear-groups).
     int user = -1;
     int group = -1;
+    // A sandbox (a seccomp filter) that refuses every change of a file's extended attributes.
+    bool attributesLocked = false;
 };
 
 inline Surroundings FileSizeLimit(long long bytes) {

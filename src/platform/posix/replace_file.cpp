@@ -1,7 +1,10 @@
 // Replacing a file through a temporary beside it, on Linux.
+#include <attr/error_context.h>
+#include <attr/libattr.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -14,6 +17,34 @@
 #include "src/platform/posix/wide_text.h"
 
 constexpr size_t kTempBaseBytes = 100;
+constexpr char kAccessRules[] = "system.posix_acl_access";
+
+// libattr asks which of the target's attributes to copy: first those that carry access rules
+// (the ACLs, which its own settings leave to the permission copy), then every other one but
+// those it keeps for their file system alone.
+static int CarriesRules(const char* name, struct error_context* context) {
+    return attr_copy_action(name, context) == ATTR_ACTION_PERMISSIONS;
+}
+static int CarriesData(const char* name, struct error_context* context) {
+    return attr_copy_action(name, context) == 0;
+}
+
+// Gives the temporary the target's extended attributes. False only when access rules could not
+// be carried over: the replacement would open or close the file to other people. Other
+// attributes go where they can.
+static bool KeepAttributes(const std::string& target, const std::string& temp) {
+    if (attr_copy_file(target.c_str(), temp.c_str(), CarriesRules, nullptr) != 0) {
+        return false;
+    }
+    // Rules the temporary took from its folder's defaults, which the target did not have,
+    // must not come with it either.
+    if (lgetxattr(target.c_str(), kAccessRules, nullptr, 0) < 0 && errno == ENODATA &&
+        lremovexattr(temp.c_str(), kAccessRules) != 0 && errno != ENODATA && errno != ENOTSUP) {
+        return false;
+    }
+    attr_copy_file(target.c_str(), temp.c_str(), CarriesData, nullptr);
+    return true;
+}
 
 HANDLE CreateReplacementFile(LPCWSTR targetName, WideString* tempName) {
     std::string target;
@@ -58,6 +89,14 @@ HANDLE CreateReplacementFile(LPCWSTR targetName, WideString* tempName) {
             }
             return Fail(ErrorFromErrno(errno));
         }
+        // The target's permissions and extended attributes, its access rules among them, go
+        // onto the temporary while it is still the writer's to change.
+        if (exists && (fchmod(fd, info.st_mode & 07777) != 0 || !KeepAttributes(target, temp))) {
+            close(fd);
+            unlink(temp.c_str());
+            ForgetTemporary(kOutputTemporary);
+            return Fail(ERROR_INVALID_SECURITY_DESCR);
+        }
         if (exists) {
             // The replacement must belong to whoever the target belongs to: a file that became
             // the writer's would lock its owner out. Only the superuser may hand a file over, so
@@ -71,7 +110,6 @@ HANDLE CreateReplacementFile(LPCWSTR targetName, WideString* tempName) {
                 ForgetTemporary(kOutputTemporary);
                 return Fail(ERROR_INVALID_OWNER);
             }
-            fchmod(fd, info.st_mode & 07777);
         } else {
             mode_t mask = umask(0);
             umask(mask);

@@ -1,4 +1,5 @@
-// Whether a name leads to an open file, on Windows: the same volume and file index.
+// Whether a name leads to an open file, on Windows: the same volume and file index; whether a
+// file has other names.
 #include "src/platform/platform.h"
 
 bool NamesOpenFile(LPCWSTR name, HANDLE file) {
@@ -15,4 +16,16 @@ bool NamesOpenFile(LPCWSTR name, HANDLE file) {
                 a.nFileIndexHigh == b.nFileIndexHigh && a.nFileIndexLow == b.nFileIndexLow;
     CloseHandle(named);
     return same;
+}
+
+bool HasOtherNames(LPCWSTR name) {
+    HANDLE file = CreateFileW(name, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    bool linked = GetFileInformationByHandle(file, &info) && info.nNumberOfLinks > 1;
+    CloseHandle(file);
+    return linked;
 }
