@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds both Windows programs and packs the release:
 #   build/release/codeshift-<version>-windows.zip, holding one folder codeshift-<version>/ with
-#   codeshift.exe, codeshift32.exe, readme.html, LICENSE and examples/ (a batch file and a
+#   LICENSE.txt, README.txt (what the programs are, how to call them, how to see their messages),
+#   codeshift.exe, codeshift32.exe, readme.html and examples/ (a batch file and a
 #   PowerShell script that convert a folder and act on the exit code).
 # Every entry carries the time of the commit being built, so that the same commit always gives
 # the same archive.
@@ -31,7 +32,8 @@ import struct, sys, time, zipfile
 archive, stamp, folder = sys.argv[1], int(sys.argv[2]), sys.argv[3]
 entries = [
     (folder + "/", None, 0o755),
-    (folder + "/LICENSE", "LICENSE", 0o644),
+    (folder + "/LICENSE.txt", "LICENSE", 0o644),
+    (folder + "/README.txt", "packaging/windows-readme.txt", 0o644),
     (folder + "/codeshift.exe", "build/windows-x64/codeshift.exe", 0o755),
     (folder + "/codeshift32.exe", "build/windows-x86/codeshift32.exe", 0o755),
     (folder + "/readme.html", "docs/readme.html", 0o644),

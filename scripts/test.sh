@@ -33,7 +33,7 @@ version="$(sed -n 's/^project(codeshift VERSION \([0-9.]*\).*/\1/p' CMakeLists.t
 archive="build/release/codeshift-$version-windows.zip"
 top="codeshift-$version"
 listing="$(cmake -E tar tf "$archive" | tr '\n' ' ')"
-expected="$top/ $top/LICENSE $top/codeshift.exe $top/codeshift32.exe $top/readme.html $top/examples/ \
+expected="$top/ $top/LICENSE.txt $top/README.txt $top/codeshift.exe $top/codeshift32.exe $top/readme.html $top/examples/ \
 $top/examples/convert-folder.bat $top/examples/convert-folder.ps1 "
 if [ "$listing" != "$expected" ]; then
   echo "the release archive holds: $listing"
@@ -43,7 +43,7 @@ fi
 unpacked="$(mktemp -d)"
 (cd "$unpacked" && cmake -E tar xf "$OLDPWD/$archive")
 for pair in codeshift.exe:build/windows-x64/codeshift.exe codeshift32.exe:build/windows-x86/codeshift32.exe \
-            readme.html:docs/readme.html LICENSE:LICENSE examples/convert-folder.bat:examples/convert-folder.bat \
+            readme.html:docs/readme.html LICENSE.txt:LICENSE README.txt:packaging/windows-readme.txt examples/convert-folder.bat:examples/convert-folder.bat \
             examples/convert-folder.ps1:examples/convert-folder.ps1; do
   cmp "$unpacked/$top/${pair%%:*}" "${pair#*:}" || { echo "release: ${pair%%:*} differs"; exit 1; }
 done

@@ -298,8 +298,8 @@ static WideString HelpText() {
              "  --version        show the version\n"
              "\n"
              "Exit codes: 0 converted; 1-6 found UTF-8, ANSI, UTF-16LE, UTF-16BE, UTF-32LE,\n"
-             "UTF-32BE, 11-16 the same by a byte order mark; 20 usage error; 21 input failure;\n"
-             "22 output failure.\n"));
+             "UTF-32BE, 11 and 13-16 the same by a byte order mark (ANSI has none); 20 usage\n"
+             "error; 21 input failure; 22 output failure.\n"));
     text.append(WSTR("Full guide: ") + GuidePath());
     if (kHasManualPage) {
         text.append(WSTR("; manual: man codeshift"));
