@@ -17,11 +17,19 @@
 
 namespace {
 
+// Letters in a cycle of 26, built a cycle at a time: the cases are made in every test process
+// before any test runs, and one of them is 40 MiB long.
 std::string Text(size_t n) {
-    std::string text;
-    for (size_t i = 0; i < n; ++i) {
-        text.push_back(static_cast<char>('a' + i * 7 % 26));
+    std::string cycle;
+    for (size_t i = 0; i < 26; ++i) {
+        cycle.push_back(static_cast<char>('a' + i * 7 % 26));
     }
+    std::string text;
+    text.reserve(n + cycle.size());
+    while (text.size() < n) {
+        text.append(cycle);
+    }
+    text.resize(n);
     return text;
 }
 
