@@ -16,6 +16,8 @@ static void ResetParsedFields() {
     runState.inputName.clear();
     runState.outputName.clear();
     runState.logName.clear();
+    runState.inputIsStream = false;
+    runState.outputIsStream = false;
     runState.usageProblem = kUsageNone;
     runState.usageArgument.clear();
     runState.request = kRequestRun;
@@ -158,9 +160,14 @@ static UsageProblem TakeOption(LPCWSTR argument, const CommandLineRules& rules,
     return kUsageNone;
 }
 
+static bool IsLoneDash(LPCWSTR argument) {
+    return argument[0] == '-' && argument[1] == 0;
+}
+
 static UsageProblem TakeArgument(LPCWSTR argument, const CommandLineRules& rules,
                                  ParseProgress* progress) {
-    bool option = argument[0] == '-' || (rules.slashBeginsOption && argument[0] == '/');
+    bool option = (argument[0] == '-' && !(rules.dashNamesStandardStream && argument[1] == 0)) ||
+                  (rules.slashBeginsOption && argument[0] == '/');
     if (!progress->optionsEnded && rules.doubleDashEndsOptions && IsDoubleDash(argument)) {
         progress->optionsEnded = true;
         return kUsageNone;
@@ -206,6 +213,14 @@ int ParseArguments(int count, LPWSTR* arguments, const CommandLineRules& rules) 
     }
     if (rules.refusesWhatItWouldIgnore && progress.replaceInput && !runState.outputName.empty()) {
         return UsageError(kUsageReplaceWithOutput, runState.outputName.c_str());
+    }
+    if (rules.dashNamesStandardStream) {
+        runState.inputIsStream = IsLoneDash(runState.inputName.c_str());
+        runState.outputIsStream = IsLoneDash(runState.outputName.c_str());
+        // Standard input has no file for -r to replace.
+        if (runState.inputIsStream && progress.replaceInput) {
+            return UsageError(kUsageReplaceStream);
+        }
     }
     if (runState.sourceCp == CP_UNSET) {
         runState.sourceCp = CP_AUTODETECT;

@@ -11,7 +11,9 @@ bool KeepTextInFile() {
     uint32_t head = static_cast<uint32_t>(buffer.readEnd - buffer.readCursor);
     // An empty file, or one that already ended sooner than its size said, is read whole and
     // judged by what the read returns.
-    if (runState.targetCp == CP_DETECT_ONLY || size == 0 || head != std::min(size, kHeadBytes)) {
+    // Standard input is read whole already.
+    if (runState.targetCp == CP_DETECT_ONLY || runState.inputIsStream || size == 0 ||
+        head != std::min(size, kHeadBytes)) {
         return false;
     }
     MarkFound mark = FindByteOrderMark(buffer.readCursor, size);

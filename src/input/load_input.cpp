@@ -41,7 +41,71 @@ static DWORD LoadableSize(HANDLE file) {
     return size;
 }
 
+// Standard input has no size to take before the read: it is read to its end into a block that
+// grows as it fills, within the same limit as a file and with the same layout, so that the run
+// goes on as for a file read whole.
+static bool LoadStream() {
+    runState.inputFile = OpenStandardStream(kStandardInput);
+    if (runState.inputFile == INVALID_HANDLE_VALUE) {
+        return Refuse(kFailureInputOpen, GetLastError());
+    }
+    uint32_t room = 64u << 10;  // input bytes the block has room for
+    uint32_t count = 0;
+    uint8_t* block = static_cast<uint8_t*>(std::malloc(BlockBytesFor(room)));
+    RunFailure failure = block == nullptr ? kFailureInputMemory : kFailureNone;
+    DWORD error = ERROR_SUCCESS;
+    while (failure == kFailureNone) {
+        DWORD got = 0;
+        if (!ReadFile(runState.inputFile, block + kBlockOverhead + count, room - count, &got,
+                      nullptr)) {
+            failure = kFailureInputRead;
+            error = GetLastError();
+            break;
+        }
+        count += got;
+        if (count < room) {
+            break;  // the stream ended
+        }
+        if (room == kLargestInputBytes) {
+            // Full to the limit: one byte more and the input is too large.
+            uint8_t extra = 0;
+            if (!ReadFile(runState.inputFile, &extra, 1, &got, nullptr)) {
+                failure = kFailureInputRead;
+                error = GetLastError();
+            } else if (got != 0) {
+                failure = kFailureInputTooLarge;
+            }
+            break;
+        }
+        room = room > kLargestInputBytes / 2 ? kLargestInputBytes : room * 2;
+        uint8_t* grown = static_cast<uint8_t*>(std::realloc(block, BlockBytesFor(room)));
+        if (grown == nullptr) {
+            failure = kFailureInputMemory;
+            break;
+        }
+        block = grown;
+    }
+    CloseInput();
+    if (failure != kFailureNone) {
+        std::free(block);
+        return Refuse(failure, error);
+    }
+    WorkBuffer& buffer = runState.workBuffer;
+    buffer.block = block;
+    buffer.writeBase = block + kUnusedBytes;
+    buffer.readCursor = block + kBlockOverhead;
+    buffer.readEnd = buffer.readCursor + count;
+    for (uint32_t i = 0; i < kZeroBytes; ++i) {
+        buffer.readEnd[i] = 0;
+    }
+    runState.inputByteCount = count;
+    return true;
+}
+
 bool OpenInput() {
+    if (runState.inputIsStream) {
+        return LoadStream();
+    }
     runState.inputFile = CreateFileW(runState.inputName.c_str(), GENERIC_READ, FILE_SHARE_READ,
                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (runState.inputFile == INVALID_HANDLE_VALUE) {
@@ -82,6 +146,14 @@ bool OpenInput() {
 
 bool ReadInput() {
     WorkBuffer& buffer = runState.workBuffer;
+    if (runState.inputIsStream) {
+        if (runState.inputByteCount == 0) {
+            ReleaseWorkBuffer();
+            return Refuse(kFailureInputEmpty);
+        }
+        runState.inputSize = runState.inputByteCount;
+        return true;
+    }
     uint8_t* text = buffer.block + kBlockOverhead;
     DWORD head = static_cast<DWORD>(buffer.readEnd - text);
     // The size the file reported: inputByteCount counts from readCursor, which a mark skipped

@@ -85,11 +85,18 @@ static WideString BuildRecord() {
 // Whether the open log may take the record. A log option that names the input, the output or
 // any file of the user's by a slip of the hand must not mix a record into that text, or, with
 // -O, put it in the text's place.
+static bool IsRunFile(const WideString& name, bool isStream, StandardStream stream, HANDLE file) {
+    if (isStream) {
+        return StreamIsOpenFile(stream, file);
+    }
+    return !name.empty() && NamesOpenFile(name.c_str(), file);
+}
+
 static LogRefusal JudgeLog(HANDLE file) {
-    if (!runState.outputName.empty() && NamesOpenFile(runState.outputName.c_str(), file)) {
+    if (IsRunFile(runState.outputName, runState.outputIsStream, kStandardOutput, file)) {
         return kLogIsOutput;
     }
-    if (!runState.inputName.empty() && NamesOpenFile(runState.inputName.c_str(), file)) {
+    if (IsRunFile(runState.inputName, runState.inputIsStream, kStandardInput, file)) {
         return kLogIsInput;
     }
     // Every log begins with the first record's rule: behind the mark in a log this program

@@ -3,7 +3,7 @@
 // written once per platform, in a file of the same name under src/platform/win32 and
 // src/platform/posix, or once for all programs directly in src/platform:
 //   replace_file.cpp     CreateReplacementFile, CommitReplacementFile
-//   stream_target.cpp    OpenStreamTarget
+//   stream_target.cpp    OpenStreamTarget, OpenStandardStream
 //   busy_file.cpp        FileBusyForNow
 //   code_pages.cpp       ResolveCodePage, ReadCodePageUnits
 //   code_page_bytes.cpp  ReadCodePageBytes (src/platform, over MultiByteToWideChar)
@@ -11,7 +11,7 @@
 //   file_copy.cpp        KeepOpenForCopy, CopyFileText
 //   shell_path.cpp       ShellDocumentPath
 //   messages.cpp         WriteMessageText, SystemErrorText, MessagesReachTerminal
-//   same_file.cpp        NamesOpenFile, HasOtherNames
+//   same_file.cpp        NamesOpenFile, StreamIsOpenFile, HasOtherNames
 //   command_line.cpp     ReadProcessArguments
 // The command-line conventions are constants here and need no file.
 #pragma once
@@ -43,6 +43,11 @@ HANDLE CreateReplacementFile(LPCWSTR targetName, WideString* tempName);
 // FALSE for any other target, which the replacement above serves; TRUE with `*stream` open for
 // writing, or INVALID_HANDLE_VALUE with GetLastError when it could not be opened.
 BOOL OpenStreamTarget(LPCWSTR targetName, HANDLE* stream);
+// The process's standard input (for reading) or standard output (for writing) as a handle of
+// the run's own: closing it leaves the stream open. A stream the caller closed, or one open only
+// the other way, cannot be opened. INVALID_HANDLE_VALUE with GetLastError when it cannot.
+enum StandardStream : uint8_t { kStandardInput, kStandardOutput };
+HANDLE OpenStandardStream(StandardStream stream);
 
 // Moves a finished, closed temporary over the target (through a link, onto the file it names).
 // FALSE when the move failed; the temporary is then still there for the caller to delete.
@@ -51,6 +56,8 @@ BOOL CommitReplacementFile(LPCWSTR tempName, LPCWSTR targetName);
 // Whether `name` leads to the open `file` itself, whatever way it is spelled: through a
 // symbolic link, another hard link, "./" or another case. False when it names nothing.
 bool NamesOpenFile(LPCWSTR name, HANDLE file);
+// Whether the standard input or output is the open `file` itself.
+bool StreamIsOpenFile(StandardStream stream, HANDLE file);
 
 // Whether the file that `name` leads to has other names too (hard links), which a replacement
 // does not reach.
@@ -124,14 +131,17 @@ FileCopyResult CopyFileText(HANDLE input, uint32_t offset, uint32_t count, HANDL
 // unknown option, a third encoding or name, -r beside an output, a log option left without its
 // name) is refused before anything is touched: a shell's "*.txt" or a typo must not overwrite a
 // file.
+// On Linux a lone "-" is a name too, wherever it stands: standard input as INPUT, standard
+// output as OUTPUT; "./-" names a file called "-".
 struct CommandLineRules {
     bool slashBeginsOption;
     bool doubleDashEndsOptions;
     bool answersHelpAndVersion;
     bool refusesWhatItWouldIgnore;
+    bool dashNamesStandardStream;
 };
-constexpr CommandLineRules kWindowsCommandLine = {true, false, false, false};
-constexpr CommandLineRules kLinuxCommandLine = {false, true, true, true};
+constexpr CommandLineRules kWindowsCommandLine = {true, false, false, false, false};
+constexpr CommandLineRules kLinuxCommandLine = {false, true, true, true, true};
 
 // The process's arguments, the program first, each as its caller gave it: on Linux the list the
 // system passed; on Windows the command line split by the system's rules. False when the

@@ -99,6 +99,10 @@ static WideString WhatWasWrong() {
         case kUsageReplaceWithOutput:
             return WSTR("-r replaces the input, yet ") + argument +
                    WSTR(" names an output file: give -r or an output name, not both");
+        case kUsageReplaceStream:
+            return WSTR(
+                "-r replaces the input file, and standard input (\"-\") is none: name an output "
+                "file, or \"-\" for standard output");
         case kUsageNoInput:
         case kUsageNone:
             break;
@@ -121,8 +125,12 @@ static void ReportUsageError(WideString* text) {
 
 // "cannot <verb> <what> "<name>"", the reason, and what the failure left as it was.
 static void ReportFileFailure(WideString* text, const WideString& failed, const WideString& name,
-                              const WideString& reason, const WideString& after) {
+                              bool isStream, const WideString& reason, const WideString& after) {
     WideString line = WSTR("cannot ") + failed + WSTR(" ") + Quoted(name);
+    if (isStream) {
+        line.append(failed == WSTR("read input") ? WSTR(" (standard input)")
+                                                 : WSTR(" (standard output)"));
+    }
     if (!reason.empty()) {
         line.append(WSTR(": ") + reason);
     }
@@ -157,10 +165,17 @@ static void ReportInputFailure(WideString* text) {
         default:
             break;
     }
-    ReportFileFailure(text, WSTR("read input"), runState.inputName, reason, WideString());
+    ReportFileFailure(text, WSTR("read input"), runState.inputName, runState.inputIsStream, reason,
+                      WideString());
 }
 
 static void ReportOutputFailure(WideString* text) {
+    // A reader that went away took what it wanted: as for other tools in a pipeline, the run
+    // ends without a word, its exit code and log record still saying the output failed.
+    if (runState.outputInPlace && runState.failure == kFailureOutputWrite &&
+        runState.failureError == ERROR_NO_DATA) {
+        return;
+    }
     WideString reason = SystemErrorText(runState.failureError);
     WideString failed = WSTR("write output");
     switch (runState.failure) {
@@ -180,7 +195,7 @@ static void ReportOutputFailure(WideString* text) {
             break;
     }
     // A stream written in place keeps what reached it before the failure.
-    ReportFileFailure(text, failed, runState.outputName, reason,
+    ReportFileFailure(text, failed, runState.outputName, runState.outputIsStream, reason,
                       runState.outputInPlace ? WideString() : WSTR("; it was left as it was"));
 }
 
@@ -294,6 +309,7 @@ static WideString HelpText() {
              "  -OLOG, -O LOG    write the file LOG afresh with the record of this run\n"
              "  -r               replace INPUT when no OUTPUT is named\n"
              "  --               every later argument is a file name\n"
+             "  -                as INPUT, standard input; as OUTPUT, standard output\n"
              "  --help           show this text\n"
              "  --version        show the version\n"
              "\n"

@@ -12,6 +12,8 @@ void ResetRunState() {
     runState.inputName.clear();
     runState.outputName.clear();
     runState.logName.clear();
+    runState.inputIsStream = false;
+    runState.outputIsStream = false;
     runState.logMode = 0;
     runState.inputSize = 0;
     runState.inputByteCount = 0;

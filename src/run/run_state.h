@@ -58,6 +58,7 @@ enum UsageProblem : uint8_t {
     kUsageThirdEncoding,      // an encoding option after the source and the target
     kUsageThirdName,          // a file name after the input and the output
     kUsageReplaceWithOutput,  // -r beside an output name: which file was meant?
+    kUsageReplaceStream,      // -r with standard input, which has no file to replace
 };
 
 // Why the log was given no record although it could be opened.
@@ -96,6 +97,10 @@ struct RunState {
     WideString outputName;
     // Written by the parse; read by the run sequence, the closing message and the log.
     WideString logName;
+    // Set by the parse when the input or the output name is "-" under rules that make it a
+    // standard stream; read by the loader, the output step, the log and the closing message.
+    bool inputIsStream;
+    bool outputIsStream;
     // Written by the parse; read by the log.
     DWORD logMode;
     // Written by the loader (bytes read, a mark included); read by the log.

@@ -76,7 +76,13 @@ RunStatus WriteOutputFile() {
         return runState.status;
     }
     runState.outputWriteFailed = false;
-    runState.outputInPlace = OpenStreamTarget(runState.outputName.c_str(), &runState.outputFile);
+    runState.outputInPlace = runState.outputIsStream;
+    if (runState.outputIsStream) {
+        runState.outputFile = OpenStandardStream(kStandardOutput);
+    } else {
+        runState.outputInPlace =
+            OpenStreamTarget(runState.outputName.c_str(), &runState.outputFile);
+    }
     if (!runState.outputInPlace) {
         runState.outputHadOtherNames = HasOtherNames(runState.outputName.c_str());
         runState.outputFile =

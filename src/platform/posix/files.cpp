@@ -182,7 +182,10 @@ BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD written, LPOV
     DWORD total = 0;
     const char* at = static_cast<const char*>(buffer);
     while (total < toWrite) {
-        ssize_t n = ::write(Descriptor(file), at + total, toWrite - total);
+        int fd = Descriptor(file);
+        ssize_t n = fd == streamTargetDescriptor
+                        ? WriteHoldingPipeSignal(fd, at + total, toWrite - total)
+                        : ::write(fd, at + total, toWrite - total);
         if (n < 0 && errno == EINTR) {
             continue;
         }
@@ -228,6 +231,9 @@ BOOL SetEndOfFile(HANDLE file) {
 }
 
 BOOL CloseHandle(HANDLE handle) {
+    if (Descriptor(handle) == streamTargetDescriptor) {
+        streamTargetDescriptor = -1;
+    }
     return close(Descriptor(handle)) == 0 ? TRUE : FALSE;
 }
 

@@ -21,6 +21,10 @@ inline HANDLE Fail(DWORD error) {
     return INVALID_HANDLE_VALUE;
 }
 
+// The descriptor of the stream the output is written through in place, or -1: its writes hold
+// SIGPIPE back, so that a reader that went away fails the write instead of ending the run.
+extern int streamTargetDescriptor;
+
 // The folder of a path: "." for a bare name, "/" for a name in the root.
 std::string FolderOf(const std::string& path);
 

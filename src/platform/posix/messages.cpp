@@ -10,6 +10,7 @@
 #include <string>
 
 #include "src/platform/platform.h"
+#include "src/platform/posix/signals.h"
 #include "src/platform/posix/wide_text.h"
 
 // One write where the system takes it whole, so that lines of runs sharing a terminal or a file
@@ -17,7 +18,7 @@
 static bool WriteAll(int fd, const std::string& bytes) {
     size_t done = 0;
     while (done < bytes.size()) {
-        ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+        ssize_t n = WriteHoldingPipeSignal(fd, bytes.data() + done, bytes.size() - done);
         if (n < 0 && errno == EINTR) {
             continue;
         }
@@ -29,27 +30,10 @@ static bool WriteAll(int fd, const std::string& bytes) {
     return true;
 }
 
-// A reader that went away must not end the run nor change its exit code: the SIGPIPE that a
-// write into its pipe raises is held back while the words are written, and taken away again
-// unless one was waiting already (sent by somebody, it still ends the run).
+// A reader that went away must not end the run nor change its exit code: each write holds
+// back the SIGPIPE it would raise.
 bool WriteMessageText(MessageStream stream, LPCWSTR text) {
-    sigset_t pipeSignal;
-    sigemptyset(&pipeSignal);
-    sigaddset(&pipeSignal, SIGPIPE);
-    sigset_t before;
-    pthread_sigmask(SIG_BLOCK, &pipeSignal, &before);
-    sigset_t pending;
-    sigpending(&pending);
-    bool waiting = sigismember(&pending, SIGPIPE) == 1;
-    bool written =
-        WriteAll(stream == kStreamAnswer ? STDOUT_FILENO : STDERR_FILENO, BytesFromWide(text));
-    int error = errno;
-    if (!written && error == EPIPE && !waiting) {
-        const timespec now = {0, 0};
-        sigtimedwait(&pipeSignal, nullptr, &now);
-    }
-    pthread_sigmask(SIG_SETMASK, &before, nullptr);
-    return written;
+    return WriteAll(stream == kStreamAnswer ? STDOUT_FILENO : STDERR_FILENO, BytesFromWide(text));
 }
 
 WideString SystemErrorText(DWORD error) {

@@ -6,11 +6,22 @@
 #include "src/platform/posix/files.h"
 #include "src/platform/posix/wide_text.h"
 
+static bool SameFile(const struct stat& a, const struct stat& b) {
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+bool StreamIsOpenFile(StandardStream stream, HANDLE file) {
+    struct stat open {};
+    struct stat own {};
+    return fstat(Descriptor(file), &open) == 0 &&
+           fstat(stream == kStandardInput ? 0 : 1, &own) == 0 && SameFile(open, own);
+}
+
 bool NamesOpenFile(LPCWSTR name, HANDLE file) {
     struct stat open {};
     struct stat named {};
     return fstat(Descriptor(file), &open) == 0 && stat(BytesFromWide(name).c_str(), &named) == 0 &&
-           open.st_dev == named.st_dev && open.st_ino == named.st_ino;
+           SameFile(open, named);
 }
 
 bool HasOtherNames(LPCWSTR name) {

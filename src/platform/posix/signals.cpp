@@ -104,3 +104,23 @@ void ForgetTemporaryNamed(const char* path) {
         }
     }
 }
+
+ssize_t WriteHoldingPipeSignal(int fd, const void* bytes, size_t count) {
+    sigset_t pipeSignal;
+    sigemptyset(&pipeSignal);
+    sigaddset(&pipeSignal, SIGPIPE);
+    sigset_t before;
+    pthread_sigmask(SIG_BLOCK, &pipeSignal, &before);
+    sigset_t pending;
+    sigpending(&pending);
+    bool waiting = sigismember(&pending, SIGPIPE) == 1;
+    ssize_t n = write(fd, bytes, count);
+    int error = errno;
+    if (n < 0 && error == EPIPE && !waiting) {
+        const timespec now = {0, 0};
+        sigtimedwait(&pipeSignal, nullptr, &now);
+    }
+    pthread_sigmask(SIG_SETMASK, &before, nullptr);
+    errno = error;
+    return n;
+}

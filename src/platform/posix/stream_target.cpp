@@ -12,6 +12,8 @@
 #include "src/platform/posix/files.h"
 #include "src/platform/posix/wide_text.h"
 
+int streamTargetDescriptor = -1;
+
 // Symbolic links followed by hand before giving up, as the kernel does.
 constexpr int kMaxLinks = 40;
 
@@ -60,17 +62,40 @@ static int DescriptorNamed(std::string name) {
     return -1;
 }
 
+// A stream target's handle from `fd` (-1 with errno when it could not be had).
+static HANDLE StreamHandle(int fd) {
+    if (fd < 0) {
+        return Fail(ErrorFromErrno(errno));
+    }
+    streamTargetDescriptor = fd;
+    return HandleOf(fd);
+}
+
+// A copy of descriptor `number`, which must be open for `access` (O_RDONLY or O_WRONLY): a
+// stream the caller closed is held on /dev/null for reading only, and cannot be written. -1 with
+// errno when there is none.
+static int CopyOfDescriptor(int number, int access) {
+    int flags = fcntl(number, F_GETFL);
+    if (flags >= 0 && (flags & O_ACCMODE) == (access == O_RDONLY ? O_WRONLY : O_RDONLY)) {
+        errno = EBADF;
+        return -1;
+    }
+    return flags < 0 ? -1 : fcntl(number, F_DUPFD_CLOEXEC, 3);
+}
+
+HANDLE OpenStandardStream(StandardStream stream) {
+    if (stream == kStandardOutput) {
+        return StreamHandle(CopyOfDescriptor(STDOUT_FILENO, O_WRONLY));
+    }
+    int fd = CopyOfDescriptor(STDIN_FILENO, O_RDONLY);
+    return fd < 0 ? Fail(ErrorFromErrno(errno)) : HandleOf(fd);
+}
+
 BOOL OpenStreamTarget(LPCWSTR targetName, HANDLE* stream) {
     const std::string name = BytesFromWide(targetName);
     int number = DescriptorNamed(name);
     if (number >= 0) {
-        int flags = fcntl(number, F_GETFL);
-        if (flags < 0 || (flags & O_ACCMODE) == O_RDONLY) {
-            *stream = Fail(flags < 0 ? ErrorFromErrno(errno) : ERROR_ACCESS_DENIED);
-            return TRUE;
-        }
-        int fd = fcntl(number, F_DUPFD_CLOEXEC, 3);
-        *stream = fd < 0 ? Fail(ErrorFromErrno(errno)) : HandleOf(fd);
+        *stream = StreamHandle(CopyOfDescriptor(number, O_WRONLY));
         return TRUE;
     }
     // A device is reached only by the links the replacement would follow too: a link planted in
@@ -82,7 +107,6 @@ BOOL OpenStreamTarget(LPCWSTR targetName, HANDLE* stream) {
         return FALSE;
     }
     // A FIFO waits here for its reader, as any writer of it would.
-    int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
-    *stream = fd < 0 ? Fail(ErrorFromErrno(errno)) : HandleOf(fd);
+    *stream = StreamHandle(open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY));
     return TRUE;
 }

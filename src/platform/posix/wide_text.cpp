@@ -112,6 +112,8 @@ DWORD ErrorFromErrno(int error) {
             return ERROR_FILE_EXISTS;
         case EWOULDBLOCK:
             return ERROR_SHARING_VIOLATION;
+        case EPIPE:
+            return ERROR_NO_DATA;  // the pipe's reader went away
         default:
             return kErrnoErrors | static_cast<DWORD>(error);
     }
@@ -147,6 +149,8 @@ int ErrnoFromError(DWORD error) {
             return EINVAL;
         case ERROR_NO_UNICODE_TRANSLATION:
             return EILSEQ;
+        case ERROR_NO_DATA:
+            return EPIPE;
         default:
             return 0;
     }
