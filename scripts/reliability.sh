@@ -28,7 +28,8 @@ echo "== Fuzzing" >&2
 FUZZ_SECONDS="${FUZZ_SECONDS:-60}" bash scripts/fuzz.sh > "$work/fuzz.log" 2>&1 || true
 
 echo "== Fault scenarios" >&2
-edges='*Edges.*:*Owners.*:*Signals.*:*LogLinks.*'
+edges='*Edges.*:*Owners.*:*Signals.*:*LogLinks.*:*FolderLinks.*:*CommandLine.*:*LogSlips.*'
+edges+=':*KeptAttributes.*:HardLinks.*:*StreamRun.*:*Durability.*:*StreamTargets.*:*Dash.*'
 filter="Faults/*:*Faults.*:FaultRun.*:*WriteFailure*:*HugeInput*:ReplacementFile*:*RefusedTargets*:$edges"
 CODESHIFT_PROGRAM="$PWD/build/asan/codeshift" CODESHIFT_FLAVOR=native \
   build/asan/tests/codeshift_e2e --gtest_filter="$filter" > "$work/faults-e2e.log" 2>&1 || true
@@ -56,12 +57,20 @@ fi
 
 # The faults at the edges, each with the cases that try it (gtest name patterns, ":" between).
 edge_themes=(
-  "A code page the platform cannot convert with|Converters/Edges.*"
+  "The C library's converter modules hidden, or few descriptors left|Converters/Edges.*"
   "A file the runner may write but does not own|Files/Owners.*"
   "A size limit (ulimit -f) on the output and the log|SizeLimits/Edges.*:Limits/WriteFailure.*"
   "A signal while the output is written|MidWrite/Signals.*"
   "A link in the log's place|InTheLogsPlace/LogLinks.*"
-  "The log's output size after a failed run|Converters/Edges.*Missing*:SizeLimits/Edges.*OverTheLimit"
+  "Another user's folder link along the path|InASharedFolder/FolderLinks.*"
+  "The log's output size after a failed run|SizeLimits/Edges.*OverTheLimit"
+  "A command line that could be read two ways|*/CommandLine.*"
+  "A log option naming the run's own text or a user's file|OfTheRun/LogSlips.*"
+  "ACLs, user attributes and hard links of a replaced file|OnReplacedFiles/KeptAttributes.*:HardLinks.*"
+  "Messages nobody can read (stream closed, reader gone, disk full)|Linux/StreamRun.*"
+  "The flushes around the commit, traced|Commits/Durability.*"
+  "A stream or device as the output|*StreamTargets.*"
+  "\"-\" as standard input or output|Linux/Dash.*"
 )
 # "Held": the case passed; "tried": it ran (cases that do not apply to a build are skipped).
 edge_rows() {
