@@ -23,6 +23,10 @@ endif()
 install(FILES ${CODESHIFT_MAN_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES docs/readme.html ${CODESHIFT_CHANGELOG} DESTINATION ${CMAKE_INSTALL_DOCDIR})
 install(FILES packaging/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
+if(CODESHIFT_STATIC_RUNTIME)
+  install(FILES packaging/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
+          RENAME codeshift)
+endif()
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME codeshift)

@@ -70,7 +70,7 @@ installed="$(mktemp -d)"
 cmake --install build/ci --prefix "$installed" > /dev/null
 layout="$(cd "$installed" && find . -type f | sort | tr '\n' ' ')"
 expected="./bin/codeshift ./share/doc/codeshift/changelog.gz ./share/doc/codeshift/copyright \
-./share/doc/codeshift/readme.html ./share/man/man1/codeshift.1.gz "
+./share/doc/codeshift/readme.html ./share/lintian/overrides/codeshift ./share/man/man1/codeshift.1.gz "
 if [ "$layout" != "$expected" ]; then
   echo "installed: $layout"
   exit 1
