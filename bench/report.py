@@ -84,6 +84,7 @@ def rounds(base):
         "user": {tool: statistics.mean(u) for tool, u in user.items()},
         "spread": spread,
         "count": min(len(t) for t in times.values()),
+        "times": times,
     }
 
 
@@ -133,6 +134,9 @@ def load(data):
             if name.startswith("small.batch.") and name.endswith(".json"):
                 small["batch"][name[len("small.batch."):-len(".json")]] = medians(
                     os.path.join(data, name))
+    if glob.glob(os.path.join(data, "small.flush.round*.json")):
+        small["flush"] = rounds(os.path.join(data, "small.flush"))
+        small["flush"]["files"] = read(os.path.join(data, "small.meta.txt"))
     wine = {}
     for rid, _, _ in ROUTES:
         path = os.path.join(data, f"wine.{rid}.json")
@@ -221,7 +225,7 @@ def targets(meta, runs, growth, small):
     if worst:
         rows.append((f"copy routes: at most {CP_LIMIT:g} × cp",
                      f"worst {worst[0]:.2f} × cp ({worst[1]})", worst[0] <= CP_LIMIT))
-    if small:
+    if "latency" in small:
         lat = small["latency"]
         worst = worst_of((lat[f"codeshift {run}"] / lat[f"iconv {run}"], SMALL_RUNS[run])
                          for run in SMALL_RUNS)
@@ -302,6 +306,37 @@ def kernel_section(kernels):
         cells = " | ".join(f"{per[level]:.2f}" if level in per else "–" for level in levels)
         out.append(f"| {NAMES.get(route, route)} | {kind} | {cells} | {target} "
                    f"| {verdict(best >= target)} |")
+    out.append("")
+    return out
+
+
+FLUSH_WAYS = [
+    ("new outputs", "into new outputs (nothing to flush)"),
+    ("outputs already there", "over the same outputs already there"),
+    ("input replaced (-r)", "-r over copies of the inputs"),
+]
+
+
+def flush_section(flush, date):
+    """What flushing each replaced file before its rename, and its folder after, costs."""
+    meta = dict(line.split("=", 1) for line in flush["files"].splitlines())
+    new = flush["median"]["new outputs"]
+    out = ["## Replacing files: the flush before the rename\n",
+           f"Run of {date}. The batch of small files again ({meta['files']} files of 1 to 64 KiB, "
+           f"CP1251 → UTF-8, {meta['jobs']} runs at a time), outputs on the disk, codeshift "
+           "alone in three ways that took turns, a round at a time "
+           f"(`bench/small_files.sh`, median of {flush['count']} rounds). A file that replaces "
+           "another reaches the disk before its rename, and its folder after it, so that a "
+           "power cut leaves the old text or the new one; a new file is not waited for.\n",
+           "| Outputs | Median | Fastest – slowest | Files/s | ÷ new outputs | ÷ new outputs, "
+           "per round (median) |",
+           "|---|--:|--:|--:|--:|--:|"]
+    for key, name in FLUSH_WAYS:
+        t = flush["times"][key]
+        m = flush["median"][key]
+        per_round = statistics.median(a / b for a, b in zip(t, flush["times"]["new outputs"]))
+        out.append(f"| {name} | {m:.2f} s | {min(t):.1f} – {max(t):.1f} s | "
+                   f"{int(meta['files']) / m:.0f} | {m / new:.2f} | {per_round:.2f} |")
     out.append("")
     return out
 
@@ -408,7 +443,7 @@ def markdown(meta, runs, growth, small, wine, kernels, notes):
         startups = [v["startup"] for r in growth.values() for v in r.values()]
         out.append(f"\nStart-up (1 KiB input): {min(startups) * 1000:.1f} to "
                    f"{max(startups) * 1000:.1f} ms.\n")
-    if small:
+    if "latency" in small:
         lat = small["latency"]
         out.append("## Small files\n")
         out.append("One 1 KiB file of the mixed Cyrillic text, median of 300 runs of each command "
@@ -435,6 +470,8 @@ def markdown(meta, runs, growth, small, wine, kernels, notes):
                 f"({files / m['codeshift']:.0f} files/s), iconv {m['iconv']:.2f} s "
                 f"({files / m['iconv']:.0f} files/s); codeshift converts "
                 f"{m['iconv'] / m['codeshift']:.2f} times as many files per second.\n")
+    if "flush" in small:
+        out.extend(flush_section(small["flush"], meta["date"]))
     if kernels:
         out.extend(kernel_section(kernels))
     if wine:
