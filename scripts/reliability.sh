@@ -11,7 +11,8 @@ jobs="$(nproc 2>/dev/null || echo 2)"
 out="build/reliability.md"
 mkdir -p build
 work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
+# The logs stay in build/reliability-logs, so that a case that failed can be read afterwards.
+trap 'rm -rf build/reliability-logs; cp -r "$work" build/reliability-logs; rm -rf "$work"' EXIT
 
 export ASAN_OPTIONS="exitcode=99:detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1"
 export UBSAN_OPTIONS="exitcode=99:print_stacktrace=1:halt_on_error=1"
@@ -122,10 +123,8 @@ KILLS="${KILLS:-100}" bash scripts/commit-kills.sh build/asan > "$work/kills.md"
   done
   echo
   cat "$work/faults-unit.log" "$work/faults-e2e.log" |
-    sed -n 's/^\[ *\(OK\|FAILED\|SKIPPED\) *\] \([^ ]*\)\( (\([0-9]*\) ms)\)\{0,1\}$/\1 \2 \4/p' |
-    while read -r result name ms; do
-      if [ -n "$ms" ]; then echo "$result $name $ms"; fi
-    done > "$work/faults.txt"
+    sed -n 's/^\[ *\(OK\|FAILED\|SKIPPED\) *\] \([^ ,]*\)\(, where .*\)\{0,1\} (\([0-9]*\) ms)$/\1 \2 \4/p' \
+    > "$work/faults.txt"
   echo "### Faults at the edges, tried and held (Linux program under the sanitizers; Windows programs under Wine)"
   echo
   echo "| Fault | Build | Tried | Held |"
