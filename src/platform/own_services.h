@@ -90,6 +90,10 @@ struct CodePageUnit {
     uint8_t bytes[4];  // the unit converted with room for `size` bytes, when that is at most 4
     uint8_t single;    // the same call with room for one byte: 0 or 1
     uint8_t byte;      // the byte that call wrote, when it returned 1
+    // MultiByteToWideChar(codePage, 0, bytes, size, back, 4) for those bytes, when `size` is 1
+    // to 4 (else 0): how many units they read back as, and the first of them.
+    uint8_t backCount;
+    WCHAR back;
 };
 void ReadCodePageBytes(UINT codePage, CodePageByte* table);  // 256 entries, byte 00 first
 void ReadCodePageUnits(UINT codePage, WCHAR first, int count, CodePageUnit* table);

@@ -420,6 +420,10 @@ TEST(CodePageTables, MatchTheSingleCalls) {
             if (size > 0 && size <= 4) {
                 WideCharToMultiByte(page, 0, &unit, 1, out, size, nullptr, nullptr);
                 ASSERT_EQ(std::memcmp(units[u].bytes, out, static_cast<size_t>(size)), 0);
+                WCHAR back[4] = {};
+                int count = MultiByteToWideChar(page, 0, out, size, back, 4);
+                ASSERT_TRUE(units[u].backCount == count && units[u].back == back[0])
+                    << page << " unit " << u << " read back";
             }
             char one = 0;
             int single = WideCharToMultiByte(page, 0, &unit, 1, &one, 1, nullptr, nullptr);

@@ -320,6 +320,7 @@ int _wcsicmp(LPCWSTR a, LPCWSTR b) {
 void ReadCodePageUnits(UINT codePage, WCHAR first, int count, CodePageUnit* table) {
     int index = codePage == CP_UTF8 ? -1 : PageIndex(ResolvePage(codePage));
     const uint8_t* bytes = index < 0 ? nullptr : UnitBytes(index);
+    const uint16_t* units = index < 0 ? nullptr : kPageData[index].units;
     for (int i = 0; i < count; ++i) {
         WCHAR unit = static_cast<WCHAR>(first + i);
         CodePageUnit& entry = table[i];
@@ -332,11 +333,18 @@ void ReadCodePageUnits(UINT codePage, WCHAR first, int count, CodePageUnit* tabl
             char byte = 0;
             entry.single = WideCharToMultiByte(codePage, 0, &unit, 1, &byte, 1, nullptr, nullptr);
             entry.byte = static_cast<uint8_t>(byte);
+            WCHAR back[4] = {};
+            entry.backCount = static_cast<uint8_t>(MultiByteToWideChar(
+                codePage, 0, reinterpret_cast<LPCSTR>(entry.bytes), size, back, 4));
+            entry.back = back[0];
         } else if (bytes != nullptr) {
             entry.size = 1;
             entry.bytes[0] = bytes[unit];
             entry.single = 1;
             entry.byte = bytes[unit];
+            // Every byte of these pages reads as one unit.
+            entry.backCount = 1;
+            entry.back = static_cast<WCHAR>(units[bytes[unit]]);
         }
     }
 }

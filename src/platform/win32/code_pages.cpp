@@ -28,6 +28,11 @@ void ReadCodePageUnits(UINT codePage, WCHAR first, int count, CodePageUnit* tabl
         if (size > 0 && size <= 4) {
             WideCharToMultiByte(codePage, 0, &unit, 1, reinterpret_cast<LPSTR>(entry.bytes), size,
                                 nullptr, nullptr);
+            WCHAR back[4] = {};
+            int count = MultiByteToWideChar(codePage, 0, reinterpret_cast<LPCSTR>(entry.bytes),
+                                            size, back, 4);
+            entry.backCount = static_cast<uint8_t>(count > 0 ? count : 0);
+            entry.back = back[0];
         }
         char byte = 0;
         int single = WideCharToMultiByte(codePage, 0, &unit, 1, &byte, 1, nullptr, nullptr);
