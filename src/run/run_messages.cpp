@@ -199,23 +199,43 @@ static void ReportOutputFailure(WideString* text) {
                       runState.outputInPlace ? WideString() : WSTR("; it was left as it was"));
 }
 
-// A conversion that wrote "?" for what it could not carry over still succeeds (scripts and
-// stored logs rely on exit code 0 and on the record as it is), but whoever runs it learns how
-// much of the text was lost. A code page target is where characters go missing; a Unicode
-// target can only receive a "?" for input that was not valid in its own encoding.
-static void ReportReplacements(WideString* text) {
-    // The count never exceeds the input's size, which is below 4 GiB.
-    const uint32_t count = static_cast<uint32_t>(runState.replacedCount);
-    WideString grouped;
-    WideString line = FormatGroupedNumber(count, &grouped);
-    line.append(count == 1 ? WSTR(" character could not be ") : WSTR(" characters could not be "));
-    if (IsUnicodeForm(runState.targetCp)) {
-        line.append(WSTR("read as ") + LabelOf(runState.sourceCp));
-    } else {
-        line.append(WSTR("converted to ") + LabelOf(runState.targetCp));
+// "1 character <one> and was written as <as>", or for any other count "N characters <many> and
+// were ...", the count grouped by thousands; nothing for none.
+static void AddCountLine(WideString* text, uint64_t count, const WideString& one,
+                         const WideString& many, const WideString& as) {
+    if (count == 0) {
+        return;
     }
-    AddLine(text, line + WSTR(" and ") + (count == 1 ? WSTR("was") : WSTR("were")) +
-                      WSTR(" written as \"?\""));
+    // No count exceeds the input's size, which is below 4 GiB.
+    WideString grouped;
+    WideString line = FormatGroupedNumber(static_cast<uint32_t>(count), &grouped);
+    if (count == 1) {
+        line.append(WSTR(" character ") + one + WSTR(" and was written as "));
+    } else {
+        line.append(WSTR(" characters ") + many + WSTR(" and were written as "));
+    }
+    AddLine(text, line + as);
+}
+
+// A conversion that did not carry every character over as it was still succeeds (scripts and
+// stored logs rely on exit code 0 and on the record as it is), but whoever runs it learns how
+// much of the text changed, and which side to look at: input that was not valid in its
+// encoding (swapped encodings, most often), characters the target page lacks, and characters
+// the page wrote as a similar one.
+static void ReportReplacements(WideString* text) {
+    const Replacements& counts = runState.replacements;
+    if (counts.unreadable + counts.missing + counts.similar == 0) {
+        return;
+    }
+    const WideString source = LabelOf(runState.sourceCp);
+    const WideString target = LabelOf(runState.targetCp);
+    const WideString question = WSTR("\"?\"");
+    AddCountLine(text, counts.unreadable, WSTR("could not be read as ") + source,
+                 WSTR("could not be read as ") + source, question);
+    AddCountLine(text, counts.missing, WSTR("is not in ") + target, WSTR("are not in ") + target,
+                 question);
+    AddCountLine(text, counts.similar, WSTR("has no exact equivalent in ") + target,
+                 WSTR("have no exact equivalent in ") + target, WSTR("a similar one"));
 }
 
 static void ReportLogFailure(WideString* text) {
@@ -244,9 +264,7 @@ void ReportRun() {
             ReportOutputFailure(&text);
             break;
         case kStatusConverted:
-            if (runState.replacedCount != 0) {
-                ReportReplacements(&text);
-            }
+            ReportReplacements(&text);
             // The new text took the name's place; a hard link still leads to the old file.
             if (runState.outputHadOtherNames) {
                 AddLine(&text, WSTR("warning: ") + Quoted(runState.outputName) +

@@ -18,7 +18,7 @@ void ResetRunState() {
     runState.inputSize = 0;
     runState.inputByteCount = 0;
     runState.outputByteCount = 0;
-    runState.replacedCount = 0;
+    runState.replacements = Replacements{};
     runState.workBuffer = WorkBuffer{nullptr, nullptr, nullptr, nullptr};
     runState.inputFile = INVALID_HANDLE_VALUE;
     runState.outputFile = INVALID_HANDLE_VALUE;

@@ -6,6 +6,7 @@
 #include "src/cmdline/code_pages.h"
 #include "src/input/work_buffer.h"
 #include "src/platform/platform.h"
+#include "src/transcode/codecs/replacements.h"
 
 typedef uint8_t RunStatus;
 
@@ -109,9 +110,10 @@ struct RunState {
     uint32_t inputByteCount;
     // Written by the output step (the mark) and the flush writer; read by the log.
     uint32_t outputByteCount;
-    // Characters written as "?" that were no "?" of the input (unreadable input, characters the
-    // target cannot hold); written by the routes, read by the run's closing message.
-    uint64_t replacedCount;
+    // Characters not carried over as they were: written as "?" for unreadable input or for a
+    // character the target page lacks, or as a similar character of the page; written by the
+    // routes, read by the run's closing message.
+    Replacements replacements;
     // Written by the loader; read by the recognition, the routes and the flush writer; given back
     // by the loader on a failure, otherwise by the recognition-only run or the output step.
     WorkBuffer workBuffer;

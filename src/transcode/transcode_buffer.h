@@ -11,5 +11,5 @@ EncodingFamily FamilyOf(CodePageId cp);
 // Turns a big-endian source little-endian in place, whole units only, loads the code page
 // tables the route needs, then runs the route: units in the buffer are little-endian on both
 // sides. Nothing fails: what cannot be read or represented becomes "?" in the target's form,
-// counted in replacedCount.
+// counted in runState.replacements with the characters a page writes as similar ones.
 void TranscodeBuffer();

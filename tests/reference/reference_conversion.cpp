@@ -56,18 +56,43 @@ bool Unreadable(const Decoded& d, const uint8_t* b) {
     return d.consumed == 1 && b[0] >= 0x80;
 }
 
-// Characters written as "?" that were no "?" of the input: the output written for one
-// character, from `before` on, begins with "?" in the target's form.
-uint64_t replacedCount = 0;
+Replacements counted{};
 
-void CountReplaced(const std::string& out, size_t before, Family target, bool readQuestion) {
+// Whether the output written for one character, from `before` on, begins with "?" in the
+// target's form.
+bool WroteQuestion(const std::string& out, size_t before, Family target) {
     static const char kForms[3][4] = {{'?'}, {'?', 0}, {'?', 0, 0, 0}};
     size_t width = target == kUtf16 ? 2 : target == kUtf32 ? 4 : 1;
     const char* form = kForms[width == 1 ? 0 : width == 2 ? 1 : 2];
-    if (!readQuestion && out.size() - before >= width &&
-        out.compare(before, width, form, width) == 0) {
-        ++replacedCount;
+    return out.size() - before >= width && out.compare(before, width, form, width) == 0;
+}
+
+// A character written as "?" that was no "?" of the input: unreadable when the input there was
+// no character (`noCharacter`), else missing from the target.
+void CountReplaced(const std::string& out, size_t before, Family target, bool readQuestion,
+                   bool noCharacter) {
+    if (!readQuestion && WroteQuestion(out, before, target)) {
+        ++(noCharacter ? counted.unreadable : counted.missing);
     }
+}
+
+// A unit handed to the target page that came out, other than as "?", as bytes that the page
+// reads back as anything but that unit alone.
+void CountSimilar(const std::string& out, size_t before, CodePageId targetCp, uint32_t unit) {
+    std::string bytes = out.substr(before);
+    if (bytes == "?") {
+        return;
+    }
+    WCHAR back[4] = {};
+    int n = MultiByteToWideChar(static_cast<UINT>(targetCp), 0, bytes.data(),
+                                static_cast<int>(bytes.size()), back, 4);
+    if (n != 1 || back[0] != unit) {
+        ++counted.similar;
+    }
+}
+
+bool IsSurrogateUnit(uint32_t u) {
+    return u >= 0xD800 && u <= 0xDFFF;
 }
 
 Decoded Decode(const uint8_t* b) {
@@ -202,6 +227,9 @@ std::string FromUtf8(const std::string& text, Family target, CodePageId targetCp
     for (size_t i = 0; i < text.size();) {
         Decoded d = Decode(bytes + i);
         bool readQuestion = !Unreadable(d, bytes + i) && d.units[0] == kQuestion;
+        // Half a pair alone: a three-byte surrogate, or four bytes above the planes.
+        bool noCharacter = Unreadable(d, bytes + i) || (IsSurrogateUnit(d.units[0]) &&
+                                                        !(d.consumed == 4 && IsHigh(d.units[0])));
         size_t before = out.size();
         i += d.consumed;
         uint32_t u2 = d.units.size() == 2 ? d.units[1] : 0;
@@ -225,8 +253,9 @@ std::string FromUtf8(const std::string& text, Family target, CodePageId targetCp
                                     nullptr, nullptr);
                 out += bytesOut;
             }
+            CountSimilar(out, before, targetCp, d.units[0]);
         }
-        CountReplaced(out, before, target, readQuestion);
+        CountReplaced(out, before, target, readQuestion, noCharacter);
     }
     return out;
 }
@@ -249,13 +278,15 @@ std::string FromUtf16(const std::string& text, Family target, CodePageId targetC
             i += 2 * used;
         } else {
             PutUnitAsByte(&out, u, targetCp);
+            CountSimilar(out, before, targetCp, u);
             i += (IsHigh(u) && IsLow(u2)) ? 4 : 2;
         }
-        CountReplaced(out, before, target, u == kQuestion);
+        CountReplaced(out, before, target, u == kQuestion,
+                      IsSurrogateUnit(u) && !(IsHigh(u) && IsLow(u2)));
     }
     if (whole != text.size()) {
         PutQuestion(&out, target);
-        ++replacedCount;
+        ++counted.unreadable;
     }
     return out;
 }
@@ -275,12 +306,15 @@ std::string FromUtf32(const std::string& text, Family target, CodePageId targetC
             }
         } else {
             PutUnitAsByte(&out, units[0], targetCp);
+            CountSimilar(out, before, targetCp, units[0]);
         }
-        CountReplaced(out, before, target, value == kQuestion);
+        // A surrogate, or a value above the planes, is no character.
+        bool character = value < 0xD800 || (value >= 0xE000 && value <= 0x10FFFF);
+        CountReplaced(out, before, target, value == kQuestion, !character);
     }
     if (whole != text.size()) {
         PutQuestion(&out, target);
-        ++replacedCount;
+        ++counted.unreadable;
     }
     return out;
 }
@@ -303,8 +337,10 @@ std::string FromCodePage(const std::string& text, CodePageId sourceCp, Family ta
             PutUnit32(&out, CombineOrQuestion(unit, 0, &used));
         } else {
             PutUnitAsByte(&out, unit, targetCp);
+            CountSimilar(out, before, targetCp, unit);
         }
-        CountReplaced(out, before, target, n != 0 && unit == kQuestion);
+        CountReplaced(out, before, target, n != 0 && unit == kQuestion,
+                      n == 0 || IsSurrogateUnit(unit));
     }
     return out;
 }
@@ -312,8 +348,8 @@ std::string FromCodePage(const std::string& text, CodePageId sourceCp, Family ta
 }  // namespace
 
 std::string ReferenceConversion(const std::string& text, CodePageId source, CodePageId target,
-                                uint64_t* replaced) {
-    replacedCount = 0;
+                                Replacements* counts) {
+    counted = Replacements{};
     std::string input = text;
     if (source == CP_UTF16BE) {
         TurnWholeUnits(&input, 2);
@@ -339,7 +375,7 @@ std::string ReferenceConversion(const std::string& text, CodePageId source, Code
     } else if (target == CP_UTF32BE) {
         TurnWholeUnits(&out, 4);
     }
-    *replaced = replacedCount;
+    *counts = counted;
     return out;
 }
 
@@ -348,6 +384,6 @@ std::string ReferenceText(const std::vector<uint32_t>& codePoints, CodePageId fo
     for (uint32_t cp : codePoints) {
         PutUnit32(&utf32, cp);
     }
-    uint64_t replaced = 0;
-    return ReferenceConversion(utf32, CP_UTF32LE, form, &replaced);
+    Replacements counts{};
+    return ReferenceConversion(utf32, CP_UTF32LE, form, &counts);
 }

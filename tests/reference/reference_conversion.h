@@ -11,12 +11,15 @@
 #include <vector>
 
 #include "src/cmdline/code_pages.h"
+#include "src/transcode/codecs/replacements.h"
 
 // The bytes a conversion of `text` (the input after any byte order mark) from `source` to
-// `target` writes after the mark, and in *replaced how many characters it wrote as "?" that were
-// no "?" of the input. Both pages must be settled: no CP_AUTODETECT, no CP_UNSET.
+// `target` writes after the mark, and in *counts how many characters it wrote as "?" that were
+// no "?" of the input (apart: input that is no character, characters the target page lacks) and
+// how many a target page wrote as another character. Both pages must be settled: no
+// CP_AUTODETECT, no CP_UNSET.
 std::string ReferenceConversion(const std::string& text, CodePageId source, CodePageId target,
-                                uint64_t* replaced);
+                                Replacements* counts);
 
 // `codePoints` written in `form`, any Unicode form or byte code page (what that page cannot hold
 // becomes "?").

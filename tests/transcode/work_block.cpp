@@ -55,7 +55,7 @@ Conversion Convert(CodePageId source, CodePageId target, bool writeBom, const st
         EXPECT_EQ(entry.path().filename().string(), "out.txt") << "left behind";
     }
     result.outputByteCount = runState.outputByteCount;
-    result.replacedCount = runState.replacedCount;
+    result.replacements = runState.replacements;
     EXPECT_EQ(runState.workBuffer.block, nullptr) << "the block must be released";
     RemoveTree(folder);
     return result;

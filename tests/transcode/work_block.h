@@ -20,7 +20,7 @@ struct Conversion {
     std::vector<uint32_t> pieces;  // byte counts of the flushes, in order
     std::string flushed;           // the flushed bytes joined, as handed to the file
     uint32_t outputByteCount;
-    uint64_t replacedCount;
+    Replacements replacements;
 };
 
 // Runs the output step for `file` (mark included, `markLength` of it recognised) from `source`

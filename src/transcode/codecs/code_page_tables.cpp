@@ -52,6 +52,9 @@ void FillTargetUnits(uint32_t first, uint32_t count) {
     for (uint32_t i = 0; i < count; ++i) {
         const CodePageUnit& e = entries[i];
         uint32_t unit = first + i;
+        // The page has no byte for the unit itself when the bytes it wrote read back as another
+        // unit: it wrote the nearest it has.
+        bool exact = e.backCount == 1 && e.back == unit;
         // As the routes decide: no size is "?", four bytes or more go to the platform.
         uint32_t multi = kReplacementEntry;
         if (e.size >= 4) {
@@ -62,12 +65,22 @@ void FillTargetUnits(uint32_t first, uint32_t count) {
             // Bytes past the count are never written out; keep them clean all the same.
             multi &= 0xFF000000u | ((1u << (8 * e.size)) - 1);
         }
-        // A "?" for any unit but "?" itself replaces the unit and is counted.
-        if (multi == kReplacementEntry && unit != kReplacementChar) {
-            multi = kReplacedEntry;
+        // A "?" for any unit but "?" itself replaces the unit and is counted; so is a similar
+        // character, on the rare path. A "?" is never the similar one.
+        if (multi == kReplacementEntry) {
+            multi = unit != kReplacementChar ? kReplacedEntry : kReplacementEntry;
+        } else if (multi >= kFirstSizedEntry && !exact) {
+            targetPage.similarBytes[unit] = multi;
+            multi = kSimilarEntry;
         }
         targetPage.multiByte[unit] = multi;
-        targetPage.singleByte[unit] = e.single ? e.byte : static_cast<uint8_t>(kReplacementChar);
+        uint16_t single = e.single ? e.byte : static_cast<uint8_t>(kReplacementChar);
+        if (single == kReplacementChar) {
+            single |= unit != kReplacementChar ? kSingleReplaced : 0;
+        } else if (!(exact && e.size == 1)) {
+            single |= kSingleSimilar;
+        }
+        targetPage.singleByte[unit] = single;
         targetPage.asked[unit] = true;
         targetPage.blockAsked[unit >> 8] = true;
     }
@@ -90,12 +103,23 @@ void LoadSourcePage(UINT source, bool throughTarget) {
         bool readsQuestion = bytes[b].result && unit == kReplacementChar;
         sourcePage.readsQuestion[b] = readsQuestion;
         // The first byte of a longer UTF-8 sequence is never "?".
-        sourcePage.unitReplaced[b] = unit == kReplacementChar && !readsQuestion;
-        sourcePage.utf8Replaced[b] = utf8[0] == kReplacementChar && !readsQuestion;
-        sourcePage.codePointReplaced[b] = codePoint == kReplacementChar && !readsQuestion;
-        uint8_t target = throughTarget ? TargetUnitByte(unit) : 0;
-        bool replaces = target == kReplacementChar && !sourcePage.readsQuestion[b];
-        sourcePage.targetBytes[b] = target | (static_cast<uint32_t>(replaces) << kReplacedShift);
+        sourcePage.unitUnreadable[b] = unit == kReplacementChar && !readsQuestion;
+        sourcePage.utf8Unreadable[b] = utf8[0] == kReplacementChar && !readsQuestion;
+        sourcePage.codePointUnreadable[b] = codePoint == kReplacementChar && !readsQuestion;
+        uint32_t entry = 0;
+        if (throughTarget) {
+            uint32_t single = TargetUnitByte(unit);
+            entry = single & 0xFF;
+            if (single & kSingleReplaced) {
+                // A unit the source page gives that is half a surrogate pair is no character.
+                entry |= 1u << (IsSurrogate(unit) ? kUnreadableShift : kMissingShift);
+            } else if (single & kSingleSimilar) {
+                entry |= 1u << kSimilarShift;
+            } else if (!bytes[b].result && entry == kReplacementChar) {
+                entry |= 1u << kUnreadableShift;
+            }
+        }
+        sourcePage.targetBytes[b] = entry;
     }
     sourcePage.keepsAscii = SourceKeepsAscii();
 }

@@ -6,25 +6,26 @@
 #include <cstdint>
 
 #include "src/platform/platform.h"
+#include "src/transcode/codecs/replacements.h"
 #include "src/transcode/codecs/surrogate_pairs.h"
 
 // What each byte of the source page becomes in each target form ("?" where the platform cannot
 // convert the byte). UTF-8 entries hold the bytes in their low 24 bits and their count in
-// `utf8Length`. The `...Replaced` entries are 1 where that form gets a "?" that replaces the
-// byte (a "?" the byte stands for is none), 0 elsewhere: the loops add them for every byte,
-// which costs one addition and no test. Lengths and flags are 64-bit so that each is added to
-// the write position or the count straight from the table.
+// `utf8Length`. The `...Unreadable` entries are 1 where that form gets a "?" for a byte the page
+// cannot read (a "?" the byte stands for is none), 0 elsewhere: the loops add them for every
+// byte, which costs one addition and no test. Lengths and flags are 64-bit so that each is added
+// to the write position or the count straight from the table.
 struct SourcePageTable {
     WCHAR units[256];
     uint32_t utf8[256];
     uint32_t codePoints[256];
     uint64_t utf8Length[256];
-    uint64_t unitReplaced[256];
-    uint64_t utf8Replaced[256];
-    uint64_t codePointReplaced[256];
-    // Through the target page, for a copy between two pages: the byte in the low 8 bits, and
-    // from bit 16 on 1 when that byte is a "?" that replaces the source byte, so that the
-    // entries of several bytes can be added and their count taken at once.
+    uint64_t unitUnreadable[256];
+    uint64_t utf8Unreadable[256];
+    uint64_t codePointUnreadable[256];
+    // Through the target page, for a copy between two pages: the byte in the low 8 bits, and the
+    // flags of the counts above it (from kUnreadableShift on), so that the entries of up to
+    // kFlagsSummed bytes can be added and their counts taken at once.
     uint32_t targetBytes[256];
     // The byte stands for "?" itself; a "?" written for any other byte replaces it.
     bool readsQuestion[256];
@@ -44,18 +45,37 @@ struct TargetPageTable {
     bool asked[65536];
     bool blockAsked[256];
     // Bytes in the low 24 bits, count on top. An entry below kFirstSizedEntry takes the rare
-    // path of the loops: a unit not asked about yet or one the tables do not hold (both 0), or
-    // one written as "?" that replaces it (kReplacedEntry). Ordinary units so pass a single test.
+    // path of the loops: a unit not asked about yet or one the tables do not hold (both 0), one
+    // written as "?" that replaces it (kReplacedEntry), or one written as a similar character
+    // (kSimilarEntry), whose bytes `similarBytes` holds. Ordinary units so pass a single test.
     uint32_t multiByte[65536];
-    uint8_t singleByte[65536];
+    uint32_t similarBytes[65536];
+    // The byte in the low 8 bits; kSingleReplaced or kSingleSimilar above it send the unit to
+    // the rare path, which counts it.
+    uint16_t singleByte[65536];
     // Every ASCII unit is written as that same byte (true for the usual pages).
     bool keepsAscii;
     // A UTF-8 lead byte that cannot be read is written as the page's entry for "?": 1 when that
-    // entry is the one byte "?", which then counts as a replacement, else 0.
+    // entry is the one byte "?", which then counts as unreadable, else 0.
     uint64_t refusedReplaced;
 };
 
-constexpr uint32_t kReplacedShift = 16;
+// The counts' flags in `targetBytes`, each in a field of five bits: the bytes of kFlagsSummed
+// entries add up to less than 1 << kUnreadableShift, and their flags to at most kFlagsSummed in
+// each field.
+constexpr int kFlagsSummed = 16;
+constexpr uint32_t kUnreadableShift = 16;
+constexpr uint32_t kMissingShift = 21;
+constexpr uint32_t kSimilarShift = 26;
+constexpr uint32_t kFlagField = 31;
+constexpr uint32_t kFirstFlag = 1u << kUnreadableShift;
+
+// Adds the counts of one entry of `targetBytes`, or of up to kFlagsSummed of them added up.
+inline void AddTargetFlags(Replacements& counts, uint32_t entries) {
+    counts.unreadable += (entries >> kUnreadableShift) & kFlagField;
+    counts.missing += (entries >> kMissingShift) & kFlagField;
+    counts.similar += entries >> kSimilarShift;
+}
 
 // A unit that takes four bytes or more in the target page: the tables do not hold it, and the
 // route asks the platform itself. An entry not filled yet reads the same.
@@ -64,7 +84,11 @@ constexpr uint32_t kUnitNeedsCall = 0;
 // "?" replaces it and is counted. The second has no count on top, which sends it to the rare path.
 constexpr uint32_t kReplacementEntry = kReplacementChar | (1u << 24);
 constexpr uint32_t kReplacedEntry = kReplacementChar;
+constexpr uint32_t kSimilarEntry = 1;
 constexpr uint32_t kFirstSizedEntry = 1u << 24;
+
+constexpr uint16_t kSingleReplaced = 1u << 8;
+constexpr uint16_t kSingleSimilar = 2u << 8;
 
 extern SourcePageTable sourcePage;
 extern TargetPageTable targetPage;
@@ -84,7 +108,8 @@ inline uint32_t TargetUnitBytes(WCHAR unit) {
     return targetPage.multiByte[unit];
 }
 
-inline uint8_t TargetUnitByte(WCHAR unit) {
+// The byte in the low 8 bits, and kSingleReplaced or kSingleSimilar above it.
+inline uint32_t TargetUnitByte(WCHAR unit) {
     if (!targetPage.asked[unit]) {
         FillTargetUnits(unit, 1);
     }

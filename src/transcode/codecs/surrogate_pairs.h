@@ -9,20 +9,6 @@
 // Written wherever a character cannot be read or represented: one byte, unit or 32-bit value.
 constexpr uint32_t kReplacementChar = 0x3F;
 
-// Each route counts into replacedCount the characters it writes as "?" that stand for no "?" of
-// the input: what could not be read, and what the target cannot hold. The hot steps count where
-// the "?" is made (the failure paths of the decoders and encoders, the rare path of the target
-// table) or add a table's flag for every byte, so that ordinary text pays no test for the count.
-// CountReplacement serves the steps off the hot paths: `wroteReplacement` says whether one
-// character was written as "?"; `readQuestion()` whether that character was a "?", asked only
-// then.
-template <typename ReadQuestion>
-inline void CountReplacement(uint64_t& replaced, bool wroteReplacement, ReadQuestion readQuestion) {
-    if (wroteReplacement) [[unlikely]] {
-        replaced += !readQuestion();
-    }
-}
-
 inline bool IsHighSurrogate(uint32_t unit) {
     return unit >= 0xD800 && unit <= 0xDBFF;
 }
@@ -31,6 +17,11 @@ inline bool IsLowSurrogate(uint32_t unit) {
 }
 inline bool IsSurrogate(uint32_t unit) {
     return unit >= 0xD800 && unit <= 0xDFFF;
+}
+
+// Whether a UTF-32 value is a character: no surrogate, and not above the planes.
+inline bool IsCharacterValue(uint32_t value) {
+    return value < 0xD800 || (value >= 0xE000 && value <= 0x10FFFF);
 }
 
 inline uint32_t CombinePair(uint32_t high, uint32_t low) {

@@ -58,6 +58,13 @@ inline bool IsUtf8Question(const uint8_t* bytes, uint32_t consumed, const WCHAR*
     return units[0] == kReplacementChar && (consumed != 1 || bytes[0] == kReplacementChar);
 }
 
+// Whether the first unit DecodeUtf8Char gave from `consumed` bytes is half a surrogate pair
+// standing alone, which no character is: a surrogate written in three bytes, or the low unit
+// that begins a four-byte form above the planes. The high unit of a four-byte pair is a character.
+inline bool IsLoneSurrogateRead(WCHAR first, uint32_t consumed) {
+    return IsSurrogate(first) && !(consumed == 4 && IsHighSurrogate(first));
+}
+
 // Reads units[0] and, only when it is a high surrogate, units[1] (the caller supplies 0 there
 // when the character has no second unit). Writes 1 to 4 bytes and returns their count; 4 means
 // two units were consumed. `unpaired()` runs, on that path alone, for a surrogate that forms no

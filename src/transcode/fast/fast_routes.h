@@ -26,13 +26,13 @@ constexpr size_t kMinBulk = 64;
 
 // Converts the whole text from readCursor to readEnd with `kernel` and, where it may not run,
 // `character`; writes it from writeBase on, flushes at its end and adds what it replaced to
-// replacedCount. The route's output gains at most kGainNum / kGainDen bytes per byte read.
+// runState.replacements. The route's output gains at most kGainNum / kGainDen bytes per byte read.
 template <RouteCharacter character, size_t kGainNum, size_t kGainDen>
 void RunFastRoute(RouteKernel kernel) {
     const uint8_t* read = runState.workBuffer.readCursor;
     const uint8_t* end = runState.workBuffer.readEnd;
     uint8_t* write = runState.workBuffer.writeBase;
-    uint64_t replaced = 0;
+    Replacements counts{};
     while (read != end) {
         size_t gap = static_cast<size_t>(read - write);
         size_t left = static_cast<size_t>(end - read);
@@ -40,7 +40,7 @@ void RunFastRoute(RouteKernel kernel) {
             size_t room = kGainNum == 0 ? left : (gap - kBulkMargin) / kGainNum * kGainDen;
             if (room >= kMinBulk || room >= left) {
                 const uint8_t* limit = read + (room < left ? room : left);
-                const uint8_t* next = kernel(read, limit, end, &write, &replaced);
+                const uint8_t* next = kernel(read, limit, end, &write, &counts);
                 if (next != read) {
                     read = next;
                     continue;
@@ -48,9 +48,9 @@ void RunFastRoute(RouteKernel kernel) {
             }
         }
         write = KeepFlushMargin(read, write);
-        character(read, end, write, replaced);
+        character(read, end, write, counts);
     }
-    runState.replacedCount += replaced;
+    AddReplacements(runState.replacements, counts);
     FlushOutput(write);
 }
 

@@ -36,11 +36,11 @@ AVX2 inline bool HasSurrogate(__m256i units) {
 // From UTF-8: 32 bytes of ASCII widened into units of kUnit bytes, or 16 bytes of one- to three-
 // byte characters through the SSSE3 block.
 template <int kUnit>
-AVX2 inline bool Utf8Block(const uint8_t*& read, uint8_t*& w, uint64_t& replaced) {
+AVX2 inline bool Utf8Block(const uint8_t*& read, uint8_t*& w, Replacements& counts) {
     __m256i v = Load32(read);
     if (!IsAscii(v)) {
-        return kUnit == 2 ? DecodeUtf8<WidenTo16, 32, StoreLanesAs16>(read, w, replaced)
-                          : DecodeUtf8<WidenTo32, 64, StoreLanesAs32>(read, w, replaced);
+        return kUnit == 2 ? DecodeUtf8<WidenTo16, 32, StoreLanesAs16>(read, w, counts)
+                          : DecodeUtf8<WidenTo32, 64, StoreLanesAs32>(read, w, counts);
     }
     __m128i low = _mm256_castsi256_si128(v);
     __m128i high = _mm256_extracti128_si256(v, 1);
@@ -59,10 +59,10 @@ AVX2 inline bool Utf8Block(const uint8_t*& read, uint8_t*& w, uint64_t& replaced
 }
 
 // Sixteen UTF-16 units of ASCII narrowed, or eight others through the SSSE3 block.
-AVX2 inline bool Utf16ToUtf8Block(const uint8_t*& read, uint8_t*& w, uint64_t& replaced) {
+AVX2 inline bool Utf16ToUtf8Block(const uint8_t*& read, uint8_t*& w, Replacements& counts) {
     __m256i v = Load32(read);
     if (!_mm256_testz_si256(v, _mm256_set1_epi16(static_cast<short>(0xFF80)))) {
-        return EncodeUnits(read, w, replaced);
+        return EncodeUnits(read, w, counts);
     }
     __m128i packed = _mm_packus_epi16(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
     _mm_storeu_si128(reinterpret_cast<__m128i*>(w), packed);
@@ -72,7 +72,7 @@ AVX2 inline bool Utf16ToUtf8Block(const uint8_t*& read, uint8_t*& w, uint64_t& r
 }
 
 // Sixteen UTF-16 units, none a surrogate.
-AVX2 inline bool Utf16ToUtf32Block(const uint8_t*& read, uint8_t*& w, uint64_t&) {
+AVX2 inline bool Utf16ToUtf32Block(const uint8_t*& read, uint8_t*& w, Replacements&) {
     __m256i v = Load32(read);
     if (HasSurrogate(v)) {
         return false;
@@ -85,7 +85,7 @@ AVX2 inline bool Utf16ToUtf32Block(const uint8_t*& read, uint8_t*& w, uint64_t&)
 }
 
 // Sixteen UTF-32 values up to FFFF (surrogate values included), one unit each.
-AVX2 inline bool Utf32ToUtf16Block(const uint8_t*& read, uint8_t*& w, uint64_t&) {
+AVX2 inline bool Utf32ToUtf16Block(const uint8_t*& read, uint8_t*& w, Replacements&) {
     __m256i a = Load32(read);
     __m256i b = Load32(read + 32);
     if (!_mm256_testz_si256(_mm256_or_si256(a, b),
@@ -101,7 +101,7 @@ AVX2 inline bool Utf32ToUtf16Block(const uint8_t*& read, uint8_t*& w, uint64_t&)
 }
 
 // Eight UTF-32 values of ASCII.
-AVX2 inline bool Utf32ToUtf8Block(const uint8_t*& read, uint8_t*& w, uint64_t&) {
+AVX2 inline bool Utf32ToUtf8Block(const uint8_t*& read, uint8_t*& w, Replacements&) {
     __m256i v = Load32(read);
     if (!_mm256_testz_si256(v, _mm256_set1_epi32(static_cast<int>(0xFFFFFF80u)))) {
         return false;
@@ -116,11 +116,11 @@ AVX2 inline bool Utf32ToUtf8Block(const uint8_t*& read, uint8_t*& w, uint64_t&) 
 // A run of AVX2 blocks of kBlock bytes, in a loop of its own, which stays tight.
 template <ptrdiff_t kBlock, Block block>
 KERNEL_ENTRY AVX2 bool RunAvx2(const uint8_t*& read, const uint8_t* limit, uint8_t*& w,
-                               uint64_t& replaced) {
-    if (!block(read, w, replaced)) {
+                               Replacements& counts) {
+    if (!block(read, w, counts)) {
         return false;
     }
-    while (limit - read >= kBlock && block(read, w, replaced)) {
+    while (limit - read >= kBlock && block(read, w, counts)) {
     }
     return true;
 }

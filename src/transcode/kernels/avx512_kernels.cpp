@@ -224,7 +224,7 @@ AVX512 inline bool DecodeUtf8Planes(const uint8_t* read, __m512i b, Utf8Units* u
     return true;
 }
 
-AVX512 inline bool Utf8ToUtf16Block(const uint8_t*& read, uint8_t*& w, uint64_t&) {
+AVX512 inline bool Utf8ToUtf16Block(const uint8_t*& read, uint8_t*& w, Replacements&) {
     __m512i v = Load64(read);
     if (_mm512_movepi8_mask(v) == 0) {
         Store64(w, _mm512_cvtepu8_epi16(_mm512_castsi512_si256(v)));
@@ -247,7 +247,7 @@ AVX512 inline bool Utf8ToUtf16Block(const uint8_t*& read, uint8_t*& w, uint64_t&
     return true;
 }
 
-AVX512 inline bool Utf8ToUtf32Block(const uint8_t*& read, uint8_t*& w, uint64_t& replaced) {
+AVX512 inline bool Utf8ToUtf32Block(const uint8_t*& read, uint8_t*& w, Replacements& counts) {
     __m512i v = Load64(read);
     if (_mm512_movepi8_mask(v) == 0) {
         Store64(w, _mm512_cvtepu8_epi32(_mm512_extracti32x4_epi32(v, 0)));
@@ -267,7 +267,7 @@ AVX512 inline bool Utf8ToUtf32Block(const uint8_t*& read, uint8_t*& w, uint64_t&
     uint64_t surrogate =
         _mm512_cmpeq_epi8_mask(_mm512_and_si512(units.high, Bytes(0xF8)), Bytes(0xD8)) &
         LowBits(units.count);
-    replaced += CountBits(surrogate);
+    counts.unreadable += CountBits(surrogate);
     __m512i low = _mm512_mask_mov_epi8(units.low, surrogate, Bytes(kReplacementChar));
     __m512i high = _mm512_maskz_mov_epi8(~surrogate, units.high);
     __m512i row[4];
@@ -411,9 +411,9 @@ AVX512 inline void AsciiTail(const uint8_t*& read, uint32_t n, uint8_t*& w) {
 
 KERNEL_ENTRY AVX512 const uint8_t* Utf8ToCodePageAvx512(const uint8_t* read, const uint8_t* limit,
                                                         const uint8_t*, uint8_t** write,
-                                                        uint64_t* replaced) {
+                                                        Replacements* counted) {
     uint8_t* w = *write;
-    uint64_t r = 0;
+    Replacements r{};
     __m512i held[4] = {Load64(window.bytes), Load64(window.bytes + 64), Load64(window.single),
                        Load64(window.single + 64)};
     while (read < limit) {
@@ -430,7 +430,8 @@ KERNEL_ENTRY AVX512 const uint8_t* Utf8ToCodePageAvx512(const uint8_t* read, con
             uint32_t length;
             uint8_t* start = w;
             // Every unit here was read whole, so only an entry of the rare path can make a "?"
-            // that counts, and such an entry sends the block the slow way.
+            // or a similar character that counts, and such an entry sends the block the slow
+            // way.
             if (DecodeUtf8Block(read, v, units, counts, &length)) {
                 if (window.first == kNoWindow && limit - read >= kWindowStretch &&
                     OpenWindowFor(units, counts)) {
@@ -460,7 +461,7 @@ KERNEL_ENTRY AVX512 const uint8_t* Utf8ToCodePageAvx512(const uint8_t* read, con
         }
     }
     *write = w;
-    *replaced += r;
+    AddReplacements(*counted, r);
     return read;
 }
 
@@ -488,7 +489,7 @@ AVX512 inline uint8_t* EncodeLanes(uint8_t* w, __m512i u) {
 }
 
 // Thirty-two UTF-16 units, none a surrogate.
-AVX512 inline bool Utf16ToUtf8Block(const uint8_t*& read, uint8_t*& w, uint64_t&) {
+AVX512 inline bool Utf16ToUtf8Block(const uint8_t*& read, uint8_t*& w, Replacements&) {
     __m512i v = Load64(read);
     if (_mm512_cmpge_epu16_mask(v, Halves(0x80)) == 0) {
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(w), _mm512_cvtepi16_epi8(v));
@@ -505,7 +506,7 @@ AVX512 inline bool Utf16ToUtf8Block(const uint8_t*& read, uint8_t*& w, uint64_t&
     return true;
 }
 
-AVX512 inline bool Utf16ToUtf32Block(const uint8_t*& read, uint8_t*& w, uint64_t&) {
+AVX512 inline bool Utf16ToUtf32Block(const uint8_t*& read, uint8_t*& w, Replacements&) {
     __m512i v = Load64(read);
     if (_mm512_cmpeq_epi16_mask(_mm512_and_si512(v, Halves(0xF800)), Halves(0xD800)) != 0) {
         return false;
@@ -518,7 +519,7 @@ AVX512 inline bool Utf16ToUtf32Block(const uint8_t*& read, uint8_t*& w, uint64_t
 }
 
 // Sixteen UTF-32 values up to FFFF, none a surrogate.
-AVX512 inline bool Utf32ToUtf8Block(const uint8_t*& read, uint8_t*& w, uint64_t&) {
+AVX512 inline bool Utf32ToUtf8Block(const uint8_t*& read, uint8_t*& w, Replacements&) {
     __m512i v = Load64(read);
     if (_mm512_cmpge_epu32_mask(v, Words(0x10000)) != 0 ||
         _mm512_cmpeq_epi32_mask(_mm512_and_si512(v, Words(0xFFFFF800)), Words(0xD800)) != 0) {
@@ -530,7 +531,7 @@ AVX512 inline bool Utf32ToUtf8Block(const uint8_t*& read, uint8_t*& w, uint64_t&
 }
 
 // Sixteen UTF-32 values up to FFFF (surrogate values included), one unit each.
-AVX512 inline bool Utf32ToUtf16Block(const uint8_t*& read, uint8_t*& w, uint64_t&) {
+AVX512 inline bool Utf32ToUtf16Block(const uint8_t*& read, uint8_t*& w, Replacements&) {
     __m512i v = Load64(read);
     if (_mm512_cmpge_epu32_mask(v, Words(0x10000)) != 0) {
         return false;
@@ -545,18 +546,19 @@ AVX512 inline bool Utf32ToUtf16Block(const uint8_t*& read, uint8_t*& w, uint64_t
 
 // The source page's tables as 256-byte planes, one byte of each entry per plane, looked up with
 // the byte itself as index. A byte is one unit, so its code point fits in 16 bits. The flags
-// planes hold the tables' counts of "?" (0 or 1); the UTF-8 length plane has it in bit 7.
+// planes hold the tables' counts of unreadable bytes (0 or 1), the UTF-8 length plane in bit 7;
+// the target page's flags plane the counts of a copy between pages in bits 0 to 2.
 struct PagePlanes {
     uint8_t utf8[3][256];
     uint8_t utf8Length[256];
     uint8_t unitLow[256];
     uint8_t unitHigh[256];
-    uint8_t unitReplaced[256];
+    uint8_t unitUnreadable[256];
     uint8_t pointLow[256];
     uint8_t pointHigh[256];
-    uint8_t pointReplaced[256];
+    uint8_t pointUnreadable[256];
     uint8_t target[256];
-    uint8_t targetReplaced[256];
+    uint8_t targetFlags[256];
 };
 
 alignas(64) PagePlanes planes;
@@ -567,16 +569,18 @@ void LoadPlanes() {
             planes.utf8[i][b] = static_cast<uint8_t>(sourcePage.utf8[b] >> (8 * i));
         }
         planes.utf8Length[b] =
-            static_cast<uint8_t>(sourcePage.utf8Length[b] | (sourcePage.utf8Replaced[b] << 7));
+            static_cast<uint8_t>(sourcePage.utf8Length[b] | (sourcePage.utf8Unreadable[b] << 7));
         planes.unitLow[b] = static_cast<uint8_t>(sourcePage.units[b]);
         planes.unitHigh[b] = static_cast<uint8_t>(sourcePage.units[b] >> 8);
-        planes.unitReplaced[b] = static_cast<uint8_t>(sourcePage.unitReplaced[b]);
+        planes.unitUnreadable[b] = static_cast<uint8_t>(sourcePage.unitUnreadable[b]);
         planes.pointLow[b] = static_cast<uint8_t>(sourcePage.codePoints[b]);
         planes.pointHigh[b] = static_cast<uint8_t>(sourcePage.codePoints[b] >> 8);
-        planes.pointReplaced[b] = static_cast<uint8_t>(sourcePage.codePointReplaced[b]);
+        planes.pointUnreadable[b] = static_cast<uint8_t>(sourcePage.codePointUnreadable[b]);
         planes.target[b] = static_cast<uint8_t>(sourcePage.targetBytes[b]);
-        planes.targetReplaced[b] =
-            static_cast<uint8_t>(sourcePage.targetBytes[b] >> kReplacedShift);
+        uint32_t flags = sourcePage.targetBytes[b];
+        planes.targetFlags[b] = static_cast<uint8_t>(((flags >> kUnreadableShift) & 1) |
+                                                     (((flags >> kMissingShift) & 1) << 1) |
+                                                     (((flags >> kSimilarShift) & 1) << 2));
     }
 }
 
@@ -606,24 +610,24 @@ AVX512 inline __m512i Look(const Plane& plane, __m512i v) {
 // The blocks of a byte code page take the first `n` bytes of `v` (64 but at the end of a run)
 // and store what those give, and no more.
 typedef void (*PageBlock)(__m512i v, uint32_t n, const Plane* planes, uint8_t*& w,
-                          uint64_t& replaced);
+                          Replacements& counts);
 
 // Every byte before `limit` goes through `block` 64 at a time, the last few bytes too, with the
 // planes the route looks its bytes up in: a byte code page has no byte a block refuses.
 template <int kPlanes, PageBlock block>
 KERNEL_ENTRY AVX512 bool RunPlanes(const uint8_t*& read, const uint8_t* limit, uint8_t*& w,
-                                   uint64_t& replaced, const uint8_t* const* sources) {
+                                   Replacements& counts, const uint8_t* const* sources) {
     Plane p[kPlanes];
     for (int i = 0; i < kPlanes; ++i) {
         p[i] = LoadPlane(sources[i]);
     }
     do {
-        block(Load64(read), 64, p, w, replaced);
+        block(Load64(read), 64, p, w, counts);
         read += 64;
     } while (limit - read >= 64);
     uint32_t n = static_cast<uint32_t>(limit - read);
     if (n != 0) {
-        block(_mm512_maskz_loadu_epi8(LowBits(n), read), n, p, w, replaced);
+        block(_mm512_maskz_loadu_epi8(LowBits(n), read), n, p, w, counts);
         read += n;
     }
     return true;
@@ -635,7 +639,7 @@ AVX512 inline uint32_t CountFlags(const Plane& plane, __m512i v, uint32_t n) {
 }
 
 AVX512 inline void CodePageToUtf8Block(__m512i v, uint32_t n, const Plane* p, uint8_t*& w,
-                                       uint64_t& replaced) {
+                                       Replacements& counts) {
     if (sourcePage.keepsAscii && _mm512_movepi8_mask(v) == 0) {
         StoreFirst(w, v, n);
         w += n;
@@ -645,7 +649,7 @@ AVX512 inline void CodePageToUtf8Block(__m512i v, uint32_t n, const Plane* p, ui
     __m512i b1 = Look(p[1], v);
     __m512i b2 = Look(p[2], v);
     __m512i lengths = Look(p[3], v);
-    replaced += CountBits(_mm512_movepi8_mask(lengths) & LowBits(n));
+    counts.unreadable += CountBits(_mm512_movepi8_mask(lengths) & LowBits(n));
     // Bytes past the first n write nothing.
     lengths = _mm512_maskz_mov_epi8(LowBits(n), _mm512_and_si512(lengths, Bytes(0x7F)));
     for (int q = 0; q < 4; ++q) {
@@ -657,10 +661,10 @@ AVX512 inline void CodePageToUtf8Block(__m512i v, uint32_t n, const Plane* p, ui
 }
 
 AVX512 inline void CodePageToUtf16Block(__m512i v, uint32_t n, const Plane* p, uint8_t*& w,
-                                        uint64_t& replaced) {
+                                        Replacements& counts) {
     __m512i low = Look(p[0], v);
     __m512i high = Look(p[1], v);
-    replaced += CountFlags(p[2], v, n);
+    counts.unreadable += CountFlags(p[2], v, n);
     __m512i row[2] = {_mm512_permutex2var_epi8(low, Index(kIndexes.interleave[0]), high),
                       _mm512_permutex2var_epi8(low, Index(kIndexes.interleave[1]), high)};
     StoreRow(w, row, 2, 2 * n);
@@ -668,10 +672,10 @@ AVX512 inline void CodePageToUtf16Block(__m512i v, uint32_t n, const Plane* p, u
 }
 
 AVX512 inline void CodePageToUtf32Block(__m512i v, uint32_t n, const Plane* p, uint8_t*& w,
-                                        uint64_t& replaced) {
+                                        Replacements& counts) {
     __m512i low = Look(p[0], v);
     __m512i high = Look(p[1], v);
-    replaced += CountFlags(p[2], v, n);
+    counts.unreadable += CountFlags(p[2], v, n);
     __m512i row[4];
     for (int q = 0; q < 4; ++q) {
         row[q] = _mm512_maskz_permutex2var_epi8(0x3333333333333333ull, low, Index(kIndexes.pair[q]),
@@ -682,21 +686,27 @@ AVX512 inline void CodePageToUtf32Block(__m512i v, uint32_t n, const Plane* p, u
 }
 
 AVX512 inline void CodePageToCodePageBlock(__m512i v, uint32_t n, const Plane* p, uint8_t*& w,
-                                           uint64_t& replaced) {
+                                           Replacements& counts) {
     StoreFirst(w, Look(p[0], v), n);
-    replaced += CountFlags(p[1], v, n);
+    __m512i flags = Look(p[1], v);
+    uint64_t flagged = _mm512_test_epi8_mask(flags, flags) & LowBits(n);
+    if (flagged != 0) [[unlikely]] {
+        counts.unreadable += CountBits(_mm512_test_epi8_mask(flags, Bytes(1)) & flagged);
+        counts.missing += CountBits(_mm512_test_epi8_mask(flags, Bytes(2)) & flagged);
+        counts.similar += CountBits(_mm512_test_epi8_mask(flags, Bytes(4)) & flagged);
+    }
     w += n;
 }
 
 const uint8_t* const kUtf8Planes[] = {planes.utf8[0], planes.utf8[1], planes.utf8[2],
                                       planes.utf8Length};
-const uint8_t* const kUnitPlanes[] = {planes.unitLow, planes.unitHigh, planes.unitReplaced};
-const uint8_t* const kPointPlanes[] = {planes.pointLow, planes.pointHigh, planes.pointReplaced};
-const uint8_t* const kTargetPlanes[] = {planes.target, planes.targetReplaced};
+const uint8_t* const kUnitPlanes[] = {planes.unitLow, planes.unitHigh, planes.unitUnreadable};
+const uint8_t* const kPointPlanes[] = {planes.pointLow, planes.pointHigh, planes.pointUnreadable};
+const uint8_t* const kTargetPlanes[] = {planes.target, planes.targetFlags};
 
 template <int kPlanes, PageBlock block, const uint8_t* const* sources>
-bool PageRun(const uint8_t*& read, const uint8_t* limit, uint8_t*& w, uint64_t& replaced) {
-    return RunPlanes<kPlanes, block>(read, limit, w, replaced, sources);
+bool PageRun(const uint8_t*& read, const uint8_t* limit, uint8_t*& w, Replacements& counts) {
+    return RunPlanes<kPlanes, block>(read, limit, w, counts, sources);
 }
 
 // --- The frame -------------------------------------------------------------------------------
@@ -707,11 +717,11 @@ AVX512 inline void NoTail(const uint8_t*&, uint32_t, uint8_t*&) {}
 // on what is left before `limit`.
 template <Block block, void (*tail)(const uint8_t*&, uint32_t, uint8_t*&)>
 KERNEL_ENTRY AVX512 bool RunAvx512(const uint8_t*& read, const uint8_t* limit, uint8_t*& w,
-                                   uint64_t& replaced) {
-    if (!block(read, w, replaced)) {
+                                   Replacements& counts) {
+    if (!block(read, w, counts)) {
         return false;
     }
-    while (limit - read >= 64 && block(read, w, replaced)) {
+    while (limit - read >= 64 && block(read, w, counts)) {
     }
     if (limit - read < 64 && read < limit) {
         tail(read, static_cast<uint32_t>(limit - read), w);

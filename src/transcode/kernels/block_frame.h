@@ -7,10 +7,11 @@
 #include <cstdint>
 
 #include "src/transcode/codecs/buffer_units.h"
+#include "src/transcode/codecs/replacements.h"
 
-typedef void (*Step)(const uint8_t*& read, uint8_t*& write, uint64_t& replaced);
+typedef void (*Step)(const uint8_t*& read, uint8_t*& write, Replacements& counts);
 typedef bool (*BlockRun)(const uint8_t*& read, const uint8_t* limit, uint8_t*& write,
-                         uint64_t& replaced);
+                         Replacements& counts);
 
 // Blocks of kBlock input bytes go through `run`; a block it refuses goes through `step`, to its
 // end when kWholeBlock (a UTF-8 block, whose characters a block may cut), else one character; so
@@ -18,9 +19,9 @@ typedef bool (*BlockRun)(const uint8_t*& read, const uint8_t* limit, uint8_t*& w
 // left.
 template <uint32_t kWidth, ptrdiff_t kBlock, BlockRun run, Step step, bool kWholeBlock>
 const uint8_t* RunBlocks(const uint8_t* read, const uint8_t* limit, const uint8_t* end,
-                         uint8_t** write, uint64_t* replaced) {
+                         uint8_t** write, Replacements* counts) {
     uint8_t* w = *write;
-    uint64_t r = 0;
+    Replacements r{};
     while (read < limit && (kWidth == 1 || HoldsWholeUnit(read, end, kWidth))) {
         if (limit - read >= kBlock) {
             if (run(read, limit, w, r)) {
@@ -36,6 +37,6 @@ const uint8_t* RunBlocks(const uint8_t* read, const uint8_t* limit, const uint8_
         step(read, w, r);
     }
     *write = w;
-    *replaced += r;
+    AddReplacements(*counts, r);
     return read;
 }

@@ -33,7 +33,7 @@ constexpr uint64_t kAsciiUnits32 = 0xFFFFFF80FFFFFF80ull;
 
 // Each converts a run of ASCII at `read`, eight input bytes at a time, and says whether there
 // was one. A run is converted in a loop of its own, which stays tight.
-bool CopyAscii(const uint8_t*& read, const uint8_t* limit, uint8_t*& w, uint64_t&) {
+bool CopyAscii(const uint8_t*& read, const uint8_t* limit, uint8_t*& w, Replacements&) {
     if (!StartsAsciiRun(read, limit)) {
         return false;
     }
@@ -48,7 +48,7 @@ bool CopyAscii(const uint8_t*& read, const uint8_t* limit, uint8_t*& w, uint64_t
 // Eight ASCII bytes, each widened by `store` into a unit of kUnit bytes. The first test stands
 // apart from the loop's, so that a character that is no ASCII costs that test alone.
 template <int kUnit, uint8_t* (*store)(uint8_t*, uint32_t)>
-bool WidenAscii(const uint8_t*& read, const uint8_t* limit, uint8_t*& w, uint64_t&) {
+bool WidenAscii(const uint8_t*& read, const uint8_t* limit, uint8_t*& w, Replacements&) {
     if (!StartsAsciiRun(read, limit)) {
         return false;
     }
@@ -64,7 +64,7 @@ bool WidenAscii(const uint8_t*& read, const uint8_t* limit, uint8_t*& w, uint64_
 
 // Eight bytes of ASCII units of kUnit bytes (`mask` has their high bits), one byte each.
 template <int kUnit, uint64_t kMask>
-bool NarrowAscii(const uint8_t*& read, const uint8_t* limit, uint8_t*& w, uint64_t&) {
+bool NarrowAscii(const uint8_t*& read, const uint8_t* limit, uint8_t*& w, Replacements&) {
     if (!IsAscii(read, limit, kMask)) {
         return false;
     }
@@ -79,15 +79,15 @@ bool NarrowAscii(const uint8_t*& read, const uint8_t* limit, uint8_t*& w, uint64
 }
 
 // Text whose pages do not keep ASCII goes character by character.
-bool CopyAsciiToTarget(const uint8_t*& read, const uint8_t* limit, uint8_t*& w, uint64_t& r) {
+bool CopyAsciiToTarget(const uint8_t*& read, const uint8_t* limit, uint8_t*& w, Replacements& r) {
     return targetPage.keepsAscii && CopyAscii(read, limit, w, r);
 }
 
-bool CopyAsciiFromSource(const uint8_t*& read, const uint8_t* limit, uint8_t*& w, uint64_t& r) {
+bool CopyAsciiFromSource(const uint8_t*& read, const uint8_t* limit, uint8_t*& w, Replacements& r) {
     return sourcePage.keepsAscii && CopyAscii(read, limit, w, r);
 }
 
-bool NoRun(const uint8_t*&, const uint8_t*, uint8_t*&, uint64_t&) {
+bool NoRun(const uint8_t*&, const uint8_t*, uint8_t*&, Replacements&) {
     return false;
 }
 
@@ -98,40 +98,42 @@ constexpr RouteKernel Kernel = RunBlocks<kWidth, 8, run, step, false>;
 
 // The code page step may leave a unit to the route (one the tables do not hold): it stops there.
 const uint8_t* Utf8ToCodePage(const uint8_t* read, const uint8_t* limit, const uint8_t*,
-                              uint8_t** write, uint64_t* replaced) {
+                              uint8_t** write, Replacements* counts) {
     uint8_t* w = *write;
-    uint64_t r = 0;
+    Replacements r{};
     while (read < limit &&
            (CopyAsciiToTarget(read, limit, w, r) || StepUtf8ToCodePage(read, w, r))) {
     }
     *write = w;
-    *replaced += r;
+    AddReplacements(*counts, r);
     return read;
 }
 
-// Sixteen bytes a round, their counts added at once: the tightest loop there is, where one more
-// instruction per byte would show.
+// Sixteen bytes a round, their entries added up and tested for flags at once: the tightest loop
+// there is, where one more instruction per byte would show.
 const uint8_t* CodePageToCodePage(const uint8_t* read, const uint8_t* limit, const uint8_t*,
-                                  uint8_t** write, uint64_t* replaced) {
+                                  uint8_t** write, Replacements* counts) {
     uint8_t* w = *write;
-    uint64_t r = 0;
+    Replacements r{};
     const uint32_t* entries = sourcePage.targetBytes;
-    while (limit - read >= 16) {
+    while (limit - read >= kFlagsSummed) {
         uint32_t sum = 0;
-        for (int i = 0; i < 16; ++i) {
+        for (int i = 0; i < kFlagsSummed; ++i) {
             uint32_t entry = entries[read[i]];
             w[i] = static_cast<uint8_t>(entry);
             sum += entry;
         }
-        r += sum >> kReplacedShift;
-        read += 16;
-        w += 16;
+        if (sum >= kFirstFlag) [[unlikely]] {
+            AddTargetFlags(r, sum);
+        }
+        read += kFlagsSummed;
+        w += kFlagsSummed;
     }
     while (read < limit) {
         StepCodePageToCodePage(read, w, r);
     }
     *write = w;
-    *replaced += r;
+    AddReplacements(*counts, r);
     return read;
 }
 

@@ -6,17 +6,19 @@
 // that no test would fire before `limit`. It may stop earlier, at a character it leaves to the
 // per-character step, and returns where it stopped, with *write moved past its output. It reads
 // nothing beyond the zero bytes at `end`, and it may store up to kKernelOvershoot bytes of
-// scratch behind the output it produced. It adds to *replaced the characters it wrote as "?"
-// that were no "?" of the input, as the per-character route counts them.
+// scratch behind the output it produced. It adds to *counts the characters it wrote as "?" that
+// were no "?" of the input, and those it wrote as similar ones, as the per-character route
+// counts them.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
 #include "src/input/work_buffer.h"
+#include "src/transcode/codecs/replacements.h"
 
 typedef const uint8_t* (*RouteKernel)(const uint8_t* read, const uint8_t* limit, const uint8_t* end,
-                                      uint8_t** write, uint64_t* replaced);
+                                      uint8_t** write, Replacements* counts);
 
 struct RouteKernels {
     RouteKernel utf8ToUtf16;

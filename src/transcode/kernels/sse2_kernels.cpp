@@ -15,11 +15,11 @@ namespace {
 // A run of SSE2 blocks of kBlock bytes, in a loop of its own, which stays tight.
 template <ptrdiff_t kBlock, Block block>
 KERNEL_ENTRY SSE2 bool RunSse2(const uint8_t*& read, const uint8_t* limit, uint8_t*& w,
-                               uint64_t& replaced) {
-    if (!block(read, w, replaced)) {
+                               Replacements& counts) {
+    if (!block(read, w, counts)) {
         return false;
     }
-    while (limit - read >= kBlock && block(read, w, replaced)) {
+    while (limit - read >= kBlock && block(read, w, counts)) {
     }
     return true;
 }
@@ -32,7 +32,7 @@ constexpr RouteKernel BlocksSse2 =
 // they qualify.
 
 template <void (*widen)(uint8_t*, __m128i), int kOut>
-SSE2 inline bool WidenAscii(const uint8_t*& read, uint8_t*& w, uint64_t&) {
+SSE2 inline bool WidenAscii(const uint8_t*& read, uint8_t*& w, Replacements&) {
     __m128i v = Load(read);
     if (Mask(v) != 0) {
         return false;
@@ -44,12 +44,12 @@ SSE2 inline bool WidenAscii(const uint8_t*& read, uint8_t*& w, uint64_t&) {
 }
 
 // Text of a source page that does not keep ASCII goes character by character.
-SSE2 inline bool CopyAsciiFromSource(const uint8_t*& read, uint8_t*& w, uint64_t& replaced) {
-    return sourcePage.keepsAscii && WidenAscii<Store, 16>(read, w, replaced);
+SSE2 inline bool CopyAsciiFromSource(const uint8_t*& read, uint8_t*& w, Replacements& counts) {
+    return sourcePage.keepsAscii && WidenAscii<Store, 16>(read, w, counts);
 }
 
 // Eight UTF-16 units below 0x80.
-SSE2 inline bool NarrowAsciiUnits(const uint8_t*& read, uint8_t*& w, uint64_t&) {
+SSE2 inline bool NarrowAsciiUnits(const uint8_t*& read, uint8_t*& w, Replacements&) {
     __m128i v = Load(read);
     if (Mask(_mm_cmpeq_epi16(_mm_and_si128(v, _mm_set1_epi16(static_cast<short>(0xFF80))),
                              _mm_setzero_si128())) != 0xFFFF) {
@@ -62,7 +62,7 @@ SSE2 inline bool NarrowAsciiUnits(const uint8_t*& read, uint8_t*& w, uint64_t&) 
 }
 
 // Eight UTF-16 units, none a surrogate.
-SSE2 inline bool WidenUnits(const uint8_t*& read, uint8_t*& w, uint64_t&) {
+SSE2 inline bool WidenUnits(const uint8_t*& read, uint8_t*& w, Replacements&) {
     __m128i v = Load(read);
     if (Mask(_mm_cmpeq_epi16(_mm_and_si128(v, _mm_set1_epi16(static_cast<short>(0xF800))),
                              _mm_set1_epi16(static_cast<short>(0xD800)))) != 0) {
@@ -77,7 +77,7 @@ SSE2 inline bool WidenUnits(const uint8_t*& read, uint8_t*& w, uint64_t&) {
 }
 
 // Four UTF-32 values below 0x80.
-SSE2 inline bool NarrowAsciiValues(const uint8_t*& read, uint8_t*& w, uint64_t&) {
+SSE2 inline bool NarrowAsciiValues(const uint8_t*& read, uint8_t*& w, Replacements&) {
     __m128i v = Load(read);
     __m128i notAscii = _mm_set1_epi32(static_cast<int>(0xFFFFFF80u));
     if (Mask(_mm_cmpeq_epi32(_mm_and_si128(v, notAscii), _mm_setzero_si128())) != 0xFFFF) {
@@ -93,7 +93,7 @@ SSE2 inline bool NarrowAsciiValues(const uint8_t*& read, uint8_t*& w, uint64_t&)
 }
 
 // Eight UTF-32 values up to FFFF (surrogate values included), one unit each.
-SSE2 inline bool NarrowValues(const uint8_t*& read, uint8_t*& w, uint64_t&) {
+SSE2 inline bool NarrowValues(const uint8_t*& read, uint8_t*& w, Replacements&) {
     __m128i a = Load(read);
     __m128i b = Load(read + 16);
     __m128i high = _mm_or_si128(_mm_srli_epi32(a, 16), _mm_srli_epi32(b, 16));
@@ -111,9 +111,9 @@ SSE2 inline bool NarrowValues(const uint8_t*& read, uint8_t*& w, uint64_t&) {
 
 KERNEL_ENTRY SSE2 const uint8_t* Utf8ToCodePageSse2(const uint8_t* read, const uint8_t* limit,
                                                     const uint8_t*, uint8_t** write,
-                                                    uint64_t* replaced) {
+                                                    Replacements* counts) {
     uint8_t* w = *write;
-    uint64_t r = 0;
+    Replacements r{};
     while (read < limit) {
         __m128i v;
         if (targetPage.keepsAscii && limit - read >= 16 && Mask(v = Load(read)) == 0) {
@@ -130,7 +130,7 @@ KERNEL_ENTRY SSE2 const uint8_t* Utf8ToCodePageSse2(const uint8_t* read, const u
         }
     }
     *write = w;
-    *replaced += r;
+    AddReplacements(*counts, r);
     return read;
 }
 

@@ -112,14 +112,15 @@ SSSE3 inline __m128i GatherLanes(__m128i v, unsigned keep) {
 }
 
 // The lanes as 16-bit units, all of them as decoded.
-SSSE3 inline uint8_t* StoreLanesAs16(uint8_t* w, __m128i lanes, unsigned keep, uint64_t&) {
+SSSE3 inline uint8_t* StoreLanesAs16(uint8_t* w, __m128i lanes, unsigned keep, Replacements&) {
     Store(w, GatherLanes(lanes, keep));
     return w + 2 * kGatherLanes.count[keep];
 }
 
 // The lanes as 32-bit code points. A lane holding a surrogate came from a three-byte form, which
-// stands alone and so becomes "?", as CombineSurrogates makes it, and is counted in `replaced`.
-SSSE3 inline uint8_t* StoreLanesAs32(uint8_t* w, __m128i lanes, unsigned keep, uint64_t& replaced) {
+// stands alone and so becomes "?", as CombineSurrogates makes it, and is counted as unreadable.
+SSSE3 inline uint8_t* StoreLanesAs32(uint8_t* w, __m128i lanes, unsigned keep,
+                                     Replacements& counts) {
     __m128i gathered = GatherLanes(lanes, keep);
     __m128i surrogate =
         _mm_cmpeq_epi16(_mm_and_si128(gathered, _mm_set1_epi16(static_cast<short>(0xF800))),
@@ -127,7 +128,7 @@ SSSE3 inline uint8_t* StoreLanesAs32(uint8_t* w, __m128i lanes, unsigned keep, u
     // The lanes past the kept ones are zero, no surrogate; each lane gives two mask bits.
     unsigned surrogateBits = Mask(surrogate);
     if (surrogateBits != 0) {
-        replaced += static_cast<uint64_t>(__builtin_popcount(surrogateBits) / 2);
+        counts.unreadable += static_cast<uint64_t>(__builtin_popcount(surrogateBits) / 2);
     }
     gathered = _mm_or_si128(_mm_andnot_si128(surrogate, gathered),
                             _mm_and_si128(surrogate, _mm_set1_epi16(kReplacementChar)));
@@ -140,8 +141,8 @@ SSSE3 inline uint8_t* StoreLanesAs32(uint8_t* w, __m128i lanes, unsigned keep, u
 // From UTF-8 to UTF-16 or UTF-32: a block of ASCII is widened whole into kOut bytes, a block of
 // one- to three-byte characters decoded whole and its lanes stored by `storeLanes`.
 template <void (*widen)(uint8_t*, __m128i), int kOut,
-          uint8_t* (*storeLanes)(uint8_t*, __m128i, unsigned, uint64_t&)>
-SSSE3 inline bool DecodeUtf8(const uint8_t*& read, uint8_t*& w, uint64_t& replaced) {
+          uint8_t* (*storeLanes)(uint8_t*, __m128i, unsigned, Replacements&)>
+SSSE3 inline bool DecodeUtf8(const uint8_t*& read, uint8_t*& w, Replacements& counts) {
     __m128i v = Load(read);
     if (Mask(v) == 0) {
         widen(w, v);
@@ -153,8 +154,8 @@ SSSE3 inline bool DecodeUtf8(const uint8_t*& read, uint8_t*& w, uint64_t& replac
     if (!DecodeBmpBlock(v, &block)) {
         return false;
     }
-    w = storeLanes(w, block.lo, block.keepLo, replaced);
-    w = storeLanes(w, block.hi, block.keepHi, replaced);
+    w = storeLanes(w, block.lo, block.keepLo, counts);
+    w = storeLanes(w, block.hi, block.keepHi, counts);
     read += block.length;
     return true;
 }
@@ -192,7 +193,7 @@ SSSE3 inline uint8_t* EncodeFourUnits(uint8_t* w, __m128i units) {
 }
 
 // Eight UTF-16 units to UTF-8: all ASCII, all below 0x800, or none a surrogate.
-SSSE3 inline bool EncodeUnits(const uint8_t*& read, uint8_t*& w, uint64_t&) {
+SSSE3 inline bool EncodeUnits(const uint8_t*& read, uint8_t*& w, Replacements&) {
     const __m128i zero = _mm_setzero_si128();
     const __m128i above7FF = _mm_set1_epi16(static_cast<short>(0xF800));
     __m128i v = Load(read);

@@ -16,11 +16,11 @@ namespace {
 // A run of SSSE3 blocks of 16 bytes, in a loop of its own, which stays tight.
 template <Block block>
 KERNEL_ENTRY SSSE3 bool RunSsse3(const uint8_t*& read, const uint8_t* limit, uint8_t*& w,
-                                 uint64_t& replaced) {
-    if (!block(read, w, replaced)) {
+                                 Replacements& counts) {
+    if (!block(read, w, counts)) {
         return false;
     }
-    while (limit - read >= 16 && block(read, w, replaced)) {
+    while (limit - read >= 16 && block(read, w, counts)) {
     }
     return true;
 }
@@ -30,9 +30,9 @@ constexpr RouteKernel BlocksSsse3 = RunBlocks<kWidth, 16, RunSsse3<block>, step,
 
 KERNEL_ENTRY SSSE3 const uint8_t* Utf8ToCodePageSsse3(const uint8_t* read, const uint8_t* limit,
                                                       const uint8_t*, uint8_t** write,
-                                                      uint64_t* replaced) {
+                                                      Replacements* counts) {
     uint8_t* w = *write;
-    uint64_t r = 0;
+    Replacements r{};
     while (read < limit) {
         if (limit - read >= 16) {
             __m128i v = Load(read);
@@ -52,16 +52,15 @@ KERNEL_ENTRY SSSE3 const uint8_t* Utf8ToCodePageSsse3(const uint8_t* read, const
                 Store(reinterpret_cast<uint8_t*>(units), GatherLanes(block.lo, block.keepLo));
                 Store(reinterpret_cast<uint8_t*>(units + countLo),
                       GatherLanes(block.hi, block.keepHi));
-                uint8_t* start = w;
-                uint64_t blockReplaced = 0;
                 uint32_t i = 0;
                 for (; i < count; ++i) {
                     // Every unit here was read whole, so only the table's entry can make a "?"
-                    // that counts, and such an entry takes the rare path.
+                    // or a similar character that counts, and such an entry takes the rare
+                    // path. A surrogate here came from three bytes alone: no character.
                     WCHAR unit = units[i];
                     uint32_t entry = targetPage.multiByte[unit];
                     if (entry < kFirstSizedEntry) [[unlikely]] {
-                        if (!StoreRareTargetEntry(unit, w, blockReplaced)) {
+                        if (!StoreRareTargetEntry(unit, w, r, [&] { return IsSurrogate(unit); })) {
                             break;
                         }
                         continue;
@@ -71,10 +70,16 @@ KERNEL_ENTRY SSSE3 const uint8_t* Utf8ToCodePageSsse3(const uint8_t* read, const
                 }
                 if (i == count) {
                     read += block.length;
-                    r += blockReplaced;
                     continue;
                 }
-                w = start;  // a unit the platform must convert itself: take the block slowly
+                // A unit the platform must convert itself: the units before it are done, and
+                // the kernel stops where it starts, for the route to ask.
+                unsigned starts = block.keepLo | (block.keepHi << 8);
+                for (uint32_t done = 0; done < i; ++done) {
+                    starts &= starts - 1;
+                }
+                read += __builtin_ctz(starts);
+                break;
             }
             const uint8_t* stop = read + 16;
             while (read < stop && StepUtf8ToCodePage(read, w, r)) {
@@ -89,7 +94,7 @@ KERNEL_ENTRY SSSE3 const uint8_t* Utf8ToCodePageSsse3(const uint8_t* read, const
         }
     }
     *write = w;
-    *replaced += r;
+    AddReplacements(*counts, r);
     return read;
 }
 

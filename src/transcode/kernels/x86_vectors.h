@@ -46,7 +46,7 @@ SSE2 inline void WidenTo32(uint8_t* w, __m128i v) {
 }
 
 // A block converts a whole block of input at `read` where it qualifies, and says whether it did.
-typedef bool (*Block)(const uint8_t*& read, uint8_t*& write, uint64_t& replaced);
+typedef bool (*Block)(const uint8_t*& read, uint8_t*& write, Replacements& counts);
 
 // The SSE2 level; the SSSE3 level takes the kernels it has no better version of from it.
 extern const RouteKernels kSse2Kernels;

@@ -1,8 +1,8 @@
 // One character of each conversion route: the rules of every conversion, written once. The plain
 // routes run them one character at a time behind the flush test, the fast routes wherever no
 // kernel runs, and the kernels hand them every character their wide paths leave. Each moves
-// `read` past the character and `write` past its output, and counts into `replaced` a character
-// it wrote as "?" that was no "?" (surrogate_pairs.h says where each counts).
+// `read` past the character and `write` past its output, and counts into `counts` a character it
+// wrote as "?" that was no "?", or as a similar one (codecs/replacements.h says where each counts).
 //
 // Two levels. A step (StepUtf8ToUtf16, ...) expects a whole unit at `read` and takes code page
 // characters from the run's tables alone: that is what the kernels call. A route character
@@ -15,16 +15,26 @@
 #include "src/input/work_buffer.h"
 #include "src/transcode/codecs/buffer_units.h"
 #include "src/transcode/codecs/code_page_tables.h"
+#include "src/transcode/codecs/replacements.h"
 #include "src/transcode/codecs/utf8_char.h"
 
 // --- Rules that several steps share --------------------------------------------------------
 
 // One UTF-16 unit into one byte of the target page, "?" where the page has none for it (text
-// from UTF-16 and UTF-32 has room for one byte only).
-inline void StoreUnitAsOneByte(uint8_t*& write, WCHAR unit, bool readQuestion, uint64_t& replaced) {
-    uint8_t byte = TargetUnitByte(unit);
-    write = StoreByte(write, byte);
-    CountReplacement(replaced, byte == kReplacementChar, [&] { return readQuestion; });
+// from UTF-16 and UTF-32 has room for one byte only). `unreadable()` says, for a unit written as
+// "?", whether it stood for no character of the input.
+template <typename Unreadable>
+inline void StoreUnitAsOneByte(uint8_t*& write, WCHAR unit, Replacements& counts,
+                               Unreadable unreadable) {
+    uint32_t entry = TargetUnitByte(unit);
+    write = StoreByte(write, entry);
+    if (entry > 0xFF) [[unlikely]] {
+        if (entry & kSingleSimilar) {
+            ++counts.similar;
+        } else {
+            CountPageQuestion(counts, unreadable());
+        }
+    }
 }
 
 // A trailing partial unit of a UTF-16 or UTF-32 source (a source named on the command line with
@@ -32,22 +42,29 @@ inline void StoreUnitAsOneByte(uint8_t*& write, WCHAR unit, bool readQuestion, u
 // done, while a whole unit of kWidth bytes is left.
 template <uint32_t kWidth, uint8_t* (*store)(uint8_t*, uint32_t)>
 inline bool EndsInPartialUnit(const uint8_t*& read, const uint8_t* end, uint8_t*& write,
-                              uint64_t& replaced) {
+                              Replacements& counts) {
     if (HoldsWholeUnit(read, end, kWidth)) {
         return false;
     }
     write = store(write, kReplacementChar);
-    replaced += 1;
+    ++counts.unreadable;
     read = end;
     return true;
+}
+
+// Whether `size` bytes a unit became in the target page read back as that unit.
+inline bool ReadsBackAs(UINT page, const uint8_t* bytes, int size, WCHAR unit) {
+    WCHAR back[4];
+    return MultiByteToWideChar(page, 0, reinterpret_cast<LPCSTR>(bytes), size, back, 4) == 1 &&
+           back[0] == unit;
 }
 
 // --- From UTF-8 ------------------------------------------------------------------------------
 
 // Only an unreadable lead byte is written as "?" for something else.
-inline void StepUtf8ToUtf16(const uint8_t*& read, uint8_t*& write, uint64_t& replaced) {
+inline void StepUtf8ToUtf16(const uint8_t*& read, uint8_t*& write, Replacements& counts) {
     WCHAR units[2];
-    uint32_t consumed = DecodeUtf8Char(read, units, [&] { ++replaced; });
+    uint32_t consumed = DecodeUtf8Char(read, units, [&] { ++counts.unreadable; });
     write = StoreUnit16(write, units[0]);
     if (consumed == 4) {
         write = StoreUnit16(write, units[1]);
@@ -56,31 +73,38 @@ inline void StepUtf8ToUtf16(const uint8_t*& read, uint8_t*& write, uint64_t& rep
 }
 
 // An unreadable lead byte and a surrogate that forms no pair are written as "?".
-inline void StepUtf8ToUtf32(const uint8_t*& read, uint8_t*& write, uint64_t& replaced) {
+inline void StepUtf8ToUtf32(const uint8_t*& read, uint8_t*& write, Replacements& counts) {
     WCHAR units[2];
-    uint32_t consumed = DecodeUtf8Char(read, units, [&] { ++replaced; });
+    uint32_t consumed = DecodeUtf8Char(read, units, [&] { ++counts.unreadable; });
     if (consumed != 4) {
         units[1] = 0;
     }
     uint32_t codePoint;
-    CombineSurrogates(units, &codePoint, [&] { ++replaced; });
+    CombineSurrogates(units, &codePoint, [&] { ++counts.unreadable; });
     write = StoreUnit32(write, codePoint);
     read += consumed;
 }
 
 // The rare path of the table loops, for an entry read straight from the table below
 // kFirstSizedEntry: asks the platform about the unit if nothing asked yet, then writes a "?" that
-// replaces the unit and counts it, or writes the bytes. False, with nothing written, for a unit
+// replaces the unit, or the bytes of a similar character, and counts it; `unreadable()` says
+// whether a unit written as "?" stood for no character. False, with nothing written, for a unit
 // whose bytes the table does not hold.
-inline bool StoreRareTargetEntry(WCHAR unit, uint8_t*& write, uint64_t& replaced) {
+template <typename Unreadable>
+inline bool StoreRareTargetEntry(WCHAR unit, uint8_t*& write, Replacements& counts,
+                                 Unreadable unreadable) {
     uint32_t entry = TargetUnitBytes(unit);
     if (entry == kUnitNeedsCall) {
         return false;
     }
     if (entry == kReplacedEntry) {
         write = StoreByte(write, kReplacementChar);
-        ++replaced;
+        CountPageQuestion(counts, unreadable());
         return true;
+    }
+    if (entry == kSimilarEntry) {
+        entry = targetPage.similarBytes[unit];
+        ++counts.similar;
     }
     StoreUnit32(write, entry);
     write += entry >> 24;
@@ -91,14 +115,15 @@ inline bool StoreRareTargetEntry(WCHAR unit, uint8_t*& write, uint64_t& replaced
 // with nothing consumed, for a unit whose bytes the table does not hold. An unreadable lead
 // byte is written as the unit "?" would be, and counted when that is the one byte "?" (were
 // "?" a unit the tables do not hold, it would count nothing here and the call would count it);
-// a unit is counted when the page writes "?" for it (kReplacedEntry).
-inline bool StepUtf8ToCodePage(const uint8_t*& read, uint8_t*& write, uint64_t& replaced) {
+// a unit is counted when the page writes "?" (kReplacedEntry) or a similar character for it.
+inline bool StepUtf8ToCodePage(const uint8_t*& read, uint8_t*& write, Replacements& counts) {
     WCHAR units[2];
     uint32_t consumed =
-        DecodeUtf8Char(read, units, [&] { replaced += targetPage.refusedReplaced; });
+        DecodeUtf8Char(read, units, [&] { counts.unreadable += targetPage.refusedReplaced; });
     uint32_t entry = targetPage.multiByte[units[0]];
     if (entry < kFirstSizedEntry) [[unlikely]] {
-        if (!StoreRareTargetEntry(units[0], write, replaced)) {
+        if (!StoreRareTargetEntry(units[0], write, counts,
+                                  [&] { return IsLoneSurrogateRead(units[0], consumed); })) {
             return false;
         }
     } else {
@@ -111,9 +136,10 @@ inline bool StepUtf8ToCodePage(const uint8_t*& read, uint8_t*& write, uint64_t& 
 
 // The units the tables do not hold (four bytes or more in the target page) are asked of the
 // platform. A size that could break the flush margin is refused like an unconvertible character.
-inline void StepUtf8ToCodePageByCall(const uint8_t*& read, uint8_t*& write, uint64_t& replaced) {
+inline void StepUtf8ToCodePageByCall(const uint8_t*& read, uint8_t*& write, Replacements& counts) {
     WCHAR units[2];
-    uint32_t consumed = DecodeUtf8Char(read, units);
+    bool refused = false;
+    uint32_t consumed = DecodeUtf8Char(read, units, [&] { refused = true; });
     const UINT target = targetPage.codePage;
     int size = WideCharToMultiByte(target, 0, units, 1, nullptr, 0, nullptr, nullptr);
     if (size > 0 && size < static_cast<int>(kFlushMargin)) {
@@ -123,8 +149,13 @@ inline void StepUtf8ToCodePageByCall(const uint8_t*& read, uint8_t*& write, uint
         size = 1;
         StoreByte(write, kReplacementChar);
     }
-    CountReplacement(replaced, size == 1 && write[0] == kReplacementChar,
-                     [&] { return IsUtf8Question(read, consumed, units); });
+    if (size == 1 && write[0] == kReplacementChar) {
+        if (!IsUtf8Question(read, consumed, units)) {
+            CountPageQuestion(counts, refused || IsLoneSurrogateRead(units[0], consumed));
+        }
+    } else if (!ReadsBackAs(target, write, size, units[0])) {
+        ++counts.similar;
+    }
     write += size;
     read += consumed;
 }
@@ -135,25 +166,27 @@ inline void StepUtf8ToCodePageByCall(const uint8_t*& read, uint8_t*& write, uint
 // zero, so it never completes a pair there.
 
 // Only a surrogate that forms no pair is written as "?" for something else.
-inline void StepUtf16ToUtf8(const uint8_t*& read, uint8_t*& write, uint64_t& replaced) {
+inline void StepUtf16ToUtf8(const uint8_t*& read, uint8_t*& write, Replacements& counts) {
     WCHAR units[2] = {LoadUnit16(read), LoadUnit16(read + 2)};
-    uint32_t count = EncodeUtf8Char(units, write, [&] { ++replaced; });
+    uint32_t count = EncodeUtf8Char(units, write, [&] { ++counts.unreadable; });
     write += count;
     read += count == 4 ? 4 : 2;
 }
 
-inline void StepUtf16ToUtf32(const uint8_t*& read, uint8_t*& write, uint64_t& replaced) {
+inline void StepUtf16ToUtf32(const uint8_t*& read, uint8_t*& write, Replacements& counts) {
     WCHAR units[2] = {LoadUnit16(read), LoadUnit16(read + 2)};
     uint32_t codePoint;
-    read += 2 * CombineSurrogates(units, &codePoint, [&] { ++replaced; });
+    read += 2 * CombineSurrogates(units, &codePoint, [&] { ++counts.unreadable; });
     write = StoreUnit32(write, codePoint);
 }
 
-// Only the first unit of a pair reaches the code page; its low surrogate is stepped over.
-inline void StepUtf16ToCodePage(const uint8_t*& read, uint8_t*& write, uint64_t& replaced) {
+// Only the first unit of a pair reaches the code page; its low surrogate is stepped over. A
+// surrogate that forms no pair is no character; the high unit of a pair stands for one the page
+// lacks.
+inline void StepUtf16ToCodePage(const uint8_t*& read, uint8_t*& write, Replacements& counts) {
     WCHAR unit = LoadUnit16(read);
     bool pair = IsHighSurrogate(unit) && IsLowSurrogate(LoadUnit16(read + 2));
-    StoreUnitAsOneByte(write, unit, unit == kReplacementChar, replaced);
+    StoreUnitAsOneByte(write, unit, counts, [&] { return IsSurrogate(unit) && !pair; });
     read += pair ? 4 : 2;
 }
 
@@ -163,19 +196,19 @@ inline void StepUtf16ToCodePage(const uint8_t*& read, uint8_t*& write, uint64_t&
 
 // A value up to FFFF is one unit, written as "?" for something else only when it is a lone
 // surrogate. Above, the split units may wrap into any unit, "?" among them.
-inline void StepUtf32ToUtf8(const uint8_t*& read, uint8_t*& write, uint64_t& replaced) {
+inline void StepUtf32ToUtf8(const uint8_t*& read, uint8_t*& write, Replacements& counts) {
     WCHAR units[2];
     uint32_t value = LoadUnit32(read);
     if (SplitCodePoint(value, units) == 1) {
         units[1] = 0;
     } else {
-        replaced += units[0] == kReplacementChar;
+        counts.unreadable += units[0] == kReplacementChar;
     }
-    write += EncodeUtf8Char(units, write, [&] { ++replaced; });
+    write += EncodeUtf8Char(units, write, [&] { ++counts.unreadable; });
     read += 4;
 }
 
-inline void StepUtf32ToUtf16(const uint8_t*& read, uint8_t*& write, uint64_t& replaced) {
+inline void StepUtf32ToUtf16(const uint8_t*& read, uint8_t*& write, Replacements& counts) {
     WCHAR units[2];
     uint32_t value = LoadUnit32(read);
     uint32_t count = SplitCodePoint(value, units);
@@ -183,77 +216,84 @@ inline void StepUtf32ToUtf16(const uint8_t*& read, uint8_t*& write, uint64_t& re
     // A value up to FFFF is written as it is; a split one may wrap into the unit "?".
     if (count == 2) {
         write = StoreUnit16(write, units[1]);
-        replaced += units[0] == kReplacementChar;
+        counts.unreadable += units[0] == kReplacementChar;
     }
     read += 4;
 }
 
-inline void StepUtf32ToCodePage(const uint8_t*& read, uint8_t*& write, uint64_t& replaced) {
+// A "?" for a value that is no character (a surrogate, or above the planes, where the first unit
+// may also wrap round to "?") is the input's; for any other, the page lacks the character.
+inline void StepUtf32ToCodePage(const uint8_t*& read, uint8_t*& write, Replacements& counts) {
     WCHAR units[2];
     uint32_t value = LoadUnit32(read);
-    SplitCodePoint(value, units);
-    StoreUnitAsOneByte(write, units[0], value == kReplacementChar, replaced);
+    if (SplitCodePoint(value, units) == 2) {
+        counts.unreadable += units[0] == kReplacementChar;
+    }
+    StoreUnitAsOneByte(write, units[0], counts, [&] { return !IsCharacterValue(value); });
     read += 4;
 }
 
 // --- From a byte code page: every byte is one character, through the source page's table ----
 
 // The count is the table's flag, added for every byte without a test.
-inline void StepCodePageToUtf8(const uint8_t*& read, uint8_t*& write, uint64_t& replaced) {
+inline void StepCodePageToUtf8(const uint8_t*& read, uint8_t*& write, Replacements& counts) {
     uint8_t byte = *read++;
     StoreUnit32(write, sourcePage.utf8[byte]);
     write += sourcePage.utf8Length[byte];
-    replaced += sourcePage.utf8Replaced[byte];
+    counts.unreadable += sourcePage.utf8Unreadable[byte];
 }
 
-inline void StepCodePageToUtf16(const uint8_t*& read, uint8_t*& write, uint64_t& replaced) {
+inline void StepCodePageToUtf16(const uint8_t*& read, uint8_t*& write, Replacements& counts) {
     uint8_t byte = *read++;
     write = StoreUnit16(write, sourcePage.units[byte]);
-    replaced += sourcePage.unitReplaced[byte];
+    counts.unreadable += sourcePage.unitUnreadable[byte];
 }
 
-inline void StepCodePageToUtf32(const uint8_t*& read, uint8_t*& write, uint64_t& replaced) {
+inline void StepCodePageToUtf32(const uint8_t*& read, uint8_t*& write, Replacements& counts) {
     uint8_t byte = *read++;
     write = StoreUnit32(write, sourcePage.codePoints[byte]);
-    replaced += sourcePage.codePointReplaced[byte];
+    counts.unreadable += sourcePage.codePointUnreadable[byte];
 }
 
 // Between two different byte code pages: each byte through the source page to one unit, then
-// through the target page to one byte, both looked up at once in `targetBytes`.
-inline void StepCodePageToCodePage(const uint8_t*& read, uint8_t*& write, uint64_t& replaced) {
+// through the target page to one byte, both looked up at once in `targetBytes`, whose flags
+// take the rare path.
+inline void StepCodePageToCodePage(const uint8_t*& read, uint8_t*& write, Replacements& counts) {
     uint32_t entry = sourcePage.targetBytes[*read++];
     write = StoreByte(write, entry);
-    replaced += entry >> kReplacedShift;
+    if (entry >= kFirstFlag) [[unlikely]] {
+        AddTargetFlags(counts, entry);
+    }
 }
 
 // --- Route characters --------------------------------------------------------------------------
 
 // What a route does with the character at `read`, up to `end`.
 typedef void (*RouteCharacter)(const uint8_t*& read, const uint8_t* end, uint8_t*& write,
-                               uint64_t& replaced);
+                               Replacements& counts);
 
 // From UTF-8 or a byte code page: the step alone (a UTF-8 sequence cut off by the end of the text
 // is refused at the first zero byte behind it, so the read position never passes `end`).
-template <void (*step)(const uint8_t*&, uint8_t*&, uint64_t&)>
+template <void (*step)(const uint8_t*&, uint8_t*&, Replacements&)>
 inline void WholeCharacter(const uint8_t*& read, const uint8_t*, uint8_t*& write,
-                           uint64_t& replaced) {
-    step(read, write, replaced);
+                           Replacements& counts) {
+    step(read, write, counts);
 }
 
 // From UTF-16 or UTF-32: a trailing partial unit first.
 template <uint32_t kWidth, uint8_t* (*store)(uint8_t*, uint32_t),
-          void (*step)(const uint8_t*&, uint8_t*&, uint64_t&)>
+          void (*step)(const uint8_t*&, uint8_t*&, Replacements&)>
 inline void UnitCharacter(const uint8_t*& read, const uint8_t* end, uint8_t*& write,
-                          uint64_t& replaced) {
-    if (!EndsInPartialUnit<kWidth, store>(read, end, write, replaced)) {
-        step(read, write, replaced);
+                          Replacements& counts) {
+    if (!EndsInPartialUnit<kWidth, store>(read, end, write, counts)) {
+        step(read, write, counts);
     }
 }
 
 // From UTF-8 to a byte code page: the tables first, the platform for what they do not hold.
 inline void Utf8ToCodePageCharacter(const uint8_t*& read, const uint8_t*, uint8_t*& write,
-                                    uint64_t& replaced) {
-    if (!StepUtf8ToCodePage(read, write, replaced)) {
-        StepUtf8ToCodePageByCall(read, write, replaced);
+                                    Replacements& counts) {
+    if (!StepUtf8ToCodePage(read, write, counts)) {
+        StepUtf8ToCodePageByCall(read, write, counts);
     }
 }

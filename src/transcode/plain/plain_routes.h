@@ -11,18 +11,18 @@
 #include "src/transcode/plain/character_steps.h"
 
 // Converts the whole text from readCursor to readEnd, writes it from writeBase on under the
-// flush rule, flushes at its end and adds what it replaced to replacedCount.
+// flush rule, flushes at its end and adds what it replaced to runState.replacements.
 template <RouteCharacter character>
 void RunPlainRoute() {
     const uint8_t* read = runState.workBuffer.readCursor;
     const uint8_t* end = runState.workBuffer.readEnd;
     uint8_t* write = runState.workBuffer.writeBase;
-    uint64_t replaced = 0;
+    Replacements counts{};
     while (read != end) {
         write = KeepFlushMargin(read, write);
-        character(read, end, write, replaced);
+        character(read, end, write, counts);
     }
-    runState.replacedCount += replaced;
+    AddReplacements(runState.replacements, counts);
     FlushOutput(write);
 }
 
