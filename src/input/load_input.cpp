@@ -1,5 +1,6 @@
 #include "src/input/load_input.h"
 
+#include <cstdint>
 #include <cstdlib>
 
 void ReleaseWorkBuffer() {
@@ -78,7 +79,11 @@ static bool LoadStream() {
             break;
         }
         room = room > kLargestInputBytes / 2 ? kLargestInputBytes : room * 2;
-        uint8_t* grown = static_cast<uint8_t*>(std::realloc(block, BlockBytesFor(room)));
+        // A 32-bit process cannot hold a block of more than half its address space.
+        size_t bytes = BlockBytesFor(room);
+        uint8_t* grown = bytes > static_cast<size_t>(PTRDIFF_MAX)
+                             ? nullptr
+                             : static_cast<uint8_t*>(std::realloc(block, bytes));
         if (grown == nullptr) {
             failure = kFailureInputMemory;
             break;
