@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "src/cmdline/name_suggestions.h"
 #include "src/cmdline/name_table.h"
 #include "src/log/log_fields.h"
 #include "src/run/run_sequence.h"
@@ -69,6 +70,28 @@ static WideString UnknownOption(const WideString& argument) {
     return line;
 }
 
+// The encodings an unknown option may have been meant as, written with the user's own "-" or
+// "/", and where every name is listed: by --help where the program answers it, else in the guide
+// (which the usage lines name, and the Windows programs open).
+static WideString NameHints(const WideString& argument) {
+    std::vector<LPCWSTR> names = SuggestEncodingNames(argument.c_str() + 1);
+    WideString where = kPlatformCommandLine.answersHelpAndVersion
+                           ? WSTR("listed by \"codeshift --help\"")
+                           : WSTR("listed in the guide");
+    if (names.empty()) {
+        return WSTR("every encoding name is ") + where;
+    }
+    WideString line = WSTR("did you mean ");
+    for (size_t i = 0; i < names.size(); ++i) {
+        if (i > 0) {
+            line.append(i + 1 == names.size() ? WSTR(" or ") : WSTR(", "));
+        }
+        line.push_back(argument[0]);
+        line.append(names[i]);
+    }
+    return line + WSTR("? Every encoding name is ") + where;
+}
+
 static WideString WhatWasWrong() {
     const WideString argument = Quoted(runState.usageArgument);
     switch (runState.usageProblem) {
@@ -112,6 +135,9 @@ static WideString WhatWasWrong() {
 
 static void ReportUsageError(WideString* text) {
     AddLine(text, WhatWasWrong());
+    if (runState.usageProblem == kUsageUnknownOption) {
+        AddLine(text, NameHints(runState.usageArgument));
+    }
     AddLine(text, WSTR("usage: ") + UsageSummary());
     WideString guide = WSTR("the full guide is ") + GuidePath();
     if (kHasManualPage) {

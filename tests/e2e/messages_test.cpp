@@ -46,6 +46,23 @@ MessageCase Usage(const char* name, std::vector<std::string> arguments, const st
     return MessageCase{name, arguments, {}, 20, line + kLinuxUsage, line + kWindowsUsage, ""};
 }
 
+// An unknown option: what was wrong, the encodings it may have been meant as, and where every
+// name is listed (Linux: --help; Windows, which has no --help: the guide the next lines name).
+MessageCase Unknown(const char* name, std::vector<std::string> arguments, const std::string& what,
+                    const std::string& meant = "", const std::string& flavors = "") {
+    std::string line =
+        "codeshift: " + what + "\n" +
+        (meant.empty() ? "codeshift: every encoding name is listed "
+                       : "codeshift: did you mean " + meant + "? Every encoding name is listed ");
+    return MessageCase{name,
+                       arguments,
+                       {},
+                       20,
+                       line + "by \"codeshift --help\"\n" + kLinuxUsage,
+                       line + "in the guide\n" + kWindowsUsage,
+                       flavors};
+}
+
 MessageCase Same(const char* name, std::vector<std::string> arguments, std::vector<FileBytes> given,
                  int exitCode, const std::string& messages) {
     return MessageCase{name, arguments, given, exitCode, messages, messages, ""};
@@ -109,8 +126,15 @@ INSTANTIATE_TEST_SUITE_P(
     UsageErrors, Messages,
     ::testing::Values(
         Usage("NoArguments", {}, "no input file named"),
-        Usage("UnknownOption", {"-xyz", "a", "b"},
-              "unknown option \"-xyz\": it is not -o, -O, -r or an encoding name"),
+        Unknown("UnknownOption", {"-xyz", "a", "b"},
+                "unknown option \"-xyz\": it is not -o, -O, -r or an encoding name"),
+        Unknown("MistypedPage", {"-A1215", "a", "b"},
+                "unknown option \"-A1215\": it is not -o, -O, -r or an encoding name",
+                "-A1251 or -A1255"),
+        // The suggestion begins as the option did.
+        Unknown("SlashOptionOnWindows", {"/cp1251", "a", "b"},
+                "unknown option \"/cp1251\": it is not -o, -O, -r or an encoding name", "/A1251",
+                "win64,win32"),
         Usage("LogOptionWithoutName", {"-A1251", "-O"},
               "the log option \"-O\" needs a file name right after it"),
         Usage("NoOutput", {"-utf8", "in.txt"},
@@ -126,8 +150,8 @@ INSTANTIATE_TEST_SUITE_P(
                         kWindowsUsage,
                     "win64,win32"},
         // A name that would break the line or steer a terminal is shown tamed.
-        Usage("ControlCharactersInAnOption", {"-x\ty\x1b[2J", "a", "b"},
-              "unknown option \"-x?y?[2J\": it is not -o, -O, -r or an encoding name"),
+        Unknown("ControlCharactersInAnOption", {"-x\ty\x1b[2J", "a", "b"},
+                "unknown option \"-x?y?[2J\": it is not -o, -O, -r or an encoding name"),
         // C1 controls and bytes that are no UTF-8 are tamed as well.
         MessageCase{"C1ControlAndStrayByteInAnOption",
                     {"-x\xc2\x9b"
@@ -136,7 +160,8 @@ INSTANTIATE_TEST_SUITE_P(
                     {},
                     20,
                     "codeshift: unknown option \"-x?2J?\": it is not -o, -O, -r or an encoding "
-                    "name\n" +
+                    "name\n"
+                    "codeshift: every encoding name is listed by \"codeshift --help\"\n" +
                         kLinuxUsage,
                     "",
                     "native"},
@@ -150,17 +175,18 @@ INSTANTIATE_TEST_SUITE_P(
                         kLinuxUsage,
                     "",
                     "native"},
-        Usage("ZeroTypedForTheLetterO", {"-0", "log.txt", "in.txt"},
-              "unknown option \"-0\": it is not -o, -O, -r or an encoding name; -o (the letter "
-              "o) names the log file, and the output file is the second name, with no option in "
-              "front"),
+        Unknown("ZeroTypedForTheLetterO", {"-0", "log.txt", "in.txt"},
+                "unknown option \"-0\": it is not -o, -O, -r or an encoding name; -o (the "
+                "letter o) names the log file, and the output file is the second name, with no "
+                "option in front"),
         MessageCase{"HelpIsNoOptionOnWindows",
                     {"--help"},
                     {},
                     20,
                     "",
                     "codeshift: unknown option \"--help\": it is not -o, -O, -r or an encoding "
-                    "name\n" +
+                    "name\n"
+                    "codeshift: every encoding name is listed in the guide\n" +
                         kWindowsUsage,
                     "win64,win32"}),
     [](const ::testing::TestParamInfo<MessageCase>& info) { return info.param.name; });
