@@ -34,7 +34,15 @@ typedef std::basic_string<WCHAR> WideString;
 // with ERROR_INVALID_OWNER when the target's owner and group cannot be kept, and
 // ERROR_INVALID_SECURITY_DESCR when its permissions or access rules cannot (on Linux the
 // temporary takes every extended attribute of the target, its ACLs included).
+// When the target exists and could be written but its folder refuses the temporary, the error
+// is kErrorFolderNotWritable: a replacement needs a folder it may write to, as well as the file.
 HANDLE CreateReplacementFile(LPCWSTR targetName, WideString* tempName);
+
+// A refused access that lies with the folder, not with the file: the folder would not take the
+// temporary beside an existing target, or let it be renamed over the target. No system has a
+// code for that; this one is in the range Windows leaves to applications, clear of the codes
+// the Linux layer makes from errno.
+constexpr DWORD kErrorFolderNotWritable = 0x20020000u;
 
 // A target that is no file to replace but a stream to write through: a character device, a
 // FIFO, or a name for a descriptor the program already holds (/dev/stdout, /dev/fd/N,
@@ -50,7 +58,8 @@ enum StandardStream : uint8_t { kStandardInput, kStandardOutput };
 HANDLE OpenStandardStream(StandardStream stream);
 
 // Moves a finished, closed temporary over the target (through a link, onto the file it names).
-// FALSE when the move failed; the temporary is then still there for the caller to delete.
+// FALSE when the move failed; the temporary is then still there for the caller to delete. On
+// Linux a folder that refuses the rename over an existing target gives kErrorFolderNotWritable.
 BOOL CommitReplacementFile(LPCWSTR tempName, LPCWSTR targetName);
 
 // Whether `name` leads to the open `file` itself, whatever way it is spelled: through a

@@ -217,6 +217,10 @@ static void ReportOutputFailure(WideString* text) {
         case kFailureOutputRules:
             reason = WSTR("its permissions and access rules could not be kept");
             break;
+        case kFailureOutputFolder:
+            reason.append(
+                WSTR("; the folder it is in must be writable to replace it, not only the file"));
+            break;
         default:
             break;
     }

@@ -43,6 +43,7 @@ enum RunFailure : uint8_t {
     kFailureTargetPage,     // the system cannot convert to the target code page
     kFailureOutputOwner,    // the replacement could not be given the target's owner and group
     kFailureOutputRules,    // nor its permissions or access rules
+    kFailureOutputFolder,   // the target may be written, but its folder refused the replacement
 };
 
 // What was wrong with a command line that ended in a usage error, for the one line a user is

@@ -53,6 +53,15 @@ static void WriteText() {
     TranscodeBuffer();
 }
 
+// A replacement the target's folder refused is told apart from one the file refused: the user
+// who may write the file may still lack the right to the folder that a replacement needs.
+static void NoteFolderRefusal() {
+    if (runState.failureError == kErrorFolderNotWritable) {
+        runState.failure = kFailureOutputFolder;
+        runState.failureError = ERROR_ACCESS_DENIED;
+    }
+}
+
 // Closes a still open input and gives the block back.
 static void ReleaseInput() {
     CloseInput();
@@ -94,6 +103,7 @@ RunStatus WriteOutputFile() {
                     : error == ERROR_INVALID_SECURITY_DESCR ? kFailureOutputRules
                                                             : kFailureOutputCreate,
                     error);
+        NoteFolderRefusal();
         runState.outputTempName.clear();
         ReleaseInput();
         runState.status = kStatusOutputFailed;
@@ -116,6 +126,7 @@ RunStatus WriteOutputFile() {
     if (!committed) {
         if (!runState.outputInPlace) {
             NoteFailure(kFailureOutputCommit, GetLastError());
+            NoteFolderRefusal();
             DeleteFileW(runState.outputTempName.c_str());
         }
         runState.status = inputFailed ? kStatusInputFailed : kStatusOutputFailed;

@@ -3,6 +3,7 @@
 // here through Wine's trace. Successful runs say nothing.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -28,6 +29,10 @@ struct MessageCase {
     std::string linux;
     std::string windows;
     std::string flavors;  // the builds the case applies to; empty for all
+    // Set up around the run. With another user, the folder and the given files are the
+    // superuser's, and only the files may be written by others, when `othersMayWrite`.
+    Surroundings surroundings = {};
+    bool othersMayWrite = false;
 };
 
 void PrintTo(const MessageCase& c, std::ostream* out) {
@@ -68,6 +73,14 @@ MessageCase Same(const char* name, std::vector<std::string> arguments, std::vect
     return MessageCase{name, arguments, given, exitCode, messages, messages, ""};
 }
 
+// A case of the native build, where users and limits are set.
+MessageCase Surrounded(const char* name, std::vector<std::string> arguments,
+                       std::vector<FileBytes> given, bool othersMayWrite, Surroundings surroundings,
+                       int exitCode, const std::string& linux) {
+    return MessageCase{name, arguments, given,        exitCode,      linux,
+                       "",   "native",  surroundings, othersMayWrite};
+}
+
 // Whether `actual` is `expected` with "{guide}" read as one of the guide's spellings.
 bool SameMessages(const std::string& expected, const std::string& actual) {
     size_t at = expected.find("{guide}");
@@ -91,6 +104,9 @@ TEST_P(Messages, OnceAtTheEndOfTheRun) {
     if (!FlavorMatches(c.flavors)) {
         GTEST_SKIP() << "not for the " << Flavor() << " build";
     }
+    if (c.surroundings.user >= 0 && geteuid() != 0) {
+        GTEST_SKIP() << "a folder of the superuser's and a run as another user need root";
+    }
     std::string folder = MakeTempDir();
     for (const FileBytes& f : c.given) {
         std::filesystem::path path = std::filesystem::path(folder) / f.name;
@@ -100,7 +116,17 @@ TEST_P(Messages, OnceAtTheEndOfTheRun) {
             WriteBytes(path.string(), f.bytes);
         }
     }
-    RunOutput run = RunProgramCapturing(c.arguments, folder, true);
+    if (c.surroundings.user >= 0) {
+        chmod(folder.c_str(), 0755);
+        for (const FileBytes& f : c.given) {
+            chmod((folder + "/" + f.name).c_str(), c.othersMayWrite ? 0666 : 0644);
+        }
+    }
+    RunOutput run = RunProgramCapturing(c.arguments, folder, true, c.surroundings);
+    if (run.exitCode == kSurroundingsRefused) {
+        RemoveTree(folder);
+        GTEST_SKIP() << "the run cannot be made as another user or with a limit here";
+    }
     EXPECT_EQ(run.exitCode, c.exitCode);
     EXPECT_EQ(run.out, "") << "standard output stays empty";
     if (Flavor() == "native") {
@@ -236,6 +262,16 @@ INSTANTIATE_TEST_SUITE_P(
                     "codeshift: warning: no record written to the log \"run\": Is a directory\n",
                     "codeshift: warning: no record written to the log \"run\": Access denied\n",
                     ""},
+        // The user may write the file but not its folder, where the replacement is made; where
+        // the file itself stands in the way, the folder is not blamed.
+        Surrounded("FolderTheUserMayNotWrite", {"-u8", "-u16", "-r", "in.txt"}, kText, true,
+                   RunAs(65534, 65534), 22,
+                   "codeshift: cannot write output \"in.txt\": Permission denied; the folder it is "
+                   "in must be writable to replace it, not only the file; it was left as it was\n"),
+        Surrounded("FileTheUserMayNotWrite", {"-u8", "-u16", "-r", "in.txt"}, kText, false,
+                   RunAs(65534, 65534), 22,
+                   "codeshift: cannot write output \"in.txt\": Permission denied; it was left as "
+                   "it was\n"),
         MessageCase{"FailureAndLogWarningInThatOrder",
                     {"missing.txt", "-orun"},
                     {{"run/", ""}},

@@ -243,8 +243,8 @@ int RunProgramIn(const Surroundings& surroundings, const std::vector<std::string
 }
 
 RunOutput RunProgramCapturing(const std::vector<std::string>& arguments, const std::string& folder,
-                              bool debugStrings) {
-    return Run(Variable("CODESHIFT_PROGRAM"), arguments, folder, Surroundings{}, debugStrings);
+                              bool debugStrings, const Surroundings& surroundings) {
+    return Run(Variable("CODESHIFT_PROGRAM"), arguments, folder, surroundings, debugStrings);
 }
 
 static int HexDigit(char c) {

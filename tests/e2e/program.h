@@ -97,8 +97,9 @@ int WaitForProgram(int process);
 // The same, keeping what it printed. With `debugStrings`, a Windows program's debug output
 // (OutputDebugStringW) is shown by Wine on its standard error (WINEDEBUG=+debugstr), as a
 // debugger would see it; see DebugStrings.
+// In `surroundings`, the exit code is kSurroundingsRefused when they could not be set up.
 RunOutput RunProgramCapturing(const std::vector<std::string>& arguments, const std::string& folder,
-                              bool debugStrings = false);
+                              bool debugStrings = false, const Surroundings& surroundings = {});
 
 // The lines a Windows program sent to OutputDebugStringW, decoded from Wine's trace in `err`.
 std::string DebugStrings(const std::string& err);

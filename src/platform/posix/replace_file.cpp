@@ -46,6 +46,11 @@ static bool KeepAttributes(const std::string& target, const std::string& temp) {
     return true;
 }
 
+// A refusal to make or rename a name in a folder: its write permission, or a flag that locks it.
+static bool FolderRefused(int error) {
+    return error == EACCES || error == EPERM;
+}
+
 HANDLE CreateReplacementFile(LPCWSTR targetName, WideString* tempName) {
     std::string target;
     if (!FinalPath(BytesFromWide(targetName), &target)) {
@@ -87,7 +92,8 @@ HANDLE CreateReplacementFile(LPCWSTR targetName, WideString* tempName) {
             if (errno == EEXIST) {
                 continue;
             }
-            return Fail(ErrorFromErrno(errno));
+            return Fail(exists && FolderRefused(errno) ? kErrorFolderNotWritable
+                                                       : ErrorFromErrno(errno));
         }
         // The target's permissions and extended attributes, its access rules among them, go
         // onto the temporary while it is still the writer's to change.
@@ -151,7 +157,8 @@ BOOL CommitReplacementFile(LPCWSTR tempName, LPCWSTR targetName) {
         return FALSE;
     }
     if (rename(temp.c_str(), target.c_str()) != 0) {
-        SetLastError(ErrorFromErrno(errno));
+        SetLastError(replaces && FolderRefused(errno) ? kErrorFolderNotWritable
+                                                      : ErrorFromErrno(errno));
         return FALSE;
     }
     ForgetTemporary(kOutputTemporary);

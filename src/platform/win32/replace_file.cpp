@@ -91,7 +91,12 @@ HANDLE CreateReplacementFile(LPCWSTR targetName, WideString* tempName) {
             *tempName = temp;
             return file;
         }
-        if (GetLastError() != ERROR_FILE_EXISTS) {
+        DWORD error = GetLastError();
+        // The target was opened for writing above: a refusal now lies with its folder.
+        bool folderRefused = error == ERROR_ACCESS_DENIED &&
+                             GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES;
+        SetLastError(folderRefused ? kErrorFolderNotWritable : error);
+        if (error != ERROR_FILE_EXISTS) {
             return INVALID_HANDLE_VALUE;
         }
     }
