@@ -60,7 +60,8 @@ bool BeginsWith(HANDLE file, const std::string& bytes) {
     return begins;
 }
 
-bool WriteUtf8Text(HANDLE file, LPCWSTR text) {
+bool WriteUtf8Text(HANDLE file, LPCWSTR text, LogRecordLeft* left) {
+    *left = kLogRecordNothing;
     int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
     if (size <= 1) {
         return size == 1;
@@ -83,9 +84,16 @@ bool WriteUtf8Text(HANDLE file, LPCWSTR text) {
     DWORD error = wrote ? ERROR_DISK_FULL : GetLastError();
     // A full disk or a size limit stopped the write part-way: the file is cut back to where it
     // was, so that whoever reads it never finds part of a text.
+    bool cut = false;
     if (known) {
-        SetFilePointer(file, static_cast<LONG>(start), &startHigh, FILE_BEGIN);
-        SetEndOfFile(file);
+        SetLastError(ERROR_SUCCESS);
+        bool placed = SetFilePointer(file, static_cast<LONG>(start), &startHigh, FILE_BEGIN) !=
+                          INVALID_SET_FILE_POINTER ||
+                      GetLastError() == ERROR_SUCCESS;
+        cut = placed && SetEndOfFile(file);
+    }
+    if (written > 0) {
+        *left = cut ? kLogRecordTakenBack : kLogRecordPart;
     }
     SetLastError(error);
     return false;

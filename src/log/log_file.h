@@ -4,6 +4,7 @@
 #include <string>
 
 #include "src/platform/platform.h"
+#include "src/run/run_state.h"
 
 // Opens the log so that no other process can write to it until it is closed: a missing file
 // is created, an existing one is opened as it is, with the position at its end. `*created`
@@ -16,5 +17,5 @@ bool BeginsWith(HANDLE file, const std::string& bytes);
 
 // Writes the UTF-8 form of `text`, without terminator, at the file's position in one write.
 // All or nothing: a write that falls short is taken back. True when the whole text was written;
-// otherwise GetLastError says why.
-bool WriteUtf8Text(HANDLE file, LPCWSTR text);
+// otherwise GetLastError says why and `*left` what the failed write left in the file.
+bool WriteUtf8Text(HANDLE file, LPCWSTR text, LogRecordLeft* left);

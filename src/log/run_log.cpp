@@ -142,7 +142,7 @@ void WriteRunLog() {
         // U+FEFF is the byte order mark once in UTF-8, so mark and record leave in one write.
         record.insert(record.begin(), kByteOrderMark);
     }
-    if (!WriteUtf8Text(file, record.c_str())) {
+    if (!WriteUtf8Text(file, record.c_str(), &runState.logRecordLeft)) {
         runState.logFailed = true;
         runState.logError = GetLastError();
     }

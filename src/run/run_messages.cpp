@@ -268,8 +268,15 @@ static void ReportReplacements(WideString* text) {
                  WSTR("have no exact equivalent in ") + target, WSTR("a similar one"));
 }
 
+// A record cut short by a full disk or a size limit says how much of it the log kept.
 static void ReportLogFailure(WideString* text) {
     WideString line = WSTR("warning: no record written to the log ") + Quoted(runState.logName);
+    if (runState.logRecordLeft != kLogRecordNothing) {
+        line = WSTR("warning: the record was written to the log ") + Quoted(runState.logName) +
+               (runState.logRecordLeft == kLogRecordTakenBack
+                    ? WSTR(" only in part and was taken back")
+                    : WSTR(" only in part"));
+    }
     WideString reason = runState.logRefusal == kLogIsInput    ? WSTR("it is the input of this run")
                         : runState.logRefusal == kLogIsOutput ? WSTR("it is the output of this run")
                         : runState.logRefusal == kLogNotALog

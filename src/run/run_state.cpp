@@ -34,4 +34,5 @@ void ResetRunState() {
     runState.logFailed = false;
     runState.logError = ERROR_SUCCESS;
     runState.logRefusal = kLogTaken;
+    runState.logRecordLeft = kLogRecordNothing;
 }

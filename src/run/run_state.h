@@ -71,6 +71,13 @@ enum LogRefusal : uint8_t {
     kLogNotALog,  // a file that holds something other than this program's log
 };
 
+// What a record that could not be written whole left in the log.
+enum LogRecordLeft : uint8_t {
+    kLogRecordNothing,    // none of it reached the file
+    kLogRecordTakenBack,  // part of it did, and was cut away again: the log is as it was
+    kLogRecordPart,       // part of it did, and could not be cut away: the log ends in that part
+};
+
 // What the command line asked for besides a run (Linux: --help, --version).
 enum RunRequest : uint8_t { kRequestRun, kRequestHelp, kRequestVersion };
 
@@ -154,6 +161,9 @@ struct RunState {
     // Set by WriteRunLog with logFailed when the file was no place for a record; read by the
     // closing message.
     LogRefusal logRefusal;
+    // Set by WriteRunLog with logFailed when the write of the record failed; read by the closing
+    // message.
+    LogRecordLeft logRecordLeft;
 };
 
 extern RunState runState;

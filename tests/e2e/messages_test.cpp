@@ -272,6 +272,13 @@ INSTANTIATE_TEST_SUITE_P(
                    RunAs(65534, 65534), 22,
                    "codeshift: cannot write output \"in.txt\": Permission denied; it was left as "
                    "it was\n"),
+        // The record met the file size limit part-way and was taken back.
+        Surrounded("LogRecordWrittenOnlyInPart", {"-u8", "-u16", "in.txt", "out.txt", "-orun.log"},
+                   {kText[0],
+                    {"run.log", "\n" + std::string(52, '-') + "\n" + std::string(4000, 'x')}},
+                   false, FileSizeLimit(4096), 0,
+                   "codeshift: warning: the record was written to the log \"run.log\" only in part "
+                   "and was taken back: File too large\n"),
         MessageCase{"FailureAndLogWarningInThatOrder",
                     {"missing.txt", "-orun"},
                     {{"run/", ""}},
