@@ -193,6 +193,10 @@ int RunProgramWithStreams(const std::vector<std::string>& arguments, const std::
 int WaitForProgram(int process) {
     int status = 0;
     while (waitpid(process, &status, 0) < 0) {
+        // A process reaped already (by a WNOHANG poll) has no status left to wait for.
+        if (errno != EINTR) {
+            return -1;
+        }
     }
     return status;
 }

@@ -91,7 +91,8 @@ int RunProgramWithStreams(const std::vector<std::string>& arguments, const std::
 
 // Starts the program without waiting for it; the process id, or -1.
 int StartProgram(const std::vector<std::string>& arguments, const std::string& folder);
-// Waits for a started program: its wait status (exit code or signal), as waitpid gives it.
+// Waits for a started program: its wait status (exit code or signal), as waitpid gives it, or
+// -1 when it was reaped already.
 int WaitForProgram(int process);
 
 // The same, keeping what it printed. With `debugStrings`, a Windows program's debug output
