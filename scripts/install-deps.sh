@@ -33,6 +33,23 @@ if [ "${#missing[@]}" -gt 0 ]; then
   if printf '%s\n' "${missing[@]}" | grep -q ':i386$'; then
     $SUDO dpkg --add-architecture i386
   fi
-  $SUDO apt-get update -qq
-  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  # A mirror caught mid-sync fails one index now and then; the install below still works from the
+  # indexes that did come in, and fails plainly if a package is really not to be had.
+  for attempt in 1 2 3; do
+    if $SUDO apt-get update -qq; then break; fi
+    echo "apt-get update failed (attempt $attempt of 3); going on with the indexes it has" >&2
+    [ "$attempt" -eq 3 ] || sleep 5
+  done
+  if ! $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"; then
+    # Without a current i386 index the 32-bit libraries cannot match the 64-bit ones already
+    # installed. Everything else is still installed; scripts/test.sh says what cannot run.
+    others=()
+    for p in "${missing[@]}"; do case "$p" in *:i386) ;; *) others+=("$p") ;; esac; done
+    [ "${#others[@]}" -lt "${#missing[@]}" ] || exit 1
+    echo "WARNING: the 32-bit packages could not be installed from this mirror;" \
+         "installing the rest" >&2
+    if [ "${#others[@]}" -gt 0 ]; then
+      $SUDO apt-get install -y -qq --no-install-recommends "${others[@]}"
+    fi
+  fi
 fi

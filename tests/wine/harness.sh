@@ -125,9 +125,14 @@ pages)
     for program in "$win64" "$win32"; do
         if [ ! -f "$program" ]; then missing "no Windows program at $program: build its preset first"; fi
     done
-    for loader in "$launcher" "$launcher32"; do
-        if [ -z "$loader" ] || [ ! -x "$loader" ]; then missing "no Wine launcher: the code pages are not compared"; fi
-    done
+    if [ -z "$launcher" ] || [ ! -x "$launcher" ]; then missing "no Wine launcher: the code pages are not compared"; fi
+    if [ -z "$launcher32" ] || [ ! -x "$launcher32" ]; then
+        if [ "${CODESHIFT_WINE32_REQUIRED:-$required}" = 1 ]; then
+            missing "no 32-bit Wine launcher: the code pages are not compared"
+        fi
+        # same_code_pages.sh says which program it could not start.
+        launcher32=/nonexistent/wine32
+    fi
     if [ ! -f "$prefix/.codeshift-recipe" ]; then echo "the Wine prefix was not made"; exit 1; fi
     "${wine_env[@]}" bash "$here/same_code_pages.sh" "$8" "$native" "$win64" "$launcher" "$win32" \
         "$launcher32" < /dev/null

@@ -84,7 +84,7 @@ echo "$compared comparisons over $(wc -w <<< "$pages") pages, $differ differing"
 [ "$differ" = 0 ] || exit 1
 [ "$compared" -gt 0 ] || exit 77
 if [ -n "$unable" ]; then
-    echo "SKIPPED:$unable: this system cannot execute its Wine loader (a kernel without 32-bit support?)"
+    echo "SKIPPED:$unable: this system cannot execute its Wine loader (not installed, or a kernel without 32-bit support)"
 fi
 if [ -n "$skipped" ]; then
     echo "Wine could not start$skipped here: not compared"
