@@ -17,9 +17,14 @@ mkdir -p "$data"
 
 # Debian keeps the two loaders out of PATH; elsewhere one `wine` may run both kinds.
 wine64="$(command -v /usr/lib/wine/wine64 wine64 wine | head -1 || true)"
-wine32="$(command -v /usr/lib/wine/wine wine | head -1 || true)"
+# Debian's `wine` in PATH only points to the 32-bit package when that is missing.
+if [ -x /usr/lib/wine/wine64 ]; then
+  wine32="$(command -v /usr/lib/wine/wine || true)"
+else
+  wine32="$(command -v wine || true)"
+fi
 if [ -z "$wine64" ] || [ -z "$wine32" ]; then
-  echo "no Wine: the Windows programs are not measured" >&2
+  echo "no Wine for both programs (32-bit Wine missing?): the Windows programs are not measured" >&2
   exit 0
 fi
 for compiler in x86_64-w64-mingw32-g++-posix i686-w64-mingw32-g++-posix; do
