@@ -60,7 +60,6 @@ def medians(path, key="median"):
 
 # A floor whose runs spread wider than this (interquartile range over median) was disturbed:
 # its row is left out of the tables.
-FLOOR_SPREAD_LIMIT = 0.10
 
 
 def quartiles(values):
@@ -157,8 +156,10 @@ def load(data):
 
 
 def unsteady(r):
-    """Whether the row's floor spread too wide to compare against."""
-    return r["spread"]["floor"] > FLOOR_SPREAD_LIMIT * r["median"]["floor"]
+    """Whether the floor's runs spread wider than the distance between codeshift and the floor:
+    the row then cannot say which of the two took longer, so it is left out of the comparison
+    with the floor (the peers, many times slower, are still compared)."""
+    return r["spread"]["floor"] > abs(r["median"]["codeshift"] - r["median"]["floor"])
 
 
 def floor_beaten(r):
@@ -206,7 +207,7 @@ def targets(meta, runs, growth, small, kernels):
     copies = [(k, rid, r) for (k, rid), r in runs.items() if IS_COPY[rid]]
     worst = worst_of((r["median"]["codeshift"] / r["median"]["floor"],
                       f"{NAMES[rid]}, {k}; {ms(conversion_cpu(r))} of CPU converting")
-                     for k, rid, r in converting)
+                     for k, rid, r in converting if not unsteady(r))
     if worst:
         rows.append((f"converting routes at {meta['size']}iB: at most "
                      f"{FLOOR_LIMIT:g} × the I/O floor",
@@ -247,7 +248,7 @@ def targets(meta, runs, growth, small, kernels):
                          f"{m['iconv'] / m['codeshift']:.2f} × iconv's files per second",
                          m["iconv"] / m["codeshift"] >= BATCH_ICONV_LIMIT))
     if kernels:
-        misses = [f"{NAMES.get(route, route)} {kind} {max(per.values()):.2f} GB/s"
+        misses = [f"{NAMES.get(route, route)} {kind} {max(per.values()):.3f} GB/s"
                   for (route, kind), per in kernels.items()
                   if max(per.values()) < KERNEL_TARGETS.get((route, kind), KERNEL_TARGET_OTHERS)]
         rows.append(("the conversion alone, best kernel level: UTF-8 ↔ UTF-16LE at least 12 GB/s "
@@ -359,7 +360,6 @@ def flush_section(flush, date):
 def markdown(meta, runs, growth, small, wine, kernels, notes):
     dropped = sorted(k for k, r in runs.items() if unsteady(r))
     beaten = sorted(k for k, r in runs.items() if not unsteady(r) and floor_beaten(r))
-    runs = {k: r for k, r in runs.items() if k not in dropped}
     out = []
     out.append("# Benchmark results\n")
     if runs:
@@ -390,10 +390,12 @@ def markdown(meta, runs, growth, small, wine, kernels, notes):
         "program that looks at the text can do; it is the measure only for the copy routes, "
         "which keep the form and need not look at the text either.\n")
     out.append(f"Files are in {meta['filesystem']} ({meta.get('place', '')}). A row is left out "
-               "when its floor's runs spread (interquartile range) wider than "
-               f"{FLOOR_SPREAD_LIMIT:.0%} of their median: the floor was disturbed. "
-               + ("Left out in this run: " + ", ".join(f"{NAMES[rid]} on {k}"
-                                                          for k, rid in dropped) + ". "
+               "of the comparison with the floor when the floor's runs spread (interquartile "
+               "range) wider than the distance between codeshift's median and the floor's: the "
+               "row cannot say which of the two took longer. Its ÷ floor is shown in brackets, "
+               "and it counts for no floor target; its peers' figures stand. "
+               + ("Left out of the floor comparison in this run: " + ", ".join(
+                   f"{NAMES[rid]} on {k}" for k, rid in dropped) + ". "
                   if dropped else "None was left out in this run. ")
                + ("**The floor was beaten** by more than the spread of both (so it is measured "
                   "wrong) in: " + ", ".join(f"{NAMES[rid]} on {k}" for k, rid in beaten) + ".\n"
@@ -421,12 +423,15 @@ def markdown(meta, runs, growth, small, wine, kernels, notes):
             best = r["best"]
             peak = r["peak"]["codeshift"] * 1024
             cp_ratio = f"{m['codeshift'] / m['cp']:.2f}"
+            floor_ratio = f"{m['codeshift'] / m['floor']:.2f}"
+            if unsteady(r):
+                floor_ratio = f"[{floor_ratio}]"
             if not IS_COPY[rid]:
                 cp_ratio = f"({cp_ratio})"
             out.append(
                 f"| {name} | {r['input'] / MIB:.0f} MiB | {ms(m['codeshift'])} | {ms(m['floor'])} "
                 f"| {ms(m['iconv'])} | {ms(m['uconv'])} | {ms(m['cp'])} "
-                f"| {m['codeshift'] / m['floor']:.2f} | {m['codeshift'] / m['iconv']:.2f} "
+                f"| {floor_ratio} | {m['codeshift'] / m['iconv']:.2f} "
                 f"| {m['codeshift'] / m['uconv']:.2f} | {cp_ratio} "
                 f"| {ms(best['codeshift'])}, {best['codeshift'] / best['floor']:.2f} "
                 f"| {ms(conversion_cpu(r))} | {peak / MIB:.0f} MiB (input {(peak - r['input']) / MIB:+.1f}) | {r['check']} |")
