@@ -251,7 +251,8 @@ fi
 if [ "$kernels" = 1 ]; then
   echo "== kernels, every level, in memory"
   "$PWD/build/bench/bench/codeshift_route_bench" --benchmark_filter='-(plain|portable)$' \
-    --benchmark_min_time=0.2 --benchmark_format=json --benchmark_out="$data/kernels.json" \
+    --benchmark_min_time=0.1 --benchmark_repetitions=5 \
+    --benchmark_enable_random_interleaving=true --benchmark_format=json --benchmark_out="$data/kernels.json" \
     --benchmark_out_format=json > /dev/null
 fi
 echo "load_after=$(cut -d' ' -f1-3 /proc/loadavg)" >> "$data/meta.txt"
