@@ -409,6 +409,39 @@ INSTANTIATE_TEST_SUITE_P(Pairs, FastRoute, ::testing::ValuesIn(AllPairs()),
                              return info.param.name;
                          });
 
+// From UTF-8 only: each kind of character that a block may meet at its end, after every one of
+// its bytes (the lines drift against the 64-byte blocks), among them a four-byte character and a
+// surrogate's form, which no block takes.
+class Utf8BlockEnds : public FastRoute {};
+
+TEST_P(Utf8BlockEnds, CharactersCutAfterEachByte) {
+    for (std::string character : {"\xD0\x96", "\xE4\xB8\xAD", "\xF0\x9F\x98\x80", "\xED\xA0\x80"}) {
+        for (size_t before = 58; before < 64; ++before) {
+            std::string line = std::string(before, 'a') + character + std::string(64 - before, 'b');
+            std::string text;
+            while (text.size() < 20000) {
+                text += line;
+            }
+            Compare(Hex(character) + " after " + std::to_string(before), text);
+        }
+    }
+}
+
+std::vector<Pair> Utf8Pairs() {
+    std::vector<Pair> pairs;
+    for (const Pair& p : AllPairs()) {
+        if (p.source == kUtf8) {
+            pairs.push_back(p);
+        }
+    }
+    return pairs;
+}
+
+INSTANTIATE_TEST_SUITE_P(Pairs, Utf8BlockEnds, ::testing::ValuesIn(Utf8Pairs()),
+                         [](const ::testing::TestParamInfo<Pair>& info) {
+                             return info.param.name;
+                         });
+
 // The bulk tables hold what the single calls answer, for every byte and every unit.
 TEST(CodePageTables, MatchTheSingleCalls) {
     for (UINT page : {1251u, 866u, 1253u, 20866u, 4242u}) {
