@@ -161,7 +161,7 @@ def load(data):
             # repetition here ranged up to a third away from the next.
             for key, per in rates.items():
                 kernels[key] = {level: statistics.median(v) for level, v in per.items()}
-                kernels[key]["_count"] = min(len(v) for v in per.values())
+            meta["kernel_repetitions"] = min(len(v) for per in rates.values() for v in per.values())
     return meta, runs, growth, small, wine, kernels
 
 
@@ -258,9 +258,9 @@ def targets(meta, runs, growth, small, kernels):
                          f"{m['iconv'] / m['codeshift']:.2f} × iconv's files per second",
                          m["iconv"] / m["codeshift"] >= BATCH_ICONV_LIMIT))
     if kernels:
-        misses = [f"{NAMES.get(route, route)} {kind} {best_level(per):.3f} GB/s"
+        misses = [f"{NAMES.get(route, route)} {kind} {max(per.values()):.3f} GB/s"
                   for (route, kind), per in kernels.items()
-                  if best_level(per) < KERNEL_TARGETS.get((route, kind), KERNEL_TARGET_OTHERS)]
+                  if max(per.values()) < KERNEL_TARGETS.get((route, kind), KERNEL_TARGET_OTHERS)]
         rows.append(("the conversion alone, best kernel level: UTF-8 ↔ UTF-16LE at least 12 GB/s "
                      f"on ASCII and 4 GB/s on Cyrillic and CJK, every other route "
                      f"{KERNEL_TARGET_OTHERS} GB/s",
@@ -321,26 +321,21 @@ def kernel_row_order(item):
             ["ascii", "cyrillic", "cjk"].index(kind) if kind in ("ascii", "cyrillic", "cjk") else 3)
 
 
-def best_level(per):
-    return max(v for level, v in per.items() if level != "_count")
-
-
-def kernel_section(kernels):
+def kernel_section(kernels, repetitions):
     # Narrowest first, in the program's order of levels; the repetitions came in random order.
     order = ["plain", "portable", "sse2", "ssse3", "avx2", "avx512"]
-    levels = sorted({level for per in kernels.values() for level in per if level != "_count"},
+    levels = sorted({level for per in kernels.values() for level in per},
                     key=lambda level: (order.index(level) if level in order else len(order), level))
-    count = min(per["_count"] for per in kernels.values())
     out = ["## The conversion alone, at every kernel level\n",
            "`codeshift_route_bench`: the conversion of a 4 MiB text in memory, without the files, in "
            "GB/s of input per CPU second, at each kernel level this processor runs, all in one "
-           f"run: the median of {count} repetitions, taken in turns with all the others. The "
+           f"run: the median of {repetitions} repetitions, taken in turns with all the others. The "
            "program uses the last level. The target is for the best level.\n",
            "| Route | Text | " + " | ".join(levels) + " | Target | |",
            "|---|---|" + "--:|" * len(levels) + "--:|---|"]
     for (route, kind), per in sorted(kernels.items(), key=kernel_row_order):
         target = KERNEL_TARGETS.get((route, kind), KERNEL_TARGET_OTHERS)
-        best = best_level(per)
+        best = max(per.values())
         cells = " | ".join(f"{per[level]:.2f}" if level in per else "–" for level in levels)
         out.append(f"| {NAMES.get(route, route)} | {kind} | {cells} | {target} "
                    f"| {verdict(best >= target)} |")
@@ -515,7 +510,7 @@ def markdown(meta, runs, growth, small, wine, kernels, notes):
     if "flush" in small:
         out.extend(flush_section(small["flush"], meta["date"]))
     if kernels:
-        out.extend(kernel_section(kernels))
+        out.extend(kernel_section(kernels, meta["kernel_repetitions"]))
     if wine:
         out.append("## The Windows programs under Wine\n")
         out.append("The mixed Cyrillic corpus again, with codeshift.exe (x86-64, vector kernels) "
