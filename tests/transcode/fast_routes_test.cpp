@@ -404,10 +404,11 @@ TEST_P(FastRoute, TrailingPartialUnits) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Pairs, FastRoute, ::testing::ValuesIn(AllPairs()),
-                         [](const ::testing::TestParamInfo<Pair>& info) {
-                             return info.param.name;
-                         });
+std::string PairName(const ::testing::TestParamInfo<Pair>& info) {
+    return info.param.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Pairs, FastRoute, ::testing::ValuesIn(AllPairs()), PairName);
 
 // From UTF-8 only: each kind of character that a block may meet at its end, after every one of
 // its bytes (the lines drift against the 64-byte blocks), among them a four-byte character and a
@@ -437,10 +438,7 @@ std::vector<Pair> Utf8Pairs() {
     return pairs;
 }
 
-INSTANTIATE_TEST_SUITE_P(Pairs, Utf8BlockEnds, ::testing::ValuesIn(Utf8Pairs()),
-                         [](const ::testing::TestParamInfo<Pair>& info) {
-                             return info.param.name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Pairs, Utf8BlockEnds, ::testing::ValuesIn(Utf8Pairs()), PairName);
 
 // The bulk tables hold what the single calls answer, for every byte and every unit.
 TEST(CodePageTables, MatchTheSingleCalls) {
