@@ -18,8 +18,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "src/input/work_buffer.h"
 #include "src/platform/platform.h"
+#include "src/state/work_buffer.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 
 #include "bench/corpus_text.h"
 #include "src/platform/test_hooks.h"
-#include "src/run/run_state.h"
+#include "src/state/run_state.h"
 #include "src/transcode/kernels/route_kernels.h"
 #include "src/transcode/transcode_buffer.h"
 

@@ -11,7 +11,7 @@
 #include "src/cmdline/parse_command_line.h"
 #include "src/platform/posix/command_line.h"
 #include "src/platform/posix/wide_text.h"
-#include "src/run/run_state.h"
+#include "src/state/run_state.h"
 
 namespace {
 

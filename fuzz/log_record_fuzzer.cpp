@@ -17,7 +17,7 @@
 #include "src/cmdline/name_table.h"
 #include "src/log/run_log.h"
 #include "src/platform/posix/wide_text.h"
-#include "src/run/run_state.h"
+#include "src/state/run_state.h"
 #include "tests/support/test_files.h"
 
 namespace {

@@ -6,7 +6,7 @@
 
 #include <iterator>
 
-#include "src/cmdline/code_pages.h"
+#include "src/state/code_pages.h"
 
 struct Encoding {
     CodePageId id;

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "src/run/run_state.h"
+#include "src/state/run_state.h"
 
 // What a mark says: its length (0 when there is none), the source and the recognition status.
 struct MarkFound {

@@ -3,7 +3,7 @@
 // file to file while the output is written.
 #pragma once
 
-#include "src/run/run_state.h"
+#include "src/state/run_state.h"
 
 // After OpenInput: when the run only copies its text and the platform lets the input stay open
 // for that, recognises the mark from the first bytes and the size the file reported, sets

@@ -1,8 +1,8 @@
 // Reading the whole input into the one block the conversion works in.
 #pragma once
 
-#include "src/input/work_buffer.h"
-#include "src/run/run_state.h"
+#include "src/state/run_state.h"
+#include "src/state/work_buffer.h"
 
 // Reads runState.inputName whole into a new runState.workBuffer and sets inputSize and
 // inputByteCount, with readCursor at the first byte and four zero bytes at readEnd. On any

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "src/run/run_state.h"
+#include "src/state/run_state.h"
 
 // Guesses the encoding of the inputByteCount bytes at `first` (four zero bytes must follow
 // them), stores the matching recognition status and returns the code page. Plain 7-bit text is

@@ -1,7 +1,7 @@
 #include "src/log/log_fields.h"
 
 #include "src/cmdline/name_table.h"
-#include "src/run/run_state.h"
+#include "src/state/run_state.h"
 
 // The name an identifier is shown by; one the table does not know adds nothing.
 static void AppendEncodingName(CodePageId id, WideString* buffer) {

@@ -4,7 +4,7 @@
 
 #include "src/log/log_fields.h"
 #include "src/log/log_file.h"
-#include "src/run/run_state.h"
+#include "src/state/run_state.h"
 
 // Room for a usual record; longer names simply make the text grow, so nothing is ever cut.
 constexpr size_t kRecordBufferChars = 1200;

@@ -5,8 +5,8 @@
 #include "src/cmdline/name_suggestions.h"
 #include "src/cmdline/name_table.h"
 #include "src/log/log_fields.h"
-#include "src/run/run_sequence.h"
-#include "src/run/run_state.h"
+#include "src/state/guide_path.h"
+#include "src/state/run_state.h"
 
 // Every line starts with the program's name, so that the lines of many runs, or of a script
 // that calls several programs, can be told apart.

@@ -3,8 +3,8 @@
 
 #include <cstdint>
 
-#include "src/input/work_buffer.h"
-#include "src/run/run_state.h"
+#include "src/state/run_state.h"
+#include "src/state/work_buffer.h"
 
 // Writes the bytes from writeBase up to writePos to the output file, in the target's byte order,
 // and adds their count to outputByteCount. A write that fails or falls short sets

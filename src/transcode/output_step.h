@@ -1,6 +1,6 @@
 #pragma once
 
-#include "src/run/run_state.h"
+#include "src/state/run_state.h"
 
 // The second half of ConvertFile: creates the output, writes the target's byte order mark,
 // converts and flushes the text, replaces the target and releases the WorkBuffer. Stores 0 or

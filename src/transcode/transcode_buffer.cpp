@@ -1,7 +1,7 @@
 #include "src/transcode/transcode_buffer.h"
 
 #include "src/platform/test_hooks.h"
-#include "src/run/run_state.h"
+#include "src/state/run_state.h"
 #include "src/transcode/codecs/code_page_tables.h"
 #include "src/transcode/fast/fast_routes.h"
 #include "src/transcode/kernels/route_kernels.h"

@@ -1,7 +1,7 @@
 // Converts the whole loaded text from sourceCp to targetCp and flushes it to the output file.
 #pragma once
 
-#include "src/cmdline/code_pages.h"
+#include "src/state/code_pages.h"
 
 // The pair of families of source and target alone chooses the route.
 enum EncodingFamily { kFamilyUtf8, kFamilyUtf16, kFamilyUtf32, kFamilyCodePage };

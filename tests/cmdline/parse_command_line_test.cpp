@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "src/cmdline/name_table.h"
-#include "src/run/run_state.h"
+#include "src/state/run_state.h"
 
 namespace {
 

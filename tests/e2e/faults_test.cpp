@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "src/input/work_buffer.h"
+#include "src/state/work_buffer.h"
 #include "tests/e2e/cases.h"
 #include "tests/support/test_files.h"
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "src/run/run_state.h"
+#include "src/state/run_state.h"
 
 // A fresh run state whose input is `name` (a path in the test's folder).
 void StartRun(const std::string& name, CodePageId sourceCp, CodePageId targetCp);

@@ -6,7 +6,7 @@
 #include <ostream>
 #include <string>
 
-#include "src/run/run_state.h"
+#include "src/state/run_state.h"
 
 namespace {
 

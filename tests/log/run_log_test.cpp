@@ -15,7 +15,7 @@
 #include "src/log/log_file.h"
 #include "src/platform/posix/command_line.h"
 #include "src/platform/posix/wide_text.h"
-#include "src/run/run_state.h"
+#include "src/state/run_state.h"
 #include "tests/support/test_files.h"
 
 namespace {

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "src/cmdline/code_pages.h"
-#include "src/transcode/codecs/replacements.h"
+#include "src/state/code_pages.h"
+#include "src/state/replacements.h"
 
 // The bytes a conversion of `text` (the input after any byte order mark) from `source` to
 // `target` writes after the mark, and in *counts how many characters it wrote as "?" that were

@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "src/run/run_state.h"
+#include "src/state/run_state.h"
 
 // Fills runState.workBuffer (and the input fields) as the loader does for an input file holding
 // `file`, of which the first `markLength` bytes were recognised as a byte order mark: the unused
-// bytes, the head room, the file, the zero bytes, slack (src/input/work_buffer.h). Bytes the loader
+// bytes, the head room, the file, the zero bytes, slack (src/state/work_buffer.h). Bytes the loader
 // leaves undefined (the unused bytes, the head room, the slack) are filled with `poison`.
 void LayOutInput(const std::string& file, uint32_t markLength, uint8_t poison = 0xDC);
 

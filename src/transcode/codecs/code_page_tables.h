@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "src/platform/platform.h"
-#include "src/transcode/codecs/replacements.h"
+#include "src/state/replacements.h"
 #include "src/transcode/codecs/surrogate_pairs.h"
 
 // What each byte of the source page becomes in each target form ("?" where the platform cannot

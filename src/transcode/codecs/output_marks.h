@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "src/cmdline/code_pages.h"
+#include "src/state/code_pages.h"
 
 constexpr uint8_t kOutputMarks[11] = {0xEF, 0xBB, 0xBF, 0xFF, 0xFE, 0xFF,
                                       0xFE, 0x00, 0x00, 0xFE, 0xFF};

@@ -15,8 +15,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "src/input/work_buffer.h"
-#include "src/run/run_state.h"
+#include "src/state/run_state.h"
+#include "src/state/work_buffer.h"
 #include "src/transcode/flush_output.h"
 #include "src/transcode/kernels/route_kernels.h"
 #include "src/transcode/plain/character_steps.h"

@@ -6,8 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "src/state/replacements.h"
 #include "src/transcode/codecs/buffer_units.h"
-#include "src/transcode/codecs/replacements.h"
 
 typedef void (*Step)(const uint8_t*& read, uint8_t*& write, Replacements& counts);
 typedef bool (*BlockRun)(const uint8_t*& read, const uint8_t* limit, uint8_t*& write,

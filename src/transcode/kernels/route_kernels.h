@@ -14,8 +14,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "src/input/work_buffer.h"
-#include "src/transcode/codecs/replacements.h"
+#include "src/state/replacements.h"
+#include "src/state/work_buffer.h"
 
 typedef const uint8_t* (*RouteKernel)(const uint8_t* read, const uint8_t* limit, const uint8_t* end,
                                       uint8_t** write, Replacements* counts);

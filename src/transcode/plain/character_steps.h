@@ -12,10 +12,10 @@
 
 #include <cstdint>
 
-#include "src/input/work_buffer.h"
+#include "src/state/replacements.h"
+#include "src/state/work_buffer.h"
 #include "src/transcode/codecs/buffer_units.h"
 #include "src/transcode/codecs/code_page_tables.h"
-#include "src/transcode/codecs/replacements.h"
 #include "src/transcode/codecs/utf8_char.h"
 
 // --- Rules that several steps share --------------------------------------------------------

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "src/run/run_state.h"
+#include "src/state/run_state.h"
 #include "src/transcode/flush_output.h"
 #include "src/transcode/plain/character_steps.h"
 

@@ -1,4 +1,4 @@
-#include "src/run/run_state.h"
+#include "src/state/run_state.h"
 
 RunState runState;
 

@@ -1,12 +1,13 @@
-// The one record of a run and the status it ends with.
+// The one record of a run and the status it ends with: every room reads and writes it, and it
+// imports nothing but the platform and the value types beside it.
 #pragma once
 
 #include <cstdint>
 
-#include "src/cmdline/code_pages.h"
-#include "src/input/work_buffer.h"
 #include "src/platform/platform.h"
-#include "src/transcode/codecs/replacements.h"
+#include "src/state/code_pages.h"
+#include "src/state/replacements.h"
+#include "src/state/work_buffer.h"
 
 typedef uint8_t RunStatus;
 
