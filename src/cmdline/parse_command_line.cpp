@@ -21,6 +21,7 @@ static void ResetParsedFields() {
     runState.usageProblem = kUsageNone;
     runState.usageArgument.clear();
     runState.request = kRequestRun;
+    runState.lineEnds = kLineEndsKept;
 }
 
 static int UsageError(UsageProblem problem, LPCWSTR argument = WSTR("")) {
@@ -154,6 +155,10 @@ static UsageProblem TakeOption(LPCWSTR argument, const CommandLineRules& rules,
         progress->logOption = argument;
     } else if ((c == 'r' || c == 'R') && (argument[2] == 0 || !rules.refusesWhatItWouldIgnore)) {
         progress->replaceInput = true;
+    } else if (_wcsicmp(argument + 1, WSTR("LF")) == 0) {
+        runState.lineEnds = kLineEndsLf;
+    } else if (_wcsicmp(argument + 1, WSTR("CRLF")) == 0) {
+        runState.lineEnds = kLineEndsCrLf;
     } else {
         return TakeEncoding(argument, rules);
     }
@@ -226,7 +231,9 @@ int ParseArguments(int count, LPWSTR* arguments, const CommandLineRules& rules) 
         runState.sourceCp = CP_AUTODETECT;
     }
     if (runState.outputName.empty()) {
-        if (runState.targetCp == CP_UNSET && runState.sourceCp == CP_AUTODETECT) {
+        // Line ends to rewrite ask for an output, as an encoding would.
+        if (runState.targetCp == CP_UNSET && runState.sourceCp == CP_AUTODETECT &&
+            runState.lineEnds == kLineEndsKept) {
             runState.targetCp = CP_DETECT_ONLY;
             return 0;
         }

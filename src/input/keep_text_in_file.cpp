@@ -12,8 +12,9 @@ bool KeepTextInFile() {
     // An empty file, or one that already ended sooner than its size said, is read whole and
     // judged by what the read returns.
     // Standard input is read whole already.
+    // Line ends to rewrite need the text to pass through the flush writer.
     if (runState.targetCp == CP_DETECT_ONLY || runState.inputIsStream || size == 0 ||
-        head != std::min(size, kHeadBytes)) {
+        runState.lineEnds != kLineEndsKept || head != std::min(size, kHeadBytes)) {
         return false;
     }
     MarkFound mark = FindByteOrderMark(buffer.readCursor, size);

@@ -268,6 +268,20 @@ static void ReportReplacements(WideString* text) {
                  WSTR("have no exact equivalent in ") + target, WSTR("a similar one"));
 }
 
+// Line ends rewritten are a change the user asked for, but one they should see the size of.
+static void ReportLineEnds(WideString* text) {
+    uint64_t count = runState.lineEndsChanged;
+    if (count == 0) {
+        return;
+    }
+    WideString grouped;
+    WideString line = FormatGroupedNumber(static_cast<uint32_t>(count), &grouped);
+    line.append(count == 1 ? WSTR(" line end was") : WSTR(" line ends were"));
+    line.append(runState.lineEnds == kLineEndsLf ? WSTR(" written as LF")
+                                                 : WSTR(" written as CR LF"));
+    AddLine(text, line);
+}
+
 // A record cut short by a full disk or a size limit says how much of it the log kept.
 static void ReportLogFailure(WideString* text) {
     WideString line = WSTR("warning: no record written to the log ") + Quoted(runState.logName);
@@ -302,6 +316,7 @@ void ReportRun() {
             break;
         case kStatusConverted:
             ReportReplacements(&text);
+            ReportLineEnds(&text);
             // The new text took the name's place; a hard link still leads to the old file.
             if (runState.outputHadOtherNames) {
                 AddLine(&text, WSTR("warning: ") + Quoted(runState.outputName) +
@@ -363,6 +378,7 @@ static WideString HelpText() {
         WSTR("  -oLOG, -o LOG    append a record of the run to the file LOG\n"
              "  -OLOG, -O LOG    write the file LOG afresh with the record of this run\n"
              "  -r               replace INPUT when no OUTPUT is named\n"
+             "  -LF, -CRLF       write every line end (LF, CR LF, or CR alone) as LF, or as CR LF\n"
              "  --               every later argument is a file name\n"
              "  -                as INPUT, standard input; as OUTPUT, standard output\n"
              "  --help           show this text\n"

@@ -19,6 +19,9 @@ void ResetRunState() {
     runState.inputByteCount = 0;
     runState.outputByteCount = 0;
     runState.replacements = Replacements{};
+    runState.lineEnds = kLineEndsKept;
+    runState.lineEndsChanged = 0;
+    runState.lineEndAfterCr = false;
     runState.workBuffer = WorkBuffer{nullptr, nullptr, nullptr, nullptr};
     runState.inputFile = INVALID_HANDLE_VALUE;
     runState.outputFile = INVALID_HANDLE_VALUE;

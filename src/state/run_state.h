@@ -79,6 +79,10 @@ enum LogRecordLeft : uint8_t {
     kLogRecordPart,       // part of it did, and could not be cut away: the log ends in that part
 };
 
+// How the output writes its line ends: as they stand, or every one (LF, CR LF, a CR alone) as
+// LF or as CR LF.
+enum LineEnds : uint8_t { kLineEndsKept, kLineEndsLf, kLineEndsCrLf };
+
 // What the command line asked for besides a run (Linux: --help, --version).
 enum RunRequest : uint8_t { kRequestRun, kRequestHelp, kRequestVersion };
 
@@ -123,6 +127,14 @@ struct RunState {
     // character the target page lacks, or as a similar character of the page; written by the
     // routes, read by the run's closing message.
     Replacements replacements;
+    // Written by the parse; read by the loader (which then leaves no text to the system's copy),
+    // the flush writer and the closing message.
+    LineEnds lineEnds;
+    // Line ends the flush writer wrote otherwise than they stood; read by the closing message.
+    uint64_t lineEndsChanged;
+    // Set by the flush writer when the last unit it was handed is a CR, whose line end the next
+    // unit settles.
+    bool lineEndAfterCr;
     // Written by the loader; read by the recognition, the routes and the flush writer; given back
     // by the loader on a failure, otherwise by the recognition-only run or the output step.
     WorkBuffer workBuffer;

@@ -2,6 +2,7 @@
 
 #include "src/platform/test_hooks.h"
 #include "src/transcode/kernels/route_kernels.h"
+#include "src/transcode/line_ends.h"
 #include "src/transcode/transcode_buffer.h"
 
 void (*flushObserver)(const uint8_t* bytes, DWORD count) = nullptr;
@@ -18,6 +19,8 @@ static void TurnBigEndian(uint8_t* bytes, DWORD count) {
     }
 }
 
+static void WritePiece(uint8_t* base, uint32_t count);
+
 void FlushOutput(uint8_t* writePos) {
     FlushOutputFrom(runState.workBuffer.writeBase, writePos);
 }
@@ -27,6 +30,18 @@ void FlushOutputFrom(uint8_t* base, uint8_t* writePos) {
     if (count == 0) {
         return;
     }
+    if (runState.lineEnds != kLineEndsKept) {
+        RewriteLineEnds(base, count, WritePiece);
+    } else {
+        WritePiece(base, count);
+    }
+}
+
+void FinishOutput() {
+    FinishLineEnds(WritePiece);
+}
+
+static void WritePiece(uint8_t* base, uint32_t count) {
     runState.outputByteCount += count;
     TurnBigEndian(base, count);
     if (flushObserver != nullptr) {

@@ -14,6 +14,9 @@ void FlushOutput(uint8_t* writePos);
 // itself, and it is written from where it lies instead of being moved to writeBase first.
 void FlushOutputFrom(uint8_t* base, uint8_t* writePos);
 
+// Writes what the output still owes at its end (a line end held back); after the last flush.
+void FinishOutput();
+
 // The flush rule, tested before each character: returns where the next character is written.
 inline uint8_t* KeepFlushMargin(const uint8_t* readPos, uint8_t* writePos) {
     if (static_cast<uintptr_t>(readPos - writePos) < kFlushMargin) {

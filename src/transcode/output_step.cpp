@@ -3,6 +3,7 @@
 #include "src/input/load_input.h"
 #include "src/transcode/codecs/output_marks.h"
 #include "src/transcode/copy_text.h"
+#include "src/transcode/flush_output.h"
 #include "src/transcode/transcode_buffer.h"
 
 static void WriteMark() {
@@ -112,6 +113,7 @@ RunStatus WriteOutputFile() {
     runState.outputByteCount = 0;
     WriteMark();
     WriteText();
+    FinishOutput();
     if (!CloseHandle(runState.outputFile)) {
         runState.outputWriteFailed = true;
         NoteFailure(kFailureOutputWrite, GetLastError());

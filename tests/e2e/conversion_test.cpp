@@ -279,6 +279,28 @@ INSTANTIATE_TEST_SUITE_P(
                               Cyrillic1251(50000))),
     [](const ::testing::TestParamInfo<E2eCase>& info) { return info.param.name; });
 
+// Line ends rewritten on every program, in the target's units, a text over several flush
+// pieces among them; with no encoding named the text keeps its own and only its lines change.
+std::string Lines(int count, const std::string& end) {
+    std::string text;
+    for (int i = 0; i < count; ++i) {
+        text += Ascii(1 + i % 90) + end;
+    }
+    return text;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    LineEnds, Conversion,
+    ::testing::Values(
+        Convert("Cp1252ToUtf16LeWithLf", {"-A1252", "-u16", "-LF"}, "a\r\nb\rc\n",
+                Bytes({0xFF, 0xFE, 'a', 0, '\n', 0, 'b', 0, '\n', 0, 'c', 0, '\n', 0})),
+        Convert("Utf8ToUtf32BeWithCrLf", {"-u8", "-u32be-", "-crlf"}, "a\nb",
+                Bytes({0, 0, 0, 'a', 0, 0, 0, '\r', 0, 0, 0, '\n', 0, 0, 0, 'b'})),
+        Convert("LongUtf8ToCrLf", {"-u8", "-u8-", "-CRLF"}, Lines(3000, "\n"), Lines(3000, "\r\n")),
+        InPlace("InPlaceToLfKeepsTheEncoding", {"-LF"}, kUtf8Mark + Lines(3000, "\r\n"),
+                kUtf8Mark + Lines(3000, "\n"))),
+    [](const ::testing::TestParamInfo<E2eCase>& info) { return info.param.name; });
+
 // A write that fails part way, as when the disk fills: the run fails and the old file stays.
 // The program runs under a file-size limit, with the signal that would kill it ignored.
 int RunUnderSizeLimit(const std::vector<std::string>& arguments, const std::string& folder,

@@ -1,0 +1,19 @@
+// Every line end of the output written one way, LF or CR LF, as the text reaches the file: the
+// routes convert in place and never make room for a character the text did not have, so the
+// line ends are rewritten on the way out, where the output may grow.
+#pragma once
+
+#include <cstdint>
+
+#include "src/state/run_state.h"
+
+// Hands `count` bytes of output, in the target's form with little-endian units, to `write`
+// with every line end (LF, CR LF, or a CR alone) written as runState.lineEnds asks, in pieces
+// of at most kLineEndPieceBytes. A CR at the end of the bytes is settled by the next call or by
+// FinishLineEnds. Counts each line end written otherwise than it stood in lineEndsChanged.
+void RewriteLineEnds(uint8_t* bytes, uint32_t count, void (*write)(uint8_t*, uint32_t));
+
+// The line end a CR at the very end of the output still owes.
+void FinishLineEnds(void (*write)(uint8_t*, uint32_t));
+
+constexpr uint32_t kLineEndPieceBytes = 1u << 16;
