@@ -57,25 +57,38 @@ inline constexpr Encoding kEncodings[] = {
     {28599, {WSTR("ISO9")}, 0},
     {28603, {WSTR("ISO13")}, 0},
     {28605, {WSTR("ISO15")}, 0},
-    // The DOS and Mac pages that the Linux program's ANSI, OEM and Mac choices can stand for.
+    // The DOS pages, by their number and by the name IBM gave them.
+    {737, {WSTR("CP737"), WSTR("IBM737")}, 0},
+    {775, {WSTR("CP775"), WSTR("IBM775")}, 0},
+    {850, {WSTR("CP850"), WSTR("IBM850")}, 0},
+    {852, {WSTR("CP852"), WSTR("IBM852")}, 0},
+    {855, {WSTR("CP855"), WSTR("IBM855")}, 0},
+    {857, {WSTR("CP857"), WSTR("IBM857")}, 0},
+    {860, {WSTR("CP860"), WSTR("IBM860")}, 0},
+    {861, {WSTR("CP861"), WSTR("IBM861")}, 0},
+    {862, {WSTR("CP862"), WSTR("IBM862")}, 0},
+    {863, {WSTR("CP863"), WSTR("IBM863")}, 0},
+    {864, {WSTR("CP864"), WSTR("IBM864")}, 0},
+    {865, {WSTR("CP865"), WSTR("IBM865")}, 0},
+    {869, {WSTR("CP869"), WSTR("IBM869")}, 0},
+    // Thai, the ANSI and the OEM page alike.
+    {874, {WSTR("CP874"), WSTR("WINDOWS-874")}, 0},
+    // The Mac pages: a short name, the other usual spellings, and the number.
+    {10007, {WSTR("MACCYR"), WSTR("MACCYRILLIC"), WSTR("X-MAC-CYRILLIC"), WSTR("CP10007")}, 0},
+    {10029, {WSTR("MACCE"), WSTR("MACCENTRALEUROPE"), WSTR("X-MAC-CE"), WSTR("CP10029")}, 0},
+    {10006, {WSTR("MACGREEK"), WSTR("X-MAC-GREEK"), WSTR("CP10006")}, 0},
+    {10081, {WSTR("MACTURKISH"), WSTR("X-MAC-TURKISH"), WSTR("CP10081")}, 0},
+    {10079, {WSTR("MACICELAND"), WSTR("X-MAC-ICELANDIC"), WSTR("CP10079")}, 0},
+    {10082, {WSTR("MACCROATIAN"), WSTR("X-MAC-CROATIAN"), WSTR("CP10082")}, 0},
+    {10010, {WSTR("MACROMANIA"), WSTR("X-MAC-ROMANIAN"), WSTR("CP10010")}, 0},
+    {10017, {WSTR("MACUKRAINE"), WSTR("X-MAC-UKRAINIAN"), WSTR("CP10017")}, 0},
+    {20127, {WSTR("ASCII"), WSTR("US-ASCII"), WSTR("CP20127")}, 0},
+    // Pages that only the Linux program's ANSI, OEM and Mac choices reach: Arabic DOS, Mac Roman,
+    // Mac Arabic and Mac Hebrew.
     {720, {}, -1},
-    {737, {}, -1},
-    {775, {}, -1},
-    {850, {}, -1},
-    {852, {}, -1},
-    {855, {}, -1},
-    {857, {}, -1},
-    {862, {}, -1},
     {10000, {}, -1},
     {10004, {}, -1},
     {10005, {}, -1},
-    {10006, {}, -1},
-    {10007, {}, -1},
-    {10010, {}, -1},
-    {10017, {}, -1},
-    {10029, {}, -1},
-    {10081, {}, -1},
-    {10082, {}, -1},
 };
 inline constexpr int kEncodingCount = static_cast<int>(std::size(kEncodings));
 
@@ -83,6 +96,24 @@ inline constexpr int kEncodingCount = static_cast<int>(std::size(kEncodings));
 constexpr bool IsNoMarkForm(CodePageId id) {
     return id == CP_UTF8_NOBOM || id == CP_UTF16LE_NOBOM || id == CP_UTF16BE_NOBOM ||
            id == CP_UTF32LE_NOBOM || id == CP_UTF32BE_NOBOM;
+}
+
+// The Unicode form a name without a byte order mark stands for; any other identifier as it is.
+constexpr CodePageId MarkedForm(CodePageId id) {
+    switch (id) {
+        case CP_UTF8_NOBOM:
+            return CP_UTF8;
+        case CP_UTF16LE_NOBOM:
+            return CP_UTF16LE;
+        case CP_UTF16BE_NOBOM:
+            return CP_UTF16BE;
+        case CP_UTF32LE_NOBOM:
+            return CP_UTF32LE;
+        case CP_UTF32BE_NOBOM:
+            return CP_UTF32BE;
+        default:
+            return id;
+    }
 }
 
 // A byte code page of its own, one character per byte: neither a Unicode form, nor a pseudo

@@ -35,7 +35,8 @@ static bool IsDoubleDash(LPCWSTR argument) {
     return argument[0] == '-' && argument[1] == '-' && argument[2] == 0;
 }
 
-// "--help" or "--version" anywhere before the end of the options answers instead of a run.
+// "--help", "--version" or "--list" anywhere before the end of the options answers instead of a
+// run.
 static RunRequest FindRequest(int count, LPWSTR* arguments, const CommandLineRules& rules) {
     if (!rules.answersHelpAndVersion) {
         return kRequestRun;
@@ -51,36 +52,19 @@ static RunRequest FindRequest(int count, LPWSTR* arguments, const CommandLineRul
         if (argument == WSTR("--version")) {
             return kRequestVersion;
         }
+        if (argument == WSTR("--list")) {
+            return kRequestList;
+        }
     }
     return kRequestRun;
 }
 
 // A target without a byte order mark turns off the mark; a source's mark is the input's own.
 static CodePageId WithoutNoBomVariant(CodePageId cp, bool isTarget) {
-    CodePageId real = cp;
-    switch (cp) {
-        case CP_UTF8_NOBOM:
-            real = CP_UTF8;
-            break;
-        case CP_UTF16LE_NOBOM:
-            real = CP_UTF16LE;
-            break;
-        case CP_UTF16BE_NOBOM:
-            real = CP_UTF16BE;
-            break;
-        case CP_UTF32LE_NOBOM:
-            real = CP_UTF32LE;
-            break;
-        case CP_UTF32BE_NOBOM:
-            real = CP_UTF32BE;
-            break;
-        default:
-            return cp;
-    }
-    if (isTarget) {
+    if (isTarget && IsNoMarkForm(cp)) {
         runState.writeBom = 0;
     }
-    return real;
+    return MarkedForm(cp);
 }
 
 static void TakeLogName(LPCWSTR argument, bool* logNamePending) {

@@ -1,5 +1,6 @@
 #include "src/run/run_messages.h"
 
+#include <string>
 #include <vector>
 
 #include "src/cmdline/name_suggestions.h"
@@ -76,7 +77,7 @@ static WideString UnknownOption(const WideString& argument) {
 static WideString NameHints(const WideString& argument) {
     std::vector<LPCWSTR> names = SuggestEncodingNames(argument.c_str() + 1);
     WideString where = kPlatformCommandLine.answersHelpAndVersion
-                           ? WSTR("listed by \"codeshift --help\"")
+                           ? WSTR("listed by \"codeshift --list\"")
                            : WSTR("listed in the guide");
     if (names.empty()) {
         return WSTR("every encoding name is ") + where;
@@ -366,6 +367,42 @@ static WideString EncodingList() {
     return text + line + WSTR("\n");
 }
 
+// Every name the command line takes, one encoding a line after the code page it selects (the
+// system's pages as this system resolves them); "OEM" is left out, since -o and -O are the log
+// options.
+static WideString NameListText() {
+    WideString text;
+    for (const Encoding& e : kEncodings) {
+        WideString names;
+        for (const WCHAR* name : e.names) {
+            if (name != nullptr && name[0] != 'O' && name[0] != 'o') {
+                names.append(names.empty() ? WSTR("") : WSTR(" ")).append(name);
+            }
+        }
+        if (names.empty()) {
+            continue;
+        }
+        CodePageId page = static_cast<CodePageId>(ResolveCodePage(MarkedForm(e.id)));
+        WideString line =
+            e.id == CP_AUTODETECT ? WSTR("auto") : Widened(std::to_string(page).c_str());
+        line.resize(7, ' ');
+        line.append(names);
+        if (e.id == CP_AUTODETECT) {
+            line.append(WSTR(" (found from the input)"));
+        } else if (IsUnicodeForm(e.id)) {
+            line.append(WSTR(" (written with a byte order mark)"));
+        } else if (IsNoMarkForm(e.id)) {
+            line.append(WSTR(" (written without a byte order mark)"));
+        } else if (e.id == static_cast<CodePageId>(CP_ACP)) {
+            line.append(WSTR(" (the system's ANSI page)"));
+        } else if (e.id == static_cast<CodePageId>(CP_MACCP)) {
+            line.append(WSTR(" (the system's Mac page)"));
+        }
+        text.append(line + WSTR("\n"));
+    }
+    return text;
+}
+
 static WideString HelpText() {
     WideString text = WSTR("Usage: ") + UsageSummary() + WSTR("\n");
     text.append(WSTR(
@@ -383,6 +420,7 @@ static WideString HelpText() {
              "  -                as INPUT, standard input; as OUTPUT, standard output\n"
              "  --help           show this text\n"
              "  --version        show the version\n"
+             "  --list           list every encoding name with its code page\n"
              "\n"
              "Exit codes: 0 converted; 1-6 found UTF-8, ANSI, UTF-16LE, UTF-16BE, UTF-32LE,\n"
              "UTF-32BE, 11 and 13-16 the same by a byte order mark (ANSI has none); 20 usage\n"
@@ -399,6 +437,8 @@ void AnswerRequest() {
     WideString text;
     if (runState.request == kRequestVersion) {
         text = WSTR("codeshift ") + Widened(CODESHIFT_VERSION) + WSTR("\n");
+    } else if (runState.request == kRequestList) {
+        text = NameListText();
     } else {
         text = HelpText();
     }

@@ -83,8 +83,8 @@ enum LogRecordLeft : uint8_t {
 // LF or as CR LF.
 enum LineEnds : uint8_t { kLineEndsKept, kLineEndsLf, kLineEndsCrLf };
 
-// What the command line asked for besides a run (Linux: --help, --version).
-enum RunRequest : uint8_t { kRequestRun, kRequestHelp, kRequestVersion };
+// What the command line asked for besides a run (Linux: --help, --version, --list).
+enum RunRequest : uint8_t { kRequestRun, kRequestHelp, kRequestVersion, kRequestList };
 
 // Each field says who writes it and who reads it.
 struct RunState {

@@ -45,11 +45,15 @@ INSTANTIATE_TEST_SUITE_P(
         SuggestionCase{"UnicodeWithHyphen", WSTR("utf-16"), {WSTR("UTF16")}},
         SuggestionCase{"LittleEndianSaidOfAShortName", WSTR("U32LE"), {WSTR("U32")}},
         SuggestionCase{"NoMarkAsHyphen", WSTR("utf8-"), {WSTR("UTF-8n")}},
+        SuggestionCase{"MacPageWithUnderscore", WSTR("mac_cyrillic"), {WSTR("MACCYRILLIC")}},
+        SuggestionCase{"DosPageWithHyphen", WSTR("IBM-850"), {WSTR("IBM850")}},
+        SuggestionCase{"ThaiPageRunTogether", WSTR("windows874"), {WSTR("WINDOWS-874")}},
+        SuggestionCase{"AsciiByNumber", WSTR("windows-20127"), {WSTR("ASCII")}},
         // Nothing close: no guess.
         SuggestionCase{"OneLetter", WSTR("0"), {}},
         SuggestionCase{"FarFromEveryName", WSTR("xyz"), {}},
         // A number that is no page but a pseudo identifier of the table.
-        SuggestionCase{"PseudoIdentifier", WSTR("cp77"), {}},
+        SuggestionCase{"PseudoIdentifier", WSTR("cp308"), {}},
         // "-O..." is the log option: the OEM page is never offered.
         SuggestionCase{"NeverTheUntypeableName", WSTR("EOM"), {}}),
     [](const ::testing::TestParamInfo<SuggestionCase>& info) { return info.param.name; });

@@ -535,6 +535,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         RequestCase{"Help", true, {WSTR("--help")}, 0, kRequestHelp},
         RequestCase{"Version", true, {WSTR("--version")}, 0, kRequestVersion},
+        RequestCase{"List", true, {WSTR("-xyz"), WSTR("--list"), WSTR("in.txt")}, 0, kRequestList},
+        RequestCase{"WindowsHasNoList", false, {WSTR("--list"), WSTR("in.txt")}, 20, kRequestRun},
         RequestCase{"HelpBehindAUsageError", true, {WSTR("-xyz"), WSTR("--help")}, 0, kRequestHelp},
         RequestCase{
             "FirstRequestWins", true, {WSTR("--version"), WSTR("--help")}, 0, kRequestVersion},
@@ -693,6 +695,19 @@ INSTANTIATE_TEST_SUITE_P(
         LookupCase{WSTR("u16be-"), true, CP_UTF16BE_NOBOM}, LookupCase{WSTR("OEM"), true, CP_OEMCP},
         LookupCase{WSTR("koi8u"), true, 21866}, LookupCase{WSTR("iso13"), true, 28603},
         LookupCase{WSTR("ISO15"), true, 28605}, LookupCase{WSTR("iso9"), true, 28599},
+        // The DOS, Thai, Mac and ASCII pages, by their own and their usual names.
+        LookupCase{WSTR("cp850"), true, 850}, LookupCase{WSTR("IBM850"), true, 850},
+        LookupCase{WSTR("ibm737"), true, 737}, LookupCase{WSTR("CP869"), true, 869},
+        LookupCase{WSTR("Cp874"), true, 874}, LookupCase{WSTR("windows-874"), true, 874},
+        LookupCase{WSTR("MACCYR"), true, 10007}, LookupCase{WSTR("x-mac-cyrillic"), true, 10007},
+        LookupCase{WSTR("maccentraleurope"), true, 10029}, LookupCase{WSTR("cp10029"), true, 10029},
+        LookupCase{WSTR("MacIceland"), true, 10079},
+        LookupCase{WSTR("x-mac-ukrainian"), true, 10017},
+        LookupCase{WSTR("macromania"), true, 10010}, LookupCase{WSTR("us-ascii"), true, 20127},
+        LookupCase{WSTR("ASCII"), true, 20127}, LookupCase{WSTR("cp20127"), true, 20127},
+        // Pages the table carries only for the system's choices, and pages it does not carry.
+        LookupCase{WSTR("cp720"), false, 0}, LookupCase{WSTR("cp10000"), false, 0},
+        LookupCase{WSTR("cp851"), false, 0}, LookupCase{WSTR("macroman"), false, 0},
         LookupCase{WSTR("*"), false, 0}, LookupCase{WSTR("utf"), false, 0},
         LookupCase{WSTR("utf8 "), false, 0}, LookupCase{WSTR(""), false, 0}));
 
@@ -721,10 +736,13 @@ INSTANTIATE_TEST_SUITE_P(
                       LabelCase{CP_UTF16BE, WSTR("UTF-16BE")},
                       LabelCase{CP_AUTODETECT, WSTR("TST")}, LabelCase{CP_OEMCP, WSTR("OEM")},
                       LabelCase{CP_MACCP, WSTR("MAC")}, LabelCase{437, WSTR("IBM437")},
-                      LabelCase{28605, WSTR("ISO15")}, LabelCase{CP_UNSET, nullptr},
+                      LabelCase{28605, WSTR("ISO15")}, LabelCase{850, WSTR("CP850")},
+                      LabelCase{874, WSTR("CP874")}, LabelCase{10007, WSTR("MACCYR")},
+                      LabelCase{10029, WSTR("MACCE")}, LabelCase{20127, WSTR("ASCII")},
+                      LabelCase{10000, nullptr}, LabelCase{CP_UNSET, nullptr},
                       LabelCase{12345, nullptr}));
 
-// 71 names in all, each found as its own encoding (no name shadows a later one).
+// 128 names in all, each found as its own encoding (no name shadows a later one).
 TEST(NameTable, EveryNameSelectsItsOwnEncoding) {
     int names = 0;
     for (const Encoding& e : kEncodings) {
@@ -736,7 +754,7 @@ TEST(NameTable, EveryNameSelectsItsOwnEncoding) {
             }
         }
     }
-    EXPECT_EQ(names, 71);
+    EXPECT_EQ(names, 128);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <regex>
+#include <sstream>
 
 #include "tests/e2e/cases.h"
 #include "tests/e2e/program.h"
@@ -52,7 +53,7 @@ MessageCase Usage(const char* name, std::vector<std::string> arguments, const st
 }
 
 // An unknown option: what was wrong, the encodings it may have been meant as, and where every
-// name is listed (Linux: --help; Windows, which has no --help: the guide the next lines name).
+// name is listed (Linux: --list; Windows, which has no --list: the guide the next lines name).
 MessageCase Unknown(const char* name, std::vector<std::string> arguments, const std::string& what,
                     const std::string& meant = "", const std::string& flavors = "") {
     std::string line =
@@ -63,7 +64,7 @@ MessageCase Unknown(const char* name, std::vector<std::string> arguments, const 
                        arguments,
                        {},
                        20,
-                       line + "by \"codeshift --help\"\n" + kLinuxUsage,
+                       line + "by \"codeshift --list\"\n" + kLinuxUsage,
                        line + "in the guide\n" + kWindowsUsage,
                        flavors};
 }
@@ -187,7 +188,7 @@ INSTANTIATE_TEST_SUITE_P(
                     20,
                     "codeshift: unknown option \"-x?2J?\": it is not -o, -O, -r or an encoding "
                     "name\n"
-                    "codeshift: every encoding name is listed by \"codeshift --help\"\n" +
+                    "codeshift: every encoding name is listed by \"codeshift --list\"\n" +
                         kLinuxUsage,
                     "",
                     "native"},
@@ -379,6 +380,38 @@ INSTANTIATE_TEST_SUITE_P(Requests, Answers,
                                            std::vector<std::string>{"-orun.log", "--version"},
                                            std::vector<std::string>{"-xyz", "-orun.log", "--help"},
                                            std::vector<std::string>{"-A1251", "--help", "a", "b"}));
+
+// --list names every encoding the command line takes, one a line after its page, the system's
+// pages as this locale (C.UTF-8) makes them; "OEM", which no option reaches, is left out.
+TEST(Answers, ListNamesEveryEncodingWithItsPage) {
+    if (Flavor() != "native") {
+        GTEST_SKIP() << "the Windows programs keep their command line";
+    }
+    std::string folder = MakeTempDir();
+    RunOutput run = RunProgramCapturing({"--list"}, folder);
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.err, "");
+    for (const char* line :
+         {"auto   TEST TST T (found from the input)\n",
+          "65001  UTF-8n UTF8n U8n U8- (written without a byte order mark)\n",
+          "1252   ANSI A (the system's ANSI page)\n", "10000  MAC (the system's Mac page)\n",
+          "850    CP850 IBM850\n", "10007  MACCYR MACCYRILLIC X-MAC-CYRILLIC CP10007\n",
+          "20127  ASCII US-ASCII CP20127\n"}) {
+        EXPECT_NE(run.out.find(line), std::string::npos) << line << run.out;
+    }
+    std::regex form("[0-9]+ +[^ ()]+( [^ ()]+)*( \\([^()]+\\))?|auto .*");
+    size_t names = 0;
+    std::istringstream lines(run.out);
+    for (std::string line; std::getline(lines, line);) {
+        EXPECT_TRUE(std::regex_match(line, form)) << line;
+        EXPECT_EQ(line.find("OEM"), std::string::npos) << line;
+        std::string listed = line.substr(7, line.find(" (") - 7);
+        names += 1 + std::count(listed.begin(), listed.end(), ' ');
+    }
+    EXPECT_EQ(names, 127u) << "every name of the table but OEM";
+    EXPECT_TRUE(std::filesystem::is_empty(folder)) << "no log record, no guide opened";
+    RemoveTree(folder);
+}
 
 // Whoever sees the message on a terminal needs no browser window: the guide is not opened.
 TEST(TerminalMessages, UsageErrorOpensNoGuide) {
