@@ -81,8 +81,8 @@ struct ParseProgress {
     bool replaceInput = false;
     bool logNamePending = false;
     bool optionsEnded = false;
-    int names = 0;      // file names taken as input or output
-    int swallowed = 0;  // names a pending log option set aside while a log name was set
+    std::vector<LPCWSTR> names;  // file names, in order: the input, the output, or with -r inputs
+    int swallowed = 0;           // names a pending log option set aside while a log name was set
     LPCWSTR logOption = WSTR("");
 };
 
@@ -97,12 +97,17 @@ static UsageProblem TakeName(LPCWSTR argument, const CommandLineRules& rules,
         } else {
             ++progress->swallowed;
         }
-    } else if (rules.refusesWhatItWouldIgnore && ++progress->names > 2) {
-        return kUsageThirdName;
-    } else if (runState.inputName.empty()) {
-        runState.inputName = argument;
-    } else if (runState.outputName.empty()) {
-        runState.outputName = argument;
+    } else {
+        // A third name is refused by the Linux rules once the whole line is read: with -r it is
+        // one more file to replace.
+        if (rules.refusesWhatItWouldIgnore || progress->names.size() < 2) {
+            progress->names.push_back(argument);
+        }
+        if (runState.inputName.empty()) {
+            runState.inputName = argument;
+        } else if (runState.outputName.empty()) {
+            runState.outputName = argument;
+        }
     }
     return kUsageNone;
 }
@@ -197,8 +202,33 @@ int ParseArguments(int count, LPWSTR* arguments, const CommandLineRules& rules) 
     if (rules.refusesWhatItWouldIgnore && progress.logNamePending) {
         return UsageError(kUsageLogNameMissing, progress.logOption);
     }
+    // Text piped in with no name at all is converted as a filter, when a conversion is asked
+    // for; recognising standard input takes its name, "-".
+    bool convertsSomething = runState.sourceCp != CP_UNSET || runState.targetCp != CP_UNSET ||
+                             runState.lineEnds != kLineEndsKept;
+    bool filtering = runState.inputName.empty() && rules.filtersByDefault && convertsSomething &&
+                     !progress.logNamePending && !progress.replaceInput &&
+                     !StandardInputIsTerminal();
+    if (filtering) {
+        runState.inputName = WSTR("-");
+    }
     if (runState.inputName.empty()) {
         return NoInput(progress);
+    }
+    // Each name -r is given is a file of its own to convert, when there is something to convert.
+    if (rules.replacesManyFiles && progress.replaceInput && progress.names.size() > 1 &&
+        convertsSomething) {
+        runState.outputName.clear();
+        runState.moreInputNames.assign(progress.names.begin() + 1, progress.names.end());
+        for (LPCWSTR name : progress.names) {
+            if (rules.dashNamesStandardStream && IsLoneDash(name)) {
+                return UsageError(kUsageReplaceStream);
+            }
+        }
+    }
+    if (rules.refusesWhatItWouldIgnore && runState.moreInputNames.empty() &&
+        progress.names.size() > 2) {
+        return UsageError(kUsageThirdName, progress.names[2]);
     }
     if (rules.refusesWhatItWouldIgnore && progress.replaceInput && !runState.outputName.empty()) {
         return UsageError(kUsageReplaceWithOutput, runState.outputName.c_str());
@@ -221,10 +251,15 @@ int ParseArguments(int count, LPWSTR* arguments, const CommandLineRules& rules) 
             runState.targetCp = CP_DETECT_ONLY;
             return 0;
         }
-        if (!progress.replaceInput) {
+        if (progress.replaceInput) {
+            runState.outputName = runState.inputName;
+        } else if (rules.filtersByDefault && (filtering || runState.targetCp != CP_UNSET)) {
+            // A filter, or one file read with a target named: the text goes to standard output.
+            runState.outputName = WSTR("-");
+            runState.outputIsStream = true;
+        } else {
             return UsageError(kUsageNoOutput);
         }
-        runState.outputName = runState.inputName;
     }
     if (runState.targetCp == CP_AUTODETECT) {
         runState.targetCp = CP_ACP;

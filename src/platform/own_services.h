@@ -152,9 +152,14 @@ struct CommandLineRules {
     bool answersHelpAndVersion;
     bool refusesWhatItWouldIgnore;
     bool dashNamesStandardStream;
+    // -r takes any number of names, each replaced in a run of its own.
+    bool replacesManyFiles;
+    // A conversion with no output name writes standard output, and one with no name at all
+    // reads standard input too when it is no terminal: the run is a filter.
+    bool filtersByDefault;
 };
-constexpr CommandLineRules kWindowsCommandLine = {true, false, false, false, false};
-constexpr CommandLineRules kLinuxCommandLine = {false, true, true, true, true};
+constexpr CommandLineRules kWindowsCommandLine = {true, false, false, false, false, false, false};
+constexpr CommandLineRules kLinuxCommandLine = {false, true, true, true, true, true, true};
 
 // The process's arguments, the program first, each as its caller gave it: on Linux the list the
 // system passed; on Windows the command line split by the system's rules. False when the
@@ -193,3 +198,6 @@ WideString SystemErrorText(DWORD error);
 // Whether messages appear on a terminal that somebody watches (then a usage error needs no
 // browser window). Never on Windows, where the messages reach no screen.
 bool MessagesReachTerminal();
+
+// Whether standard input is a terminal: a person typing, not a text piped in.
+bool StandardInputIsTerminal();

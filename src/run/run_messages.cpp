@@ -17,6 +17,13 @@ static void AddLine(WideString* text, const WideString& line) {
     text->push_back('\n');
 }
 
+static WideString Quoted(const WideString& name);
+
+// A line about the text of one file among several says which file it speaks of.
+static void AddFileLine(WideString* text, const WideString& line) {
+    AddLine(text, runState.oneOfMany ? Quoted(runState.inputName) + WSTR(": ") + line : line);
+}
+
 // A name as the user typed it, in quotes; control characters (C1, U+0080 to U+009F, too) become
 // "?", so that a line stays one line and a name cannot steer the terminal. So does half a
 // surrogate pair left alone: on Linux a byte that was no UTF-8, which would reach the terminal
@@ -52,12 +59,11 @@ static WideString LabelOf(CodePageId cp) {
 }
 
 static WideString UsageSummary() {
-    WideString line = WSTR("codeshift [-SOURCE] [-TARGET] [-o LOG | -O LOG] [-r] ");
-    if (kPlatformCommandLine.doubleDashEndsOptions) {
-        line.append(WSTR("[--] "));
+    WideString line = WSTR("codeshift [-SOURCE] [-TARGET] [-LF | -CRLF] [-o LOG | -O LOG] ");
+    if (kPlatformCommandLine.replacesManyFiles) {
+        return line + WSTR("[--] [INPUT [OUTPUT] | -r FILE...]");
     }
-    line.append(WSTR("INPUT [OUTPUT]"));
-    return line;
+    return line + WSTR("[-r] INPUT [OUTPUT]");
 }
 
 static WideString UnknownOption(const WideString& argument) {
@@ -117,9 +123,8 @@ static WideString WhatWasWrong() {
         case kUsageThirdName:
             return WSTR("a third file name ") + argument +
                    WSTR(
-                       ": one run converts one file, INPUT into OUTPUT (or in place with -r); "
-                       "for many files run codeshift once per file, as \"Many files\" in the "
-                       "README and \"Batch conversion\" in the guide show");
+                       ": INPUT and OUTPUT are two names; to convert many files in place name "
+                       "the encodings and give -r, as in \"codeshift -A1251 -U8- -r *.txt\"");
         case kUsageReplaceWithOutput:
             return WSTR("-r replaces the input, yet ") + argument +
                    WSTR(" names an output file: give -r or an output name, not both");
@@ -245,7 +250,7 @@ static void AddCountLine(WideString* text, uint64_t count, const WideString& one
     } else {
         line.append(WSTR(" characters ") + many + WSTR(" and were written as "));
     }
-    AddLine(text, line + as);
+    AddFileLine(text, line + as);
 }
 
 // A conversion that did not carry every character over as it was still succeeds (scripts and
@@ -280,7 +285,7 @@ static void ReportLineEnds(WideString* text) {
     line.append(count == 1 ? WSTR(" line end was") : WSTR(" line ends were"));
     line.append(runState.lineEnds == kLineEndsLf ? WSTR(" written as LF")
                                                  : WSTR(" written as CR LF"));
-    AddLine(text, line);
+    AddFileLine(text, line);
 }
 
 // A record cut short by a full disk or a size limit says how much of it the log kept.
@@ -406,25 +411,27 @@ static WideString NameListText() {
 static WideString HelpText() {
     WideString text = WSTR("Usage: ") + UsageSummary() + WSTR("\n");
     text.append(WSTR(
-        "Converts the text file INPUT from one encoding to another into OUTPUT, or in place with\n"
-        "-r. With INPUT alone it only recognises the encoding and tells it by the exit code.\n"
+        "Converts the text file INPUT from one encoding to another into OUTPUT, or each FILE in\n"
+        "place with -r. With a target and no OUTPUT it writes standard output, and with no name\n"
+        "at all it reads standard input too (a filter). With INPUT alone it only recognises the\n"
+        "encoding and tells it by the exit code.\n"
         "\n"
         "  -SOURCE -TARGET  encodings, the first of INPUT, the second of OUTPUT:\n"));
     text.append(EncodingList());
-    text.append(
-        WSTR("  -oLOG, -o LOG    append a record of the run to the file LOG\n"
-             "  -OLOG, -O LOG    write the file LOG afresh with the record of this run\n"
-             "  -r               replace INPUT when no OUTPUT is named\n"
-             "  -LF, -CRLF       write every line end (LF, CR LF, or CR alone) as LF, or as CR LF\n"
-             "  --               every later argument is a file name\n"
-             "  -                as INPUT, standard input; as OUTPUT, standard output\n"
-             "  --help           show this text\n"
-             "  --version        show the version\n"
-             "  --list           list every encoding name with its code page\n"
-             "\n"
-             "Exit codes: 0 converted; 1-6 found UTF-8, ANSI, UTF-16LE, UTF-16BE, UTF-32LE,\n"
-             "UTF-32BE, 11 and 13-16 the same by a byte order mark (ANSI has none); 20 usage\n"
-             "error; 21 input failure; 22 output failure.\n"));
+    text.append(WSTR(
+        "  -oLOG, -o LOG    append a record of the run to the file LOG\n"
+        "  -OLOG, -O LOG    write the file LOG afresh with the record of this run\n"
+        "  -r               replace each FILE with its text converted, one run a file\n"
+        "  -LF, -CRLF       write every line end (LF, CR LF, or CR alone) as LF, or as CR LF\n"
+        "  --               every later argument is a file name\n"
+        "  -                as INPUT, standard input; as OUTPUT, standard output\n"
+        "  --help           show this text\n"
+        "  --version        show the version\n"
+        "  --list           list every encoding name with its code page\n"
+        "\n"
+        "Exit codes: 0 converted; 1-6 found UTF-8, ANSI, UTF-16LE, UTF-16BE, UTF-32LE,\n"
+        "UTF-32BE, 11 and 13-16 the same by a byte order mark (ANSI has none); 20 usage\n"
+        "error; 21 input failure; 22 output failure; with several files the highest of them.\n"));
     text.append(WSTR("Full guide: ") + GuidePath());
     if (kHasManualPage) {
         text.append(WSTR("; manual: man codeshift"));

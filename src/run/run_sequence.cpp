@@ -1,5 +1,8 @@
 #include "src/run/run_sequence.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "src/cmdline/parse_command_line.h"
 #include "src/input/convert_file.h"
 #include "src/log/run_log.h"
@@ -15,6 +18,36 @@ void OpenReadme() {
     }
 }
 
+// One conversion with its record and its closing messages.
+static void ConvertAndReport() {
+    ConvertFile();
+    if (!runState.logName.empty()) {
+        WriteRunLog();
+    }
+    ReportRun();
+}
+
+// Several files for -r: each a run of its own with the options the command line gave, so that
+// one that fails stops none of the others. The highest status of them all is the exit code:
+// 0 only when every file was converted.
+static int ConvertEach() {
+    const RunState parsed = runState;
+    std::vector<WideString> names = {parsed.inputName};
+    names.insert(names.end(), parsed.moreInputNames.begin(), parsed.moreInputNames.end());
+    RunStatus worst = kStatusConverted;
+    for (const WideString& name : names) {
+        runState = parsed;
+        runState.moreInputNames.clear();
+        runState.inputName = name;
+        runState.outputName = name;
+        runState.oneOfMany = true;
+        ConvertAndReport();
+        worst = std::max(worst, runState.status);
+    }
+    runState.status = worst;
+    return worst;
+}
+
 int RunOnce() {
     ResetRunState();
     if (ParseCommandLine() != 0) {
@@ -26,8 +59,11 @@ int RunOnce() {
         runState.status = kStatusConverted;
         AnswerRequest();
         return runState.status;
+    } else if (!runState.moreInputNames.empty()) {
+        return ConvertEach();
     } else {
-        ConvertFile();
+        ConvertAndReport();
+        return runState.status;
     }
     if (!runState.logName.empty()) {
         WriteRunLog();

@@ -12,6 +12,8 @@ void ResetRunState() {
     runState.inputName.clear();
     runState.outputName.clear();
     runState.logName.clear();
+    runState.moreInputNames.clear();
+    runState.oneOfMany = false;
     runState.inputIsStream = false;
     runState.outputIsStream = false;
     runState.logMode = 0;

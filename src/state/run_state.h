@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "src/platform/platform.h"
 #include "src/state/code_pages.h"
@@ -115,6 +116,12 @@ struct RunState {
     // standard stream; read by the loader, the output step, the log and the closing message.
     bool inputIsStream;
     bool outputIsStream;
+    // Written by the parse: the names after inputName that -r replaces, each in a run of its own
+    // with the same options; read by the run sequence.
+    std::vector<WideString> moreInputNames;
+    // Set by the run sequence when this run is one file of several; read by the closing message,
+    // which then names the file on every line.
+    bool oneOfMany;
     // Written by the parse; read by the log.
     DWORD logMode;
     // Written by the loader (bytes read, a mark included); read by the log.

@@ -395,18 +395,18 @@ INSTANTIATE_TEST_SUITE_P(
 INSTANTIATE_TEST_SUITE_P(
     Arguments, LinuxParseTable,
     ::testing::Values(
-        // An absolute name is the input, not an option; -r beside an output is refused.
-        ParseCase{
-            "AbsoluteInputBeforeReplaceTarget",
-            {WSTR("-A1251"), WSTR("-U8-"), WSTR("/home/me/ru.txt"), WSTR("victim.txt"), WSTR("-r")},
-            20,
-            1251,
-            CP_UTF8_NOBOM,
-            1,
-            WSTR("/home/me/ru.txt"),
-            WSTR("victim.txt"),
-            WSTR(""),
-            0},
+        // An absolute name is the input, not an option; -r beside a second name with nothing to
+        // convert is refused.
+        ParseCase{"AbsoluteInputBeforeReplaceTarget",
+                  {WSTR("/home/me/ru.txt"), WSTR("victim.txt"), WSTR("-r")},
+                  20,
+                  CP_UNSET,
+                  CP_UNSET,
+                  1,
+                  WSTR("/home/me/ru.txt"),
+                  WSTR("victim.txt"),
+                  WSTR(""),
+                  0},
         ParseCase{"AbsoluteNamesEverywhere",
                   {WSTR("-o"), WSTR("/var/log/shift.log"), WSTR("-t"), WSTR("-u8"), WSTR("/in.txt"),
                    WSTR("/tmp/out.txt")},
@@ -428,14 +428,15 @@ INSTANTIATE_TEST_SUITE_P(
                   WSTR("/u16-"),
                   WSTR(""),
                   0},
+        // ... and the one file's text goes to standard output.
         ParseCase{"SlashRIsNoReplace",
                   {WSTR("-u8"), WSTR("-u16"), WSTR("/r")},
-                  20,
+                  0,
                   kUtf8,
                   CP_UTF16LE,
                   1,
                   WSTR("/r"),
-                  WSTR(""),
+                  WSTR("-"),
                   WSTR(""),
                   0},
         ParseCase{"LoneSlashIsAName",
@@ -619,12 +620,12 @@ INSTANTIATE_TEST_SUITE_P(
                     WSTR("")},
         ProblemCase{"ThirdName",
                     true,
-                    {WSTR("-r"), WSTR("f1"), WSTR("f2"), WSTR("f3"), WSTR("-A1251"), WSTR("-U8-")},
+                    {WSTR("f1"), WSTR("f2"), WSTR("f3"), WSTR("-A1251"), WSTR("-U8-")},
                     kUsageThirdName,
                     WSTR("f3")},
         ProblemCase{"ReplaceBesideOutput",
                     true,
-                    {WSTR("-A1251"), WSTR("-U8-"), WSTR("in"), WSTR("out"), WSTR("-R")},
+                    {WSTR("in"), WSTR("out"), WSTR("-R")},
                     kUsageReplaceWithOutput,
                     WSTR("out")},
         ProblemCase{"ZeroForTheLetterO",
@@ -755,6 +756,38 @@ TEST(NameTable, EveryNameSelectsItsOwnEncoding) {
         }
     }
     EXPECT_EQ(names, 128);
+}
+
+// -r with several names makes each a file of its own to replace, when something is to be
+// converted; standard input is none of them.
+TEST(LinuxParse, ReplaceTakesEveryName) {
+    struct {
+        std::vector<WideString> arguments;
+        int result;
+        std::vector<WideString> names;
+    } cases[] = {
+        {{WSTR("-A1251"), WSTR("-U8-"), WSTR("-r"), WSTR("a"), WSTR("b"), WSTR("c")},
+         0,
+         {WSTR("a"), WSTR("b"), WSTR("c")}},
+        {{WSTR("a"), WSTR("-LF"), WSTR("b"), WSTR("-r")}, 0, {WSTR("a"), WSTR("b")}},
+        {{WSTR("-A1251"), WSTR("-r"), WSTR("a"), WSTR("-")}, 20, {}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Parse(c.arguments, kLinuxCommandLine), c.result);
+        if (c.result != 0) {
+            EXPECT_EQ(runState.usageProblem, kUsageReplaceStream);
+            continue;
+        }
+        std::vector<WideString> names = {runState.inputName};
+        names.insert(names.end(), runState.moreInputNames.begin(), runState.moreInputNames.end());
+        EXPECT_TRUE(names == c.names);
+        EXPECT_TRUE(runState.outputName == runState.inputName);
+    }
+    // The Windows rules keep one input and one output.
+    EXPECT_EQ(Parse({WSTR("-A1251"), WSTR("-U8-"), WSTR("-r"), WSTR("a"), WSTR("b"), WSTR("c")}),
+              0);
+    EXPECT_TRUE(runState.moreInputNames.empty());
+    EXPECT_TRUE(runState.outputName == WSTR("b"));
 }
 
 }  // namespace

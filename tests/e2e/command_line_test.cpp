@@ -62,9 +62,10 @@ E2eCase Misread(const std::string& name, const std::vector<std::string>& argumen
 INSTANTIATE_TEST_SUITE_P(
     Misread, CommandLine,
     ::testing::Values(
-        // What "-r *.txt" expands to: f2.txt would have received f1.txt's text.
-        Misread("ReplaceOverThreeNames", {"-A1251", "-U8-", "-r", "f1.txt", "f2.txt", "f3.txt"}),
-        Misread("ReplaceBesideAnOutput", {"-A1251", "-U8-", "{folder}/f1.txt", "f2.txt", "-r"}),
+        // Three names without -r: f2.txt would have received f1.txt's text.
+        Misread("ThreeNamesWithoutReplace", {"-A1251", "-U8-", "f1.txt", "f2.txt", "f3.txt"}),
+        // -r beside a second name, and nothing to convert: an input and an output, or two files?
+        Misread("ReplaceBesideAnOutput", {"{folder}/f1.txt", "f2.txt", "-r"}),
         // A zero typed for -o: f2.txt would have become the output.
         Misread("ZeroForTheLetterO", {"-A1251", "-U8-", "-r", "f1.txt", "-0", "f2.txt"}),
         Misread("UnknownOptionAfterBothEncodings", {"-A1251", "-U8-", "-x", "f1.txt", "f2.txt"}),

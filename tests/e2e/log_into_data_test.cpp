@@ -36,6 +36,9 @@ const std::string kUtf16 = std::string(
 const char* kIsInput = "it is the input of this run";
 const char* kIsOutput = "it is the output of this run";
 const char* kNoLog = "it holds something other than a log of codeshift";
+// One file converted with no output name: on Linux the text goes to standard output, while the
+// Windows programs, which write no standard output unnamed, refuse the command line.
+constexpr int kStandardOutputOrUsage = -1;
 
 class LogSlips : public ::testing::TestWithParam<LogSlipCase> {};
 
@@ -50,7 +53,11 @@ TEST_P(LogSlips, LeaveTheTextAlone) {
             link((folder + "/" + c.given[0].name).c_str(), (folder + "/" + c.hardLink).c_str()), 0);
     }
     RunOutput run = RunProgramCapturing(c.arguments, folder, true);
-    EXPECT_EQ(run.exitCode, c.exitCode);
+    if (c.exitCode == kStandardOutputOrUsage) {
+        EXPECT_EQ(run.exitCode, Flavor() == "native" ? 0 : 20);
+    } else {
+        EXPECT_EQ(run.exitCode, c.exitCode);
+    }
     for (const FileBytes& f : c.expected) {
         EXPECT_EQ(Hex(ReadBytes(folder + "/" + f.name)), Hex(f.bytes)) << f.name;
     }
@@ -111,12 +118,12 @@ INSTANTIATE_TEST_SUITE_P(
                     2,
                     {{"in.txt", "abc"}},
                     kIsInput},
-        // The habit of another tool: -o meant as the output makes a usage error.
+        // The habit of another tool: -o meant as the output never writes the text there.
         LogSlipCase{"OutputOptionOfAnotherTool",
                     {"-A1252", "-U8-", "in.txt", "-o", "out.txt"},
                     {{"in.txt", kText}, {"out.txt", "kept\n"}},
                     "",
-                    20,
+                    kStandardOutputOrUsage,
                     {{"in.txt", kText}, {"out.txt", "kept\n"}},
                     kNoLog},
         LogSlipCase{"NotesAsNewLog",

@@ -41,10 +41,12 @@ void PrintTo(const MessageCase& c, std::ostream* out) {
 }
 
 const std::string kLinuxUsage =
-    "codeshift: usage: codeshift [-SOURCE] [-TARGET] [-o LOG | -O LOG] [-r] [--] INPUT [OUTPUT]\n"
+    "codeshift: usage: codeshift [-SOURCE] [-TARGET] [-LF | -CRLF] [-o LOG | -O LOG] [--] [INPUT "
+    "[OUTPUT] | -r FILE...]\n"
     "codeshift: the full guide is {guide}; see also \"man codeshift\" and \"codeshift --help\"\n";
 const std::string kWindowsUsage =
-    "codeshift: usage: codeshift [-SOURCE] [-TARGET] [-o LOG | -O LOG] [-r] INPUT [OUTPUT]\n"
+    "codeshift: usage: codeshift [-SOURCE] [-TARGET] [-LF | -CRLF] [-o LOG | -O LOG] [-r] INPUT "
+    "[OUTPUT]\n"
     "codeshift: the full guide is {guide}\n";
 
 MessageCase Usage(const char* name, std::vector<std::string> arguments, const std::string& what) {
@@ -193,12 +195,12 @@ INSTANTIATE_TEST_SUITE_P(
                     "",
                     "native"},
         MessageCase{"ThirdNameOnLinux",
-                    {"-A1252", "-U8-", "-r", "f1", "f2", "f3"},
+                    {"-A1252", "-U8-", "f1", "f2", "f3"},
                     {},
                     20,
-                    "codeshift: a third file name \"f3\": one run converts one file, INPUT into "
-                    "OUTPUT (or in place with -r); for many files run codeshift once per file, as "
-                    "\"Many files\" in the README and \"Batch conversion\" in the guide show\n" +
+                    "codeshift: a third file name \"f3\": INPUT and OUTPUT are two names; to "
+                    "convert many files in place name the encodings and give -r, as in "
+                    "\"codeshift -A1251 -U8- -r *.txt\"\n" +
                         kLinuxUsage,
                     "",
                     "native"},

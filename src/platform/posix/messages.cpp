@@ -57,3 +57,7 @@ WideString SystemErrorText(DWORD error) {
 bool MessagesReachTerminal() {
     return isatty(STDERR_FILENO) == 1;
 }
+
+bool StandardInputIsTerminal() {
+    return isatty(STDIN_FILENO) == 1;
+}

@@ -89,3 +89,8 @@ WideString SystemErrorText(DWORD error) {
 bool MessagesReachTerminal() {
     return false;
 }
+
+// The Windows programs read no standard input unless "-" names it.
+bool StandardInputIsTerminal() {
+    return true;
+}
