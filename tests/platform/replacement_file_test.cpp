@@ -66,7 +66,8 @@ TEST_F(ReplacementFile, TemporaryIsHiddenBesideTheTargetUnderAFreshNameWithItsMo
     EXPECT_EQ(Mode(first), 0640u);
     EXPECT_EQ(ReadBytes(target), "old") << "the target is untouched until the commit";
 
-    EXPECT_TRUE(CommitReplacementFile(WideFromBytes(first).c_str(), WideFromBytes(target).c_str()));
+    EXPECT_TRUE(CommitReplacementFile(WideFromBytes(first).c_str(), WideFromBytes(target).c_str(),
+                                      nullptr));
     EXPECT_EQ(ReadBytes(target), "new");
     EXPECT_EQ(Mode(target), 0640u);
     EXPECT_FALSE(FileExists(first));
@@ -79,7 +80,8 @@ TEST_F(ReplacementFile, NewTargetGetsTheUsualModeForANewFile) {
     std::string temp = Prepare(target, "text");
     umask(mask);
     ASSERT_FALSE(temp.empty());
-    EXPECT_TRUE(CommitReplacementFile(WideFromBytes(temp).c_str(), WideFromBytes(target).c_str()));
+    EXPECT_TRUE(
+        CommitReplacementFile(WideFromBytes(temp).c_str(), WideFromBytes(target).c_str(), nullptr));
     EXPECT_EQ(Mode(target), 0644u);
     EXPECT_EQ(ReadBytes(target), "text");
 }
@@ -90,7 +92,8 @@ TEST_F(ReplacementFile, TargetWithTheLongestNameCanBeReplaced) {
     ASSERT_EQ(ReadBytes(target), "old");
     std::string temp = Prepare(target, "new");
     ASSERT_FALSE(temp.empty()) << "no temporary for a name of " << NAME_MAX << " bytes";
-    EXPECT_TRUE(CommitReplacementFile(WideFromBytes(temp).c_str(), WideFromBytes(target).c_str()));
+    EXPECT_TRUE(
+        CommitReplacementFile(WideFromBytes(temp).c_str(), WideFromBytes(target).c_str(), nullptr));
     EXPECT_EQ(ReadBytes(target), "new");
     EXPECT_EQ(Entries(), 1);
 }
@@ -104,7 +107,8 @@ TEST_F(ReplacementFile, ThroughALinkTheFileItNamesIsReplacedAndTheLinkStays) {
     std::string temp = Prepare(link, "new");
     ASSERT_FALSE(temp.empty());
     EXPECT_EQ(temp.rfind(elsewhere + "/", 0), 0u) << "the temporary belongs beside the file";
-    EXPECT_TRUE(CommitReplacementFile(WideFromBytes(temp).c_str(), WideFromBytes(link).c_str()));
+    EXPECT_TRUE(
+        CommitReplacementFile(WideFromBytes(temp).c_str(), WideFromBytes(link).c_str(), nullptr));
     struct stat info {};
     ASSERT_EQ(lstat(link.c_str(), &info), 0);
     EXPECT_TRUE(S_ISLNK(info.st_mode));
@@ -122,7 +126,8 @@ TEST_F(ReplacementFile, ALinkChangedBeforeTheCommitIsNotFollowedElsewhere) {
     ASSERT_FALSE(temp.empty());
     unlink(link.c_str());
     ASSERT_EQ(symlink("other/b.txt", link.c_str()), 0);
-    EXPECT_FALSE(CommitReplacementFile(WideFromBytes(temp).c_str(), WideFromBytes(link).c_str()));
+    EXPECT_FALSE(
+        CommitReplacementFile(WideFromBytes(temp).c_str(), WideFromBytes(link).c_str(), nullptr));
     EXPECT_EQ(ReadBytes(other + "/b.txt"), "b");
     EXPECT_EQ(ReadBytes(folder + "/a.txt"), "a");
     DeleteFileW(WideFromBytes(temp).c_str());
