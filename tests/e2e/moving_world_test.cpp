@@ -66,11 +66,16 @@ struct ChangeCase {
     Change change;
     int exitCode;
     std::vector<FileBytes> expected;
+    std::string message;
 };
 
 void PrintTo(const ChangeCase& c, std::ostream* out) {
     *out << c.name;
 }
+
+const std::string kChangedInput =
+    "codeshift: cannot replace input \"sub/in.txt\": it changed while it was being converted; "
+    "it was left as it is\n";
 
 class ChangeDuringRun : public ::testing::TestWithParam<ChangeCase> {};
 
@@ -86,9 +91,11 @@ TEST_P(ChangeDuringRun, LosesNothing) {
     mkdir((folder + "/sub").c_str(), 0755);
     WriteBytes(folder + "/sub/in.txt", kOld);
     WriteBytes(folder + "/sub/out.txt", "old output");
+    int err = open((folder + "/err.txt").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
     int run = StartProgramThrough({"strace", "-o", "/dev/null", "-e", "trace=write", "-e",
                                    "inject=write:delay_enter=3000000:when=1"},
-                                  c.arguments, folder);
+                                  c.arguments, folder, err);
+    close(err);
     ASSERT_GT(run, 0);
     ASSERT_TRUE(WaitForTemporary(folder + "/sub"));
     switch (c.change) {
@@ -110,6 +117,7 @@ TEST_P(ChangeDuringRun, LosesNothing) {
     int status = WaitForProgram(run);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), c.exitCode);
+    EXPECT_EQ(ReadBytes(folder + "/err.txt"), c.message);
     for (const FileBytes& f : c.expected) {
         EXPECT_EQ(Hex(ReadBytes(folder + "/" + f.name)), Hex(f.bytes)) << f.name;
     }
@@ -125,28 +133,35 @@ INSTANTIATE_TEST_SUITE_P(
                    {"-A1252", "-U8-", "-r", "sub/in.txt"},
                    kAppendToInput,
                    21,
-                   {{"sub/in.txt", kOld + "ADDED\n"}}},
+                   {{"sub/in.txt", kOld + "ADDED\n"}},
+                   kChangedInput},
         ChangeCase{"AnotherFileRenamedOverTheInputOfR",
                    {"-A1252", "-U8-", "-r", "sub/in.txt"},
                    kRenameOverInput,
                    21,
-                   {{"sub/in.txt", "another file\n"}}},
+                   {{"sub/in.txt", "another file\n"}},
+                   kChangedInput},
         // Only the file replaced must stay as it was read: an output elsewhere is written.
         ChangeCase{"AppendToAnInputNotReplaced",
                    {"-A1252", "-U8-", "sub/in.txt", "sub/out.txt"},
                    kAppendToInput,
                    0,
-                   {{"sub/out.txt", kOldUtf8}, {"sub/in.txt", kOld + "ADDED\n"}}},
+                   {{"sub/out.txt", kOldUtf8}, {"sub/in.txt", kOld + "ADDED\n"}},
+                   ""},
         ChangeCase{"FolderOfTheOutputSwapped",
                    {"-A1252", "-U8-", "sub/in.txt", "sub/out.txt"},
                    kSwapFolder,
                    22,
-                   {{"sub.old/out.txt", "old output"}}},
+                   {{"sub.old/out.txt", "old output"}},
+                   "codeshift: cannot write output \"sub/out.txt\": a folder on its path was "
+                   "moved or replaced while it was written; it was left as it was\n"},
         ChangeCase{"FolderOfTheInputOfRSwapped",
                    {"-A1252", "-U8-", "-r", "sub/in.txt"},
                    kSwapFolder,
                    22,
-                   {{"sub.old/in.txt", kOld}}}),
+                   {{"sub.old/in.txt", kOld}},
+                   "codeshift: cannot write output \"sub/in.txt\": a folder on its path was "
+                   "moved or replaced while it was written; it was left as it was\n"}),
     [](const ::testing::TestParamInfo<ChangeCase>& info) { return info.param.name; });
 
 // --- Standard output that is the input ------------------------------------------------------
@@ -157,6 +172,7 @@ struct OutputOntoInputCase {
     int openFlags;  // how the shell opened standard output on the input: 1<> or >>
     int exitCode;
     std::string after;
+    std::string message;
 };
 
 void PrintTo(const OutputOntoInputCase& c, std::ostream* out) {
@@ -183,9 +199,12 @@ TEST_P(OutputOntoInput, IsRefusedBeforeAnythingIsWritten) {
     if (c.arguments[2] == "-") {
         streams.in = in;
     }
+    streams.err = open((folder + "/err.txt").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
     int status = RunProgramWithStreams(c.arguments, folder, streams);
     close(out);
     close(in);
+    close(streams.err);
+    EXPECT_EQ(ReadBytes(folder + "/err.txt"), c.message);
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), c.exitCode);
     EXPECT_EQ(Hex(ReadBytes(folder + "/s.txt")), Hex(kOld));
@@ -193,20 +212,32 @@ TEST_P(OutputOntoInput, IsRefusedBeforeAnythingIsWritten) {
     RemoveTree(folder);
 }
 
+const std::string kOntoInput =
+    "codeshift: cannot write output \"-\" (standard output): it is the input file, and the text "
+    "would be written over itself; nothing was written\n";
+
 INSTANTIATE_TEST_SUITE_P(
     Linux, OutputOntoInput,
     ::testing::Values(
-        OutputOntoInputCase{"ReadAndWrite", {"-A1252", "-U8-", "s.txt", "-"}, O_RDWR, 22, ""},
         OutputOntoInputCase{
-            "Append", {"-A1252", "-U8-", "s.txt", "-"}, O_WRONLY | O_APPEND, 22, ""},
+            "ReadAndWrite", {"-A1252", "-U8-", "s.txt", "-"}, O_RDWR, 22, "", kOntoInput},
         OutputOntoInputCase{
-            "NamedAsDevStdout", {"-A1252", "-U8-", "s.txt", "/dev/stdout"}, O_RDWR, 22, ""},
-        OutputOntoInputCase{"StandardInputToo", {"-A1252", "-U8-", "-", "-"}, O_RDWR, 22, ""},
+            "Append", {"-A1252", "-U8-", "s.txt", "-"}, O_WRONLY | O_APPEND, 22, "", kOntoInput},
+        OutputOntoInputCase{"NamedAsDevStdout",
+                            {"-A1252", "-U8-", "s.txt", "/dev/stdout"},
+                            O_RDWR,
+                            22,
+                            "",
+                            "codeshift: cannot write output \"/dev/stdout\": it is the input "
+                            "file, and the text would be written over itself; nothing was "
+                            "written\n"},
+        OutputOntoInputCase{
+            "StandardInputToo", {"-A1252", "-U8-", "-", "-"}, O_RDWR, 22, "", kOntoInput},
         // A text the system copies as it is goes the same way.
         OutputOntoInputCase{
-            "Copy", {"-A1252", "-A1252", "s.txt", "-"}, O_WRONLY | O_APPEND, 22, ""},
+            "Copy", {"-A1252", "-A1252", "s.txt", "-"}, O_WRONLY | O_APPEND, 22, "", kOntoInput},
         OutputOntoInputCase{
-            "AnotherFileIsWritten", {"-A1252", "-U8-", "s.txt", "-"}, O_RDWR, 0, kOldUtf8}),
+            "AnotherFileIsWritten", {"-A1252", "-U8-", "s.txt", "-"}, O_RDWR, 0, kOldUtf8, ""}),
     [](const ::testing::TestParamInfo<OutputOntoInputCase>& info) { return info.param.name; });
 
 // --- Rights of a replaced file --------------------------------------------------------------
@@ -287,9 +318,14 @@ TEST_P(KeptRights, OrTheFileIsLeftAlone) {
     ASSERT_EQ(stat(file.c_str(), &before), 0);
     int flagsBefore = FlagsOf(file);
     Surroundings surroundings = c.runner < 0 ? Surroundings{} : RunAs(c.runner, c.runner);
-    int exitCode = RunProgramIn(surroundings, {"-A1252", "-U8-", "-r", "in.txt"}, folder);
-    ASSERT_NE(exitCode, kSurroundingsRefused);
-    EXPECT_EQ(exitCode, c.exitCode);
+    RunOutput run =
+        RunProgramCapturing({"-A1252", "-U8-", "-r", "in.txt"}, folder, false, surroundings);
+    ASSERT_NE(run.exitCode, kSurroundingsRefused);
+    EXPECT_EQ(run.exitCode, c.exitCode);
+    EXPECT_EQ(run.err, c.exitCode == 0 ? ""
+                                       : "codeshift: cannot write output \"in.txt\": its set-id "
+                                         "bits, capabilities or file flags could not be kept; it "
+                                         "was left as it was\n");
     EXPECT_EQ(Hex(ReadBytes(file)), Hex(c.exitCode == 0 ? kOldUtf8 : kOld));
     struct stat after {};
     ASSERT_EQ(stat(file.c_str(), &after), 0);

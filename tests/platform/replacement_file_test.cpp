@@ -199,4 +199,86 @@ TEST_F(ReplacementFile, LinkOfAnotherUserInASharedFolderIsNotFollowed) {
     DeleteFileW(WideFromBytes(temp).c_str());
 }
 
+// The commit of a file that must still be as it was read: any change since gives
+// kErrorTargetChanged, and the temporary, discarded, leaves the file as the change made it.
+struct ChangedTarget {
+    const char* name;
+    void (*change)(const std::string& target);  // nullptr: left alone
+    std::string after;
+};
+
+void PrintTo(const ChangedTarget& t, std::ostream* out) {
+    *out << t.name;
+}
+
+class ChangedTargets : public ReplacementFile,
+                       public ::testing::WithParamInterface<ChangedTarget> {};
+
+TEST_P(ChangedTargets, AreNotReplaced) {
+    const ChangedTarget& c = GetParam();
+    std::string target = folder + "/in.txt";
+    WriteBytes(target, "old");
+    HANDLE read = CreateFileW(WideFromBytes(target).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    FileIdentity loaded{};
+    ASSERT_TRUE(ReadFileIdentity(read, &loaded));
+    CloseHandle(read);
+    std::string temp = Prepare(target, "new");
+    ASSERT_FALSE(temp.empty());
+    if (c.change != nullptr) {
+        c.change(target);
+    }
+    BOOL committed =
+        CommitReplacementFile(WideFromBytes(temp).c_str(), WideFromBytes(target).c_str(), &loaded);
+    EXPECT_EQ(committed != FALSE, c.change == nullptr);
+    if (!committed) {
+        EXPECT_EQ(GetLastError(), kErrorTargetChanged);
+        EXPECT_TRUE(DiscardReplacementFile(WideFromBytes(temp).c_str()));
+    }
+    EXPECT_EQ(ReadBytes(target), c.after);
+    EXPECT_EQ(Entries(), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Targets, ChangedTargets,
+    ::testing::Values(
+        ChangedTarget{"Unchanged", nullptr, "new"},
+        ChangedTarget{"Appended", [](const std::string& t) { WriteBytes(t, "old+"); }, "old+"},
+        ChangedTarget{"SameSizeRewritten", [](const std::string& t) { WriteBytes(t, "OLD"); },
+                      "OLD"},
+        ChangedTarget{"OnlyItsTimeSet",
+                      [](const std::string& t) {
+                          struct timespec times[2] = {{0, UTIME_OMIT}, {1000000000, 0}};
+                          utimensat(AT_FDCWD, t.c_str(), times, 0);
+                      },
+                      "old"},
+        ChangedTarget{"AnotherFileInItsPlace",
+                      [](const std::string& t) {
+                          WriteBytes(t + ".other", "old");
+                          rename((t + ".other").c_str(), t.c_str());
+                      },
+                      "old"}),
+    [](const ::testing::TestParamInfo<ChangedTarget>& info) { return info.param.name; });
+
+// A folder moved away during the run keeps the temporary made in it, which is removed from
+// there; nothing reaches the folder now under the old name.
+TEST_F(ReplacementFile, FolderMovedBeforeTheCommitKeepsItsFileAndLosesTheTemporary) {
+    std::string sub = folder + "/sub";
+    mkdir(sub.c_str(), 0755);
+    WriteBytes(sub + "/out.txt", "old");
+    std::string temp = Prepare(sub + "/out.txt", "new");
+    ASSERT_FALSE(temp.empty());
+    ASSERT_EQ(rename(sub.c_str(), (folder + "/moved").c_str()), 0);
+    mkdir(sub.c_str(), 0755);
+    EXPECT_FALSE(CommitReplacementFile(WideFromBytes(temp).c_str(),
+                                       WideFromBytes(sub + "/out.txt").c_str(), nullptr));
+    EXPECT_EQ(GetLastError(), kErrorFolderMoved);
+    EXPECT_TRUE(DiscardReplacementFile(WideFromBytes(temp).c_str()));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder + "/moved"),
+                            std::filesystem::directory_iterator()),
+              1);
+    EXPECT_EQ(ReadBytes(folder + "/moved/out.txt"), "old");
+    EXPECT_FALSE(FileExists(sub + "/out.txt"));
+}
+
 }  // namespace

@@ -70,20 +70,30 @@ static int CarriesData(const char* name, struct error_context* context) {
     return attr_copy_action(name, context) == 0 && std::string(name) != kCapabilities;
 }
 
+// libattr's copy from the target, through `source` (the target open for reading) where there is
+// one, so that a folder moved meanwhile cannot change what is copied; else through its path.
+static int CopyAttributes(const std::string& target, int source, const std::string& temp, int fd,
+                          int (*check)(const char*, struct error_context*)) {
+    return source >= 0 ? attr_copy_fd(target.c_str(), source, temp.c_str(), fd, check, nullptr)
+                       : attr_copy_file(target.c_str(), temp.c_str(), check, nullptr);
+}
+
 // Gives the temporary the target's extended attributes. False only when access rules could not
 // be carried over: the replacement would open or close the file to other people. Other
 // attributes go where they can.
-static bool KeepAttributes(const std::string& target, const std::string& temp, int fd) {
-    if (attr_copy_file(target.c_str(), temp.c_str(), CarriesRules, nullptr) != 0) {
+static bool KeepAttributes(const std::string& target, int source, const std::string& temp, int fd) {
+    if (CopyAttributes(target, source, temp, fd, CarriesRules) != 0) {
         return false;
     }
     // Rules the temporary took from its folder's defaults, which the target did not have,
     // must not come with it either.
-    if (lgetxattr(target.c_str(), kAccessRules, nullptr, 0) < 0 && errno == ENODATA &&
-        fremovexattr(fd, kAccessRules) != 0 && errno != ENODATA && errno != ENOTSUP) {
+    ssize_t rules = source >= 0 ? fgetxattr(source, kAccessRules, nullptr, 0)
+                                : lgetxattr(target.c_str(), kAccessRules, nullptr, 0);
+    if (rules < 0 && errno == ENODATA && fremovexattr(fd, kAccessRules) != 0 && errno != ENODATA &&
+        errno != ENOTSUP) {
         return false;
     }
-    attr_copy_file(target.c_str(), temp.c_str(), CarriesData, nullptr);
+    CopyAttributes(target, source, temp, fd, CarriesData);
     return true;
 }
 
@@ -114,7 +124,7 @@ static bool FolderRefused(int error) {
 // the target's owner and group, its permissions (the set-id bits come at the commit, since
 // changing the owner and writing the text would clear them), access rules, attributes and inode
 // flags. ERROR_SUCCESS, or the error the creation fails with.
-static DWORD TakeOverTarget(int fd, const std::string& target, const std::string& temp,
+static DWORD TakeOverTarget(int fd, const std::string& target, int source, const std::string& temp,
                             const struct stat& info, int targetFlags) {
     // The replacement must belong to whoever the target belongs to: a file that became the
     // writer's would lock its owner out. Only the superuser may hand a file over, so another
@@ -125,7 +135,7 @@ static DWORD TakeOverTarget(int fd, const std::string& target, const std::string
         return ERROR_INVALID_OWNER;
     }
     if (fchmod(fd, info.st_mode & 07777 & ~(S_ISUID | S_ISGID)) != 0 ||
-        !KeepAttributes(target, temp, fd)) {
+        !KeepAttributes(target, source, temp, fd)) {
         return ERROR_INVALID_SECURITY_DESCR;
     }
     return KeepFlags(targetFlags, fd) ? ERROR_SUCCESS : kErrorRightsNotKept;
@@ -202,7 +212,13 @@ HANDLE CreateReplacementFile(LPCWSTR targetName, WideString* tempName) {
         }
         DWORD refused = ERROR_SUCCESS;
         if (exists) {
-            refused = TakeOverTarget(fd, target, temp, info, targetFlags);
+            std::string at = folderFd == AT_FDCWD ? target : LeafOf(target);
+            int source = openat(folderFd, at.c_str(),
+                                O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+            refused = TakeOverTarget(fd, target, source, temp, info, targetFlags);
+            if (source >= 0) {
+                close(source);
+            }
         } else {
             mode_t mask = umask(0);
             umask(mask);
