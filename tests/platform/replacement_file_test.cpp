@@ -260,25 +260,4 @@ INSTANTIATE_TEST_SUITE_P(
                       "old"}),
     [](const ::testing::TestParamInfo<ChangedTarget>& info) { return info.param.name; });
 
-// A folder moved away during the run keeps the temporary made in it, which is removed from
-// there; nothing reaches the folder now under the old name.
-TEST_F(ReplacementFile, FolderMovedBeforeTheCommitKeepsItsFileAndLosesTheTemporary) {
-    std::string sub = folder + "/sub";
-    mkdir(sub.c_str(), 0755);
-    WriteBytes(sub + "/out.txt", "old");
-    std::string temp = Prepare(sub + "/out.txt", "new");
-    ASSERT_FALSE(temp.empty());
-    ASSERT_EQ(rename(sub.c_str(), (folder + "/moved").c_str()), 0);
-    mkdir(sub.c_str(), 0755);
-    EXPECT_FALSE(CommitReplacementFile(WideFromBytes(temp).c_str(),
-                                       WideFromBytes(sub + "/out.txt").c_str(), nullptr));
-    EXPECT_EQ(GetLastError(), kErrorFolderMoved);
-    EXPECT_TRUE(DiscardReplacementFile(WideFromBytes(temp).c_str()));
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder + "/moved"),
-                            std::filesystem::directory_iterator()),
-              1);
-    EXPECT_EQ(ReadBytes(folder + "/moved/out.txt"), "old");
-    EXPECT_FALSE(FileExists(sub + "/out.txt"));
-}
-
 }  // namespace
