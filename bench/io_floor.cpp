@@ -54,11 +54,12 @@ bool CopyInKernel(HANDLE input, DWORD size, unsigned long long outputBytes,
                   CopyFileText(input, size - count, count, output) == kFileCopyDone;
     if (!copied) {
         CloseHandle(output);
-        DeleteFileW(tempName.c_str());
+        DiscardReplacementFile(tempName.c_str());
         return false;
     }
     CloseHandle(input);
-    return CloseHandle(output) && CommitReplacementFile(tempName.c_str(), targetName.c_str());
+    return CloseHandle(output) &&
+           CommitReplacementFile(tempName.c_str(), targetName.c_str(), nullptr);
 }
 
 }  // namespace
@@ -111,8 +112,9 @@ int main(int argc, char** argv) {
         }
         left -= piece;
     }
-    if (!CloseHandle(output) || !CommitReplacementFile(tempName.c_str(), targetName.c_str())) {
-        DeleteFileW(tempName.c_str());
+    if (!CloseHandle(output) ||
+        !CommitReplacementFile(tempName.c_str(), targetName.c_str(), nullptr)) {
+        DiscardReplacementFile(tempName.c_str());
         return Fail("replace", argv[2]);
     }
     std::free(block);

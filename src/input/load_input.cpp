@@ -42,6 +42,21 @@ static DWORD LoadableSize(HANDLE file) {
     return size;
 }
 
+// Notes, as the input is opened, its state and whether the output is this very file: the
+// output step then replaces it only as it was read, and never writes over it in place. Only a
+// file on disk counts: a terminal may well be standard input and output at once.
+static void NoteInputIdentity() {
+    HANDLE file = runState.inputFile;
+    runState.outputIsInput = false;
+    if (GetFileType(file) != FILE_TYPE_DISK || !ReadFileIdentity(file, &runState.inputIdentity)) {
+        return;
+    }
+    runState.outputIsInput =
+        runState.outputIsStream
+            ? StreamIsOpenFile(kStandardOutput, file)
+            : !runState.outputName.empty() && NamesOpenFile(runState.outputName.c_str(), file);
+}
+
 // Standard input has no size to take before the read: it is read to its end into a block that
 // grows as it fills, within the same limit as a file and with the same layout, so that the run
 // goes on as for a file read whole.
@@ -50,6 +65,7 @@ static bool LoadStream() {
     if (runState.inputFile == INVALID_HANDLE_VALUE) {
         return Refuse(kFailureInputOpen, GetLastError());
     }
+    NoteInputIdentity();
     uint32_t room = 64u << 10;  // input bytes the block has room for
     uint32_t count = 0;
     uint8_t* block = static_cast<uint8_t*>(std::malloc(BlockBytesFor(room)));
@@ -116,6 +132,7 @@ bool OpenInput() {
     if (runState.inputFile == INVALID_HANDLE_VALUE) {
         return Refuse(kFailureInputOpen, GetLastError());
     }
+    NoteInputIdentity();
     DWORD size = LoadableSize(runState.inputFile);
     uint8_t* block = nullptr;
     // The whole block, even when the text is then copied by the system and never enters it: an

@@ -2,7 +2,8 @@
 // system needs from the operating system beyond the Windows calls themselves. Each service is
 // written once per platform, in a file of the same name under src/platform/win32 and
 // src/platform/posix, or once for all programs directly in src/platform:
-//   replace_file.cpp     CreateReplacementFile, CommitReplacementFile
+//   replace_file.cpp     CreateReplacementFile, CommitReplacementFile, DiscardReplacementFile
+//   file_identity.cpp    ReadFileIdentity
 //   stream_target.cpp    OpenStreamTarget, OpenStandardStream
 //   busy_file.cpp        FileBusyForNow
 //   code_pages.cpp       ResolveCodePage, ReadCodePageUnits
@@ -57,10 +58,42 @@ BOOL OpenStreamTarget(LPCWSTR targetName, HANDLE* stream);
 enum StandardStream : uint8_t { kStandardInput, kStandardOutput };
 HANDLE OpenStandardStream(StandardStream stream);
 
+// What tells one state of a file from another: which file it is (its volume and index), its
+// size, and when its content and its settings last changed.
+struct FileIdentity {
+    uint64_t volume;
+    uint64_t index;
+    uint64_t size;
+    int64_t modified;  // nanoseconds (Linux) or 100-nanosecond units (Windows) of the clock
+    int64_t changed;
+};
+inline bool SameFileState(const FileIdentity& a, const FileIdentity& b) {
+    return a.volume == b.volume && a.index == b.index && a.size == b.size &&
+           a.modified == b.modified && a.changed == b.changed;
+}
+// The identity of an open file; false when the system does not tell it.
+bool ReadFileIdentity(HANDLE file, FileIdentity* identity);
+
 // Moves a finished, closed temporary over the target (through a link, onto the file it names).
-// FALSE when the move failed; the temporary is then still there for the caller to delete. On
+// FALSE when the move failed; the temporary is then still there for the caller to discard. On
 // Linux a folder that refuses the rename over an existing target gives kErrorFolderNotWritable.
-BOOL CommitReplacementFile(LPCWSTR tempName, LPCWSTR targetName);
+// Rights that the text's writes would have cleared (set-id bits, file capabilities) are given
+// back just before the move; kErrorRightsNotKept when they cannot be. With `unchanged`, the
+// file replaced must still be in that state as the move begins: kErrorTargetChanged otherwise
+// (somebody wrote to it, or put another file in its place, while the run worked). A folder on
+// the target's path that was moved or replaced since the temporary was made gives
+// kErrorFolderMoved: the temporary stays where it was made.
+BOOL CommitReplacementFile(LPCWSTR tempName, LPCWSTR targetName, const FileIdentity* unchanged);
+
+// Removes a temporary that will not be committed, from the folder it was made in even when a
+// folder on its path has been moved since.
+BOOL DiscardReplacementFile(LPCWSTR tempName);
+
+// Codes for what no system has a code for, in the range Windows leaves to applications, clear
+// of the codes the Linux layer makes from errno (see kErrorFolderNotWritable).
+constexpr DWORD kErrorTargetChanged = 0x20020001u;
+constexpr DWORD kErrorRightsNotKept = 0x20020002u;
+constexpr DWORD kErrorFolderMoved = 0x20020003u;
 
 // Whether `name` leads to the open `file` itself, whatever way it is spelled: through a
 // symbolic link, another hard link, "./" or another case. False when it names nothing.

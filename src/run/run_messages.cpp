@@ -194,6 +194,11 @@ static void ReportInputFailure(WideString* text) {
         case kFailureSourcePage:
             reason = WSTR("the system cannot convert from ") + LabelOf(runState.sourceCp);
             break;
+        case kFailureInputReplaced:
+            ReportFileFailure(text, WSTR("replace input"), runState.inputName, false,
+                              WSTR("it changed while it was being converted"),
+                              WSTR("; it was left as it is"));
+            return;
         default:
             break;
     }
@@ -223,6 +228,15 @@ static void ReportOutputFailure(WideString* text) {
         case kFailureOutputRules:
             reason = WSTR("its permissions and access rules could not be kept");
             break;
+        case kFailureOutputRights:
+            reason = WSTR("its set-id bits, capabilities or file flags could not be kept");
+            break;
+        case kFailureOutputMoved:
+            reason = WSTR("a folder on its path was moved or replaced while it was written");
+            break;
+        case kFailureOutputIsInput:
+            reason = WSTR("it is the input file, and the text would be written over itself");
+            break;
         case kFailureOutputFolder:
             reason.append(
                 WSTR("; the folder it is in must be writable to replace it, not only the file"));
@@ -231,8 +245,10 @@ static void ReportOutputFailure(WideString* text) {
             break;
     }
     // A stream written in place keeps what reached it before the failure.
-    ReportFileFailure(text, failed, runState.outputName, runState.outputIsStream, reason,
-                      runState.outputInPlace ? WideString() : WSTR("; it was left as it was"));
+    WideString after = runState.failure == kFailureOutputIsInput ? WSTR("; nothing was written")
+                       : runState.outputInPlace                  ? WideString()
+                                                                 : WSTR("; it was left as it was");
+    ReportFileFailure(text, failed, runState.outputName, runState.outputIsStream, reason, after);
 }
 
 // "1 character <one> and was written as <as>", or for any other count "N characters <many> and

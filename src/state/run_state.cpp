@@ -26,6 +26,8 @@ void ResetRunState() {
     runState.lineEndAfterCr = false;
     runState.workBuffer = WorkBuffer{nullptr, nullptr, nullptr, nullptr};
     runState.inputFile = INVALID_HANDLE_VALUE;
+    runState.inputIdentity = FileIdentity{};
+    runState.outputIsInput = false;
     runState.outputFile = INVALID_HANDLE_VALUE;
     runState.outputWriteFailed = false;
     runState.outputHadOtherNames = false;

@@ -46,6 +46,10 @@ enum RunFailure : uint8_t {
     kFailureOutputOwner,    // the replacement could not be given the target's owner and group
     kFailureOutputRules,    // nor its permissions or access rules
     kFailureOutputFolder,   // the target may be written, but its folder refused the replacement
+    kFailureInputReplaced,  // the input, to be replaced, changed while it was converted
+    kFailureOutputIsInput,  // the output is a stream onto the input file itself
+    kFailureOutputRights,   // its set-id bits, capabilities or inode flags could not be kept
+    kFailureOutputMoved,    // a folder on the target's path was moved or replaced meanwhile
 };
 
 // What was wrong with a command line that ended in a usage error, for the one line a user is
@@ -148,6 +152,12 @@ struct RunState {
     // Written and read by the loader, open only between the open and the reads; when the text
     // stays in its file for the system to copy, until the output step has copied it.
     HANDLE inputFile;
+    // Written by the loader as the input is opened: the input's state then, and whether the
+    // output is that file itself (under its name or another, or as standard output); read by
+    // the output step, which replaces the input only if it is still in that state, and never
+    // writes over it in place.
+    FileIdentity inputIdentity;
+    bool outputIsInput;
     // Written by the output step; read by the flush writer.
     HANDLE outputFile;
     // Set by any write to the output that fails or falls short; the run then ends with

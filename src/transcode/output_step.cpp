@@ -54,19 +54,47 @@ static void WriteText() {
     TranscodeBuffer();
 }
 
-// A replacement the target's folder refused is told apart from one the file refused: the user
-// who may write the file may still lack the right to the folder that a replacement needs.
-static void NoteFolderRefusal() {
-    if (runState.failureError == kErrorFolderNotWritable) {
-        runState.failure = kFailureOutputFolder;
-        runState.failureError = ERROR_ACCESS_DENIED;
-    }
-}
-
 // Closes a still open input and gives the block back.
 static void ReleaseInput() {
     CloseInput();
     ReleaseWorkBuffer();
+}
+
+// A replacement the target's folder refused is told apart from one the file refused: the user
+// who may write the file may still lack the right to the folder that a replacement needs. So are
+// the rights a replacement could not keep and a folder moved away under the run.
+static void NoteFolderRefusal() {
+    RunFailure failure = runState.failureError == kErrorFolderNotWritable ? kFailureOutputFolder
+                         : runState.failureError == kErrorRightsNotKept   ? kFailureOutputRights
+                         : runState.failureError == kErrorFolderMoved     ? kFailureOutputMoved
+                                                                          : kFailureNone;
+    if (failure != kFailureNone) {
+        runState.failure = failure;
+        runState.failureError =
+            failure == kFailureOutputFolder ? ERROR_ACCESS_DENIED : ERROR_SUCCESS;
+    }
+}
+
+// Standard output, or a stream named as the output, that leads to the input file would write
+// the new text over the old as it is read, and leave the old tail behind: refused before a byte
+// is written.
+static bool WritesOverInput() {
+    if (!runState.outputInPlace || !runState.outputIsInput) {
+        return false;
+    }
+    CloseHandle(runState.outputFile);
+    runState.outputFile = INVALID_HANDLE_VALUE;
+    NoteFailure(kFailureOutputIsInput, ERROR_SUCCESS);
+    ReleaseInput();
+    runState.status = kStatusOutputFailed;
+    return true;
+}
+
+// The commit of a replacement; with -r (or any output that is the input) only while the input
+// is still as it was read, so that nothing written to it meanwhile is lost.
+static bool Commit() {
+    return CommitReplacementFile(runState.outputTempName.c_str(), runState.outputName.c_str(),
+                                 runState.outputIsInput ? &runState.inputIdentity : nullptr);
 }
 
 // The text goes to a temporary beside the target, which replaces the target only once every
@@ -98,6 +126,9 @@ RunStatus WriteOutputFile() {
         runState.outputFile =
             CreateReplacementFile(runState.outputName.c_str(), &runState.outputTempName);
     }
+    if (runState.outputFile != INVALID_HANDLE_VALUE && WritesOverInput()) {
+        return runState.status;
+    }
     if (runState.outputFile == INVALID_HANDLE_VALUE) {
         DWORD error = GetLastError();
         NoteFailure(error == ERROR_INVALID_OWNER            ? kFailureOutputOwner
@@ -121,17 +152,20 @@ RunStatus WriteOutputFile() {
     runState.outputFile = INVALID_HANDLE_VALUE;
     // An input that could not be read after all ends the run as a failed load would have.
     bool inputFailed = runState.status == kStatusInputFailed;
+    bool changed = false;
     bool committed =
-        !inputFailed && !runState.outputWriteFailed &&
-        (runState.outputInPlace ||
-         CommitReplacementFile(runState.outputTempName.c_str(), runState.outputName.c_str()));
+        !inputFailed && !runState.outputWriteFailed && (runState.outputInPlace || Commit());
     if (!committed) {
         if (!runState.outputInPlace) {
-            NoteFailure(kFailureOutputCommit, GetLastError());
+            DWORD error = GetLastError();
+            // The input changed under the run: the text converted is no longer all of it.
+            changed = !inputFailed && !runState.outputWriteFailed && error == kErrorTargetChanged;
+            NoteFailure(changed ? kFailureInputReplaced : kFailureOutputCommit,
+                        changed ? ERROR_SUCCESS : error);
             NoteFolderRefusal();
-            DeleteFileW(runState.outputTempName.c_str());
+            DiscardReplacementFile(runState.outputTempName.c_str());
         }
-        runState.status = inputFailed ? kStatusInputFailed : kStatusOutputFailed;
+        runState.status = inputFailed || changed ? kStatusInputFailed : kStatusOutputFailed;
         // A replaced target keeps its old content: nothing of this run reached it.
         runState.outputByteCount = 0;
     }

@@ -183,6 +183,19 @@ int StartProgram(const std::vector<std::string>& arguments, const std::string& f
     return child;
 }
 
+int StartProgramThrough(const std::vector<std::string>& wrapper,
+                        const std::vector<std::string>& arguments, const std::string& folder,
+                        int err) {
+    std::vector<std::string> command(wrapper.begin() + 1, wrapper.end());
+    command.push_back(Variable("CODESHIFT_PROGRAM"));
+    command.insert(command.end(), arguments.begin(), arguments.end());
+    int devNull = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    pid_t child = Spawn(wrapper[0], command, folder, Surroundings{}, false, devNull,
+                        err >= 0 ? err : devNull);
+    close(devNull);
+    return child;
+}
+
 int RunProgramWithStreams(const std::vector<std::string>& arguments, const std::string& folder,
                           const Streams& streams) {
     pid_t child = Spawn(Variable("CODESHIFT_PROGRAM"), arguments, folder, Surroundings{}, false,

@@ -91,6 +91,12 @@ int RunProgramWithStreams(const std::vector<std::string>& arguments, const std::
 
 // Starts the program without waiting for it; the process id, or -1.
 int StartProgram(const std::vector<std::string>& arguments, const std::string& folder);
+// The same through `wrapper` (a tool and its options, such as strace slowing a call down): the
+// tool is started with its options, the program's path and `arguments`; its standard error goes
+// to `err` when that is a descriptor.
+int StartProgramThrough(const std::vector<std::string>& wrapper,
+                        const std::vector<std::string>& arguments, const std::string& folder,
+                        int err = kStreamClosed);
 // Waits for a started program: its wait status (exit code or signal), as waitpid gives it, or
 // -1 when it was reaped already.
 int WaitForProgram(int process);

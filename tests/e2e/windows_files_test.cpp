@@ -228,9 +228,11 @@ TEST_P(KeptRules, ReplacingAFileKeepsItsAttributesAndAccessRules) {
 
 INSTANTIATE_TEST_SUITE_P(
     Windows, KeptRules,
-    ::testing::Values(RulesCase{"HiddenAndPrivate", "2", "D:P(A;;FA;;;SY)(A;;FA;;;BA)"},
-                      RulesCase{"SystemAndOpenToEveryone", "4",
-                                "D:(A;;FA;;;SY)(A;;FA;;;BA)(A;;FA;;;WD)"}),
+    ::testing::Values(
+        RulesCase{"HiddenAndPrivate", "2", "D:P(A;;FA;;;SY)(A;;FA;;;BA)"},
+        RulesCase{"SystemAndOpenToEveryone", "4", "D:(A;;FA;;;SY)(A;;FA;;;BA)(A;;FA;;;WD)"},
+        // Where the system lets a read-only file be replaced, it stays read-only.
+        RulesCase{"ReadOnlyAndHidden", "3", "D:(A;;FA;;;SY)(A;;FA;;;BA)(A;;FA;;;WD)"}),
     [](const ::testing::TestParamInfo<RulesCase>& info) { return info.param.name; });
 
 }  // namespace

@@ -66,7 +66,8 @@ TEST_F(ReplacementFile, TemporaryIsHiddenBesideTheTargetUnderAFreshNameWithItsMo
     EXPECT_EQ(Mode(first), 0640u);
     EXPECT_EQ(ReadBytes(target), "old") << "the target is untouched until the commit";
 
-    EXPECT_TRUE(CommitReplacementFile(WideFromBytes(first).c_str(), WideFromBytes(target).c_str()));
+    EXPECT_TRUE(CommitReplacementFile(WideFromBytes(first).c_str(), WideFromBytes(target).c_str(),
+                                      nullptr));
     EXPECT_EQ(ReadBytes(target), "new");
     EXPECT_EQ(Mode(target), 0640u);
     EXPECT_FALSE(FileExists(first));
@@ -79,7 +80,8 @@ TEST_F(ReplacementFile, NewTargetGetsTheUsualModeForANewFile) {
     std::string temp = Prepare(target, "text");
     umask(mask);
     ASSERT_FALSE(temp.empty());
-    EXPECT_TRUE(CommitReplacementFile(WideFromBytes(temp).c_str(), WideFromBytes(target).c_str()));
+    EXPECT_TRUE(
+        CommitReplacementFile(WideFromBytes(temp).c_str(), WideFromBytes(target).c_str(), nullptr));
     EXPECT_EQ(Mode(target), 0644u);
     EXPECT_EQ(ReadBytes(target), "text");
 }
@@ -90,7 +92,8 @@ TEST_F(ReplacementFile, TargetWithTheLongestNameCanBeReplaced) {
     ASSERT_EQ(ReadBytes(target), "old");
     std::string temp = Prepare(target, "new");
     ASSERT_FALSE(temp.empty()) << "no temporary for a name of " << NAME_MAX << " bytes";
-    EXPECT_TRUE(CommitReplacementFile(WideFromBytes(temp).c_str(), WideFromBytes(target).c_str()));
+    EXPECT_TRUE(
+        CommitReplacementFile(WideFromBytes(temp).c_str(), WideFromBytes(target).c_str(), nullptr));
     EXPECT_EQ(ReadBytes(target), "new");
     EXPECT_EQ(Entries(), 1);
 }
@@ -104,7 +107,8 @@ TEST_F(ReplacementFile, ThroughALinkTheFileItNamesIsReplacedAndTheLinkStays) {
     std::string temp = Prepare(link, "new");
     ASSERT_FALSE(temp.empty());
     EXPECT_EQ(temp.rfind(elsewhere + "/", 0), 0u) << "the temporary belongs beside the file";
-    EXPECT_TRUE(CommitReplacementFile(WideFromBytes(temp).c_str(), WideFromBytes(link).c_str()));
+    EXPECT_TRUE(
+        CommitReplacementFile(WideFromBytes(temp).c_str(), WideFromBytes(link).c_str(), nullptr));
     struct stat info {};
     ASSERT_EQ(lstat(link.c_str(), &info), 0);
     EXPECT_TRUE(S_ISLNK(info.st_mode));
@@ -122,7 +126,8 @@ TEST_F(ReplacementFile, ALinkChangedBeforeTheCommitIsNotFollowedElsewhere) {
     ASSERT_FALSE(temp.empty());
     unlink(link.c_str());
     ASSERT_EQ(symlink("other/b.txt", link.c_str()), 0);
-    EXPECT_FALSE(CommitReplacementFile(WideFromBytes(temp).c_str(), WideFromBytes(link).c_str()));
+    EXPECT_FALSE(
+        CommitReplacementFile(WideFromBytes(temp).c_str(), WideFromBytes(link).c_str(), nullptr));
     EXPECT_EQ(ReadBytes(other + "/b.txt"), "b");
     EXPECT_EQ(ReadBytes(folder + "/a.txt"), "a");
     DeleteFileW(WideFromBytes(temp).c_str());
@@ -193,5 +198,66 @@ TEST_F(ReplacementFile, LinkOfAnotherUserInASharedFolderIsNotFollowed) {
     ASSERT_FALSE(temp.empty());
     DeleteFileW(WideFromBytes(temp).c_str());
 }
+
+// The commit of a file that must still be as it was read: any change since gives
+// kErrorTargetChanged, and the temporary, discarded, leaves the file as the change made it.
+struct ChangedTarget {
+    const char* name;
+    void (*change)(const std::string& target);  // nullptr: left alone
+    std::string after;
+};
+
+void PrintTo(const ChangedTarget& t, std::ostream* out) {
+    *out << t.name;
+}
+
+class ChangedTargets : public ReplacementFile,
+                       public ::testing::WithParamInterface<ChangedTarget> {};
+
+TEST_P(ChangedTargets, AreNotReplaced) {
+    const ChangedTarget& c = GetParam();
+    std::string target = folder + "/in.txt";
+    WriteBytes(target, "old");
+    HANDLE read = CreateFileW(WideFromBytes(target).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    FileIdentity loaded{};
+    ASSERT_TRUE(ReadFileIdentity(read, &loaded));
+    CloseHandle(read);
+    std::string temp = Prepare(target, "new");
+    ASSERT_FALSE(temp.empty());
+    if (c.change != nullptr) {
+        c.change(target);
+    }
+    BOOL committed =
+        CommitReplacementFile(WideFromBytes(temp).c_str(), WideFromBytes(target).c_str(), &loaded);
+    EXPECT_EQ(committed != FALSE, c.change == nullptr);
+    if (!committed) {
+        EXPECT_EQ(GetLastError(), kErrorTargetChanged);
+        EXPECT_TRUE(DiscardReplacementFile(WideFromBytes(temp).c_str()));
+    }
+    EXPECT_EQ(ReadBytes(target), c.after);
+    EXPECT_EQ(Entries(), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Targets, ChangedTargets,
+    ::testing::Values(
+        ChangedTarget{"Unchanged", nullptr, "new"},
+        ChangedTarget{"Appended", [](const std::string& t) { WriteBytes(t, "old+"); }, "old+"},
+        ChangedTarget{"SameSizeRewritten", [](const std::string& t) { WriteBytes(t, "OLD"); },
+                      "OLD"},
+        ChangedTarget{"OnlyItsTimeSet",
+                      [](const std::string& t) {
+                          struct timespec times[2] = {{0, UTIME_OMIT}, {1000000000, 0}};
+                          utimensat(AT_FDCWD, t.c_str(), times, 0);
+                      },
+                      "old"},
+        ChangedTarget{"AnotherFileInItsPlace",
+                      [](const std::string& t) {
+                          WriteBytes(t + ".other", "old");
+                          rename((t + ".other").c_str(), t.c_str());
+                      },
+                      "old"}),
+    [](const ::testing::TestParamInfo<ChangedTarget>& info) { return info.param.name; });
 
 }  // namespace

@@ -42,7 +42,8 @@ static int CreateNewLocked(const std::string& path, int flags, int lock) {
     size_t slash = path.rfind('/');
     std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
     std::string temp = FolderOf(path) + "/." + base + "." + RandomSuffix() + ".new";
-    int fd = CreateTemporary(kCreationTemporary, temp.c_str(), flags | O_CREAT | O_EXCL, 0666);
+    int fd =
+        CreateTemporary(kCreationTemporary, AT_FDCWD, temp.c_str(), flags | O_CREAT | O_EXCL, 0666);
     if (fd < 0) {
         return open(path.c_str(), flags | O_CREAT | O_EXCL, 0666);
     }

@@ -2,6 +2,8 @@
 // handles that are descriptors, the final path behind symbolic links, and random names.
 #pragma once
 
+#include <sys/stat.h>
+
 #include <cstdint>
 #include <string>
 
@@ -37,3 +39,6 @@ bool FinalPath(const std::string& name, std::string* path);
 // Sixteen hexadecimal digits from the system's random source (from the clock where it fails),
 // so that a private file's name cannot be guessed in advance.
 std::string RandomSuffix();
+
+// The identity a file's status gives (file_identity.cpp).
+FileIdentity IdentityOf(const struct stat& info);

@@ -23,13 +23,14 @@ const int kEndingSignals[] = {SIGHUP,    SIGINT,  SIGQUIT,   SIGILL,  SIGTRAP, S
 // made on the usual file systems anyway).
 constexpr size_t kPathBytes = 8192;
 char keptPaths[kTemporarySlots][kPathBytes];
+int keptFolders[kTemporarySlots];
 volatile sig_atomic_t armed[kTemporarySlots];
 
-// Only calls that are safe in a signal handler: unlink, sigaction, raise, pthread_sigmask.
+// Only calls that are safe in a signal handler: unlinkat, sigaction, raise, pthread_sigmask.
 extern "C" void EndInterruptedRun(int signal) {
     for (int slot = 0; slot < kTemporarySlots; ++slot) {
         if (armed[slot] != 0) {
-            unlink(keptPaths[slot]);
+            unlinkat(keptFolders[slot], keptPaths[slot], 0);
             armed[slot] = 0;
         }
     }
@@ -76,16 +77,17 @@ void SetUpProcessSignals() {
     }
 }
 
-int CreateTemporary(TemporarySlot slot, const char* path, int flags, mode_t mode) {
+int CreateTemporary(TemporarySlot slot, int folder, const char* path, int flags, mode_t mode) {
     sigset_t ending = EndingSignals();
     sigset_t before;
     pthread_sigmask(SIG_BLOCK, &ending, &before);
     armed[slot] = 0;
-    int fd = open(path, flags, mode);
+    int fd = openat(folder, path, flags, mode);
     int error = errno;
     size_t length = std::strlen(path);
     if (fd >= 0 && length < kPathBytes) {
         std::memcpy(keptPaths[slot], path, length + 1);
+        keptFolders[slot] = folder;
         armed[slot] = 1;
     }
     pthread_sigmask(SIG_SETMASK, &before, nullptr);
@@ -99,7 +101,8 @@ void ForgetTemporary(TemporarySlot slot) {
 
 void ForgetTemporaryNamed(const char* path) {
     for (int slot = 0; slot < kTemporarySlots; ++slot) {
-        if (armed[slot] != 0 && std::strcmp(keptPaths[slot], path) == 0) {
+        if (armed[slot] != 0 && keptFolders[slot] == AT_FDCWD &&
+            std::strcmp(keptPaths[slot], path) == 0) {
             armed[slot] = 0;
         }
     }

@@ -13,10 +13,11 @@ void SetUpProcessSignals();
 // file is created already locked (CREATE_NEW).
 enum TemporarySlot { kOutputTemporary, kCreationTemporary, kTemporarySlots };
 
-// open() of a temporary that this call creates (O_CREAT | O_EXCL in `flags`): from the moment it
-// exists until ForgetTemporary, an interruption removes it. Signals wait while the two happen,
-// so that none falls in between.
-int CreateTemporary(TemporarySlot slot, const char* path, int flags, mode_t mode);
+// openat() of a temporary that this call creates (O_CREAT | O_EXCL in `flags`) at `path` in the
+// folder open as `folder` (AT_FDCWD: the current one), which must stay open as long as the
+// temporary is kept: from the moment it exists until ForgetTemporary, an interruption removes it
+// from that folder. Signals wait while the two happen, so that none falls in between.
+int CreateTemporary(TemporarySlot slot, int folder, const char* path, int flags, mode_t mode);
 
 // write(2) with SIGPIPE held back: a reader that went away makes it fail with EPIPE instead of
 // ending the process. A SIGPIPE somebody sent, waiting already, still ends the run afterwards.
@@ -25,5 +26,5 @@ ssize_t WriteHoldingPipeSignal(int fd, const void* bytes, size_t count);
 // The temporary was renamed or removed: an interruption leaves its name alone.
 void ForgetTemporary(TemporarySlot slot);
 
-// The same for whichever slot holds `path`, if any.
+// The same for whichever slot holds `path`, made in the current folder, if any.
 void ForgetTemporaryNamed(const char* path);

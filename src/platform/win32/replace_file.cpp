@@ -13,10 +13,12 @@
 constexpr ULONGLONG kBusyWaitMilliseconds = 1000;
 constexpr DWORD kBusyRetryMilliseconds = 5;
 
-// The attributes a user may have set on a file that the replacement keeps. Read-only is not
-// among them: such a target is refused before anything is written.
-constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
-                                  FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+// The attributes a user may have set on a file that the replacement keeps. A read-only target
+// is mostly refused before anything is written, but where the system lets it be written (under
+// Wine, for the superuser) it stays read-only.
+constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                                  FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                                  FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
 // Whether a refused call on `name` is worth another try, and there is time left for one; if
 // so, waits a little first.
@@ -188,12 +190,33 @@ static bool FlushToDisk(LPCWSTR name) {
     return flushed != FALSE;
 }
 
+// Whether the file `name` is still in the state `unchanged` describes. It is opened to look
+// only, and shared with everybody, so that it is not in the way of anyone who writes it.
+static bool StillUnchanged(LPCWSTR name, const FileIdentity& unchanged) {
+    HANDLE file = CreateFileW(name, FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    FileIdentity now{};
+    bool same = ReadFileIdentity(file, &now) && SameFileState(now, unchanged);
+    CloseHandle(file);
+    return same;
+}
+
 // One rename puts the temporary in the target's place: a run stopped at any moment leaves the
-// old file or the new one, never neither.
-BOOL CommitReplacementFile(LPCWSTR tempName, LPCWSTR targetName) {
+// old file or the new one, never neither. The data go to the disk before the target's
+// attributes come on, a read-only one among them, and the look at the target comes last.
+BOOL CommitReplacementFile(LPCWSTR tempName, LPCWSTR targetName, const FileIdentity* unchanged) {
     WideString target;
-    if (!FinalTarget(targetName, &target) || !TakeOverSettings(tempName, target.c_str()) ||
-        (GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES && !FlushToDisk(tempName))) {
+    if (!FinalTarget(targetName, &target) ||
+        (GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES && !FlushToDisk(tempName)) ||
+        !TakeOverSettings(tempName, target.c_str())) {
+        return FALSE;
+    }
+    if (unchanged != nullptr && !StillUnchanged(target.c_str(), *unchanged)) {
+        SetLastError(kErrorTargetChanged);
         return FALSE;
     }
     ULONGLONG started = GetTickCount64();
@@ -204,4 +227,10 @@ BOOL CommitReplacementFile(LPCWSTR tempName, LPCWSTR targetName) {
         }
     }
     return TRUE;
+}
+
+// A temporary that took a read-only attribute over must lose it before it can be deleted.
+BOOL DiscardReplacementFile(LPCWSTR tempName) {
+    SetFileAttributesW(tempName, FILE_ATTRIBUTE_NORMAL);
+    return DeleteFileW(tempName);
 }
