@@ -183,10 +183,15 @@ int StartProgram(const std::vector<std::string>& arguments, const std::string& f
     return child;
 }
 
+int StartProgramWithStreams(const std::vector<std::string>& arguments, const std::string& folder,
+                            const Streams& streams) {
+    return Spawn(Variable("CODESHIFT_PROGRAM"), arguments, folder, Surroundings{}, false,
+                 streams.out, streams.err, streams.in);
+}
+
 int RunProgramWithStreams(const std::vector<std::string>& arguments, const std::string& folder,
                           const Streams& streams) {
-    pid_t child = Spawn(Variable("CODESHIFT_PROGRAM"), arguments, folder, Surroundings{}, false,
-                        streams.out, streams.err, streams.in);
+    pid_t child = StartProgramWithStreams(arguments, folder, streams);
     return child < 0 ? -1 : WaitForProgram(child);
 }
 

@@ -89,6 +89,10 @@ struct Streams {
 int RunProgramWithStreams(const std::vector<std::string>& arguments, const std::string& folder,
                           const Streams& streams);
 
+// The same without waiting: the process id, or -1.
+int StartProgramWithStreams(const std::vector<std::string>& arguments, const std::string& folder,
+                            const Streams& streams);
+
 // Starts the program without waiting for it; the process id, or -1.
 int StartProgram(const std::vector<std::string>& arguments, const std::string& folder);
 // Waits for a started program: its wait status (exit code or signal), as waitpid gives it, or
