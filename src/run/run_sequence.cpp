@@ -18,8 +18,7 @@ void OpenReadme() {
 int RunOnce() {
     ResetRunState();
     if (ParseCommandLine() != 0) {
-        // Whoever reads the message on a terminal needs no browser window.
-        if (!MessagesReachTerminal()) {
+        if (UsageErrorOpensGuide()) {
             OpenReadme();
         }
     } else if (runState.request != kRequestRun) {

@@ -57,8 +57,8 @@ MessageCase Unknown(const char* name, std::vector<std::string> arguments, const 
                     const std::string& meant = "", const std::string& flavors = "") {
     std::string line =
         "codeshift: " + what + "\n" +
-        (meant.empty() ? "codeshift: every encoding name is listed "
-                       : "codeshift: did you mean " + meant + "? Every encoding name is listed ");
+        (meant.empty() ? "codeshift: the encoding names are listed "
+                       : "codeshift: did you mean " + meant + "? The encoding names are listed ");
     return MessageCase{name,
                        arguments,
                        {},
@@ -187,7 +187,7 @@ INSTANTIATE_TEST_SUITE_P(
                     20,
                     "codeshift: unknown option \"-x?2J?\": it is not -o, -O, -r or an encoding "
                     "name\n"
-                    "codeshift: every encoding name is listed by \"codeshift --help\"\n" +
+                    "codeshift: the encoding names are listed by \"codeshift --help\"\n" +
                         kLinuxUsage,
                     "",
                     "native"},
@@ -197,7 +197,36 @@ INSTANTIATE_TEST_SUITE_P(
                     20,
                     "codeshift: a third file name \"f3\": one run converts one file, INPUT into "
                     "OUTPUT (or in place with -r); for many files run codeshift once per file, as "
-                    "\"Many files\" in the README and \"Batch conversion\" in the guide show\n" +
+                    "the EXAMPLES of \"man codeshift\" and \"Batch conversion\" in the guide "
+                    "show\n" +
+                        kLinuxUsage,
+                    "",
+                    "native"},
+        // An unset variable takes no name's place, and a log is never standard output.
+        MessageCase{"EmptyLogName",
+                    {"-o", "", "in.txt"},
+                    {},
+                    20,
+                    "codeshift: the log option \"-o\" is given an empty name (a variable that was "
+                    "never set?)\n" +
+                        kLinuxUsage,
+                    "",
+                    "native"},
+        MessageCase{"EmptyName",
+                    {"-A1252", "-U8-", "-r", "", "r.txt"},
+                    {{"r.txt", "kept"}},
+                    20,
+                    "codeshift: an empty argument where a file name belongs (a variable that was "
+                    "never set?): it names no file, and no other name may take its place\n" +
+                        kLinuxUsage,
+                    "",
+                    "native"},
+        MessageCase{"LogNamedDash",
+                    {"in.txt", "-o", "-"},
+                    {{"in.txt", "abc"}},
+                    20,
+                    "codeshift: the log option \"-o\" names \"-\": the record goes to a file, "
+                    "never to standard output; write \"./-\" for a file of that name\n" +
                         kLinuxUsage,
                     "",
                     "native"},
@@ -212,7 +241,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "",
                     "codeshift: unknown option \"--help\": it is not -o, -O, -r or an encoding "
                     "name\n"
-                    "codeshift: every encoding name is listed in the guide\n" +
+                    "codeshift: the encoding names are listed in the guide\n" +
                         kWindowsUsage,
                     "win64,win32"}),
     [](const ::testing::TestParamInfo<MessageCase>& info) { return info.param.name; });

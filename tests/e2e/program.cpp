@@ -218,7 +218,8 @@ static RunOutput Run(const std::string& program, const std::vector<std::string>&
     if (out < 0 || err < 0) {
         return result;
     }
-    pid_t child = Spawn(program, arguments, folder, surroundings, debugStrings, out, err);
+    pid_t child = Spawn(program, arguments, folder, surroundings, debugStrings, out,
+                        surroundings.errorsClosed ? kStreamClosed : err);
     if (child < 0) {
         TakeCapture(out, outPath);
         TakeCapture(err, errPath);
@@ -242,8 +243,8 @@ int RunProgram(const std::vector<std::string>& arguments, const std::string& fol
 }
 
 int RunProgramAt(const std::string& program, const std::vector<std::string>& arguments,
-                 const std::string& folder) {
-    return Run(program, arguments, folder, Surroundings{}, false).exitCode;
+                 const std::string& folder, const Surroundings& surroundings) {
+    return Run(program, arguments, folder, surroundings, false).exitCode;
 }
 
 int RunProgramIn(const Surroundings& surroundings, const std::vector<std::string>& arguments,

@@ -86,6 +86,6 @@ WideString SystemErrorText(DWORD error) {
     return words;
 }
 
-bool MessagesReachTerminal() {
-    return false;
+bool UsageErrorOpensGuide() {
+    return CallersStandardError() == nullptr;
 }
