@@ -218,8 +218,12 @@ static RunOutput Run(const std::string& program, const std::vector<std::string>&
     if (out < 0 || err < 0) {
         return result;
     }
+    int discard = surroundings.errorsDiscarded ? open("/dev/null", O_WRONLY | O_CLOEXEC) : -1;
     pid_t child = Spawn(program, arguments, folder, surroundings, debugStrings, out,
-                        surroundings.errorsClosed ? kStreamClosed : err);
+                        discard >= 0 ? discard : err);
+    if (discard >= 0) {
+        close(discard);
+    }
     if (child < 0) {
         TakeCapture(out, outPath);
         TakeCapture(err, errPath);

@@ -38,9 +38,9 @@ struct Surroundings {
     int group = -1;
     // A sandbox (a seccomp filter) that refuses every change of a file's extended attributes.
     bool attributesLocked = false;
-    // Standard error closed (2>&-): a caller that gives the program none, as a Windows desktop
-    // starts it.
-    bool errorsClosed = false;
+    // Standard error on /dev/null (2> /dev/null): no file or pipe to read the messages from,
+    // which under Wine is what a program started from the desktop has.
+    bool errorsDiscarded = false;
 };
 
 inline Surroundings FileSizeLimit(long long bytes) {
@@ -58,9 +58,9 @@ inline Surroundings HiddenFolder(const std::string& folder) {
     s.hiddenFolder = folder;
     return s;
 }
-inline Surroundings ErrorsClosed() {
+inline Surroundings ErrorsDiscarded() {
     Surroundings s;
-    s.errorsClosed = true;
+    s.errorsDiscarded = true;
     return s;
 }
 inline Surroundings RunAs(int user, int group) {

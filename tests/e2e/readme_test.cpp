@@ -29,7 +29,7 @@ TEST_P(ReadmeRequest, OnlyUsageErrorsAskForTheReadmeBesideTheProgram) {
     const ReadmeCase& c = GetParam();
     std::string folder = MakeTempDir();
     Surroundings surroundings;
-    surroundings.errorsClosed = !c.errorsGiven;
+    surroundings.errorsDiscarded = !c.errorsGiven;
     EXPECT_EQ(RunProgramIn(surroundings, c.arguments, folder), c.exitCode);
     std::string requests = ShellRequests(folder);
     if (c.readmeAsked && Windows()) {
@@ -88,7 +88,7 @@ TEST(ReadmeRequest, ProgramInADeepFolderFindsTheReadmeBesideIt) {
         std::string shortPath = ReadBytes(work + "/helper.txt");
         expected.push_back(shortPath.substr(0, shortPath.find('\r')));
     }
-    EXPECT_EQ(RunProgramAt(program, {}, work, ErrorsClosed()), 20);
+    EXPECT_EQ(RunProgramAt(program, {}, work, ErrorsDiscarded()), 20);
     std::string requests = ShellRequests(work);
     bool named = false;
     for (const std::string& path : expected) {
