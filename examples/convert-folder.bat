@@ -17,12 +17,15 @@ rem    window, and then finds the program's exit code in ERRORLEVEL.
 rem  - Compare the code with EQU, NEQ, GEQ and the like. "if errorlevel N" means "the code is N
 rem    or higher", not "exactly N": "if errorlevel 0" is always true, and "if errorlevel 21"
 rem    is true for 22 as well.
-rem  - Inside a loop or any ( ) block, write !ERRORLEVEL! (delayed expansion, switched on below):
-rem    %ERRORLEVEL% there is read once, before the block runs, and never changes.
+rem  - Inside a loop or any ( ) block %ERRORLEVEL% is read once, before the block runs, and
+rem    never changes; "if errorlevel 1" is tested as each line runs. Delayed expansion
+rem    (!ERRORLEVEL!) would do as well, but it takes the "!" out of file names.
+rem  - codeshift opens no console: its messages (why a file failed, how many characters became
+rem    "?") reach whoever redirected its standard error, here a file that is shown after each run.
 rem  - Codes: 0 converted, 21 the input could not be read or is empty, 22 the output could not
 rem    be written (the file keeps its old content), 20 a usage error. readme.html lists them all.
 
-setlocal EnableExtensions EnableDelayedExpansion
+setlocal EnableExtensions DisableDelayedExpansion
 if "%~1"=="" (
     echo usage: %~nx0 FOLDER [PROGRAM]
     exit /b 2
@@ -40,16 +43,20 @@ if not exist "%program%" (
 
 set converted=0
 set failed=0
+set "messages=%TEMP%\convert-folder-%RANDOM%%RANDOM%.txt"
 for /r "%~1" %%f in (*.txt) do (
     rem -t: find the encoding of the file; -u8: UTF-8 with mark; -r: replace the file itself.
-    "%program%" -t -u8 -r "%%f" "-o%~f1\codeshift.log"
-    if !ERRORLEVEL! EQU 0 (
-        set /a converted+=1
-    ) else (
-        echo exit code !ERRORLEVEL!: %%f
+    "%program%" -t -u8 -r "%%f" "-o%~f1\codeshift.log" 2> "%messages%"
+    if errorlevel 1 (
+        type "%messages%"
+        echo failed: %%f
         set /a failed+=1
+    ) else (
+        type "%messages%"
+        set /a converted+=1
     )
 )
+del "%messages%" 2> nul
 echo %converted% converted, %failed% failed
 if %failed% GTR 0 exit /b 1
 exit /b 0

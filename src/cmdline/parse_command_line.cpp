@@ -67,6 +67,10 @@ static CodePageId WithoutNoBomVariant(CodePageId cp, bool isTarget) {
     return MarkedForm(cp);
 }
 
+static bool IsLoneDash(LPCWSTR argument) {
+    return argument[0] == '-' && argument[1] == 0;
+}
+
 static void TakeLogName(LPCWSTR argument, bool* logNamePending) {
     if (argument[2] != 0) {
         runState.logName = argument + 2;
@@ -86,8 +90,25 @@ struct ParseProgress {
     LPCWSTR logOption = WSTR("");
 };
 
+// An empty argument is most often a variable that was never set: by the Linux rules it takes
+// no name's place, and a log is never standard output.
+static UsageProblem JudgeName(LPCWSTR argument, const CommandLineRules& rules,
+                              const ParseProgress& progress) {
+    if (progress.logNamePending && rules.dashNamesStandardStream && IsLoneDash(argument)) {
+        return kUsageLogIsStream;
+    }
+    if (argument[0] != 0 || !rules.refusesWhatItWouldIgnore) {
+        return kUsageNone;
+    }
+    return progress.logNamePending ? kUsageEmptyLogName : kUsageEmptyName;
+}
+
 static UsageProblem TakeName(LPCWSTR argument, const CommandLineRules& rules,
                              ParseProgress* progress) {
+    UsageProblem problem = JudgeName(argument, rules, *progress);
+    if (problem != kUsageNone) {
+        return problem;
+    }
     if (progress->logNamePending) {
         // By the Windows rules, once a log name is set a detached name no longer ends the
         // pending state; by the Linux rules a detached log option always takes the next name.
@@ -140,8 +161,11 @@ static UsageProblem TakeOption(LPCWSTR argument, const CommandLineRules& rules,
     }
     if (c == 'o' || c == 'O') {
         runState.logMode = c == 'o' ? kLogAppend : kLogOverwrite;
-        TakeLogName(argument, &progress->logNamePending);
         progress->logOption = argument;
+        if (rules.dashNamesStandardStream && IsLoneDash(argument + 2)) {
+            return kUsageLogIsStream;
+        }
+        TakeLogName(argument, &progress->logNamePending);
     } else if ((c == 'r' || c == 'R') && (argument[2] == 0 || !rules.refusesWhatItWouldIgnore)) {
         progress->replaceInput = true;
     } else if (_wcsicmp(argument + 1, WSTR("LF")) == 0) {
@@ -152,10 +176,6 @@ static UsageProblem TakeOption(LPCWSTR argument, const CommandLineRules& rules,
         return TakeEncoding(argument, rules);
     }
     return kUsageNone;
-}
-
-static bool IsLoneDash(LPCWSTR argument) {
-    return argument[0] == '-' && argument[1] == 0;
 }
 
 static UsageProblem TakeArgument(LPCWSTR argument, const CommandLineRules& rules,
@@ -192,7 +212,8 @@ int ParseArguments(int count, LPWSTR* arguments, const CommandLineRules& rules) 
     ParseProgress progress;
     for (int i = 1; i < count; ++i) {
         UsageProblem problem = TakeArgument(arguments[i], rules, &progress);
-        if (problem == kUsageLogNameMissing) {
+        if (problem == kUsageLogNameMissing || problem == kUsageEmptyLogName ||
+            problem == kUsageLogIsStream) {
             return UsageError(problem, progress.logOption);
         }
         if (problem != kUsageNone) {

@@ -67,6 +67,23 @@ LPCWSTR FormatGroupedNumber(uint32_t value, WideString* buffer) {
     return buffer->c_str();
 }
 
+WideString ShownText(const WideString& text) {
+    WideString shown;
+    shown.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        WCHAR c = text[i];
+        bool pair = c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+                    text[i + 1] < 0xE000;
+        if (pair) {
+            shown.append(text, i++, 2);
+        } else {
+            bool control = c < 0x20 || (c >= 0x7F && c <= 0x9F);
+            shown.push_back(control || (c >= 0xD800 && c < 0xE000) ? WCHAR('?') : c);
+        }
+    }
+    return shown;
+}
+
 void AppendTimeStamp(const SYSTEMTIME& time, WideString* text) {
     AppendNumber(time.wDay, 10, 2, text);
     text->push_back('-');

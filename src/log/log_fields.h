@@ -21,5 +21,11 @@ LPCWSTR FormatGroupedNumber(uint32_t value, WideString* buffer);
 // Appends `value` in `base` (10 or 16, lowercase), padded with zeros to at least `digits`.
 void AppendNumber(uint32_t value, uint32_t base, int digits, WideString* text);
 
+// `text` as it may be shown in the record or a message: a control character (C0, DEL and C1)
+// and half a surrogate pair left alone (on Linux a byte of a name that was no UTF-8) become "?",
+// so that a name stays on its line, cannot write lines of its own into a record, and cannot
+// steer the terminal of whoever reads it.
+WideString ShownText(const WideString& text);
+
 // Appends the time as day-month-year hour:minute:second, "19-01-2038 03:14:08".
 void AppendTimeStamp(const SYSTEMTIME& time, WideString* text);

@@ -21,7 +21,7 @@ static void AppendCurrentDirectory(WideString* text) {
             return;
         }
         if (length < directory.size()) {
-            text->append(directory, 0, length);
+            text->append(ShownText(directory.substr(0, length)));
             return;
         }
         directory.resize(length);  // the size asked for, terminator included
@@ -43,10 +43,10 @@ static WideString BuildRecord() {
     text.append(WSTR("\n \u2022 CommandLine:  "));
     LPCWSTR commandLine = GetCommandLineW();
     if (commandLine != nullptr) {
-        text.append(commandLine);
+        text.append(ShownText(commandLine));
     }
     text.append(WSTR("\n \u2022 Input  File:  "));
-    text.append(runState.inputName);
+    text.append(ShownText(runState.inputName));
     text.push_back('\n');
 
     bool detectOnly = runState.targetCp == CP_DETECT_ONLY;
@@ -57,7 +57,7 @@ static WideString BuildRecord() {
         text.append(FormatCodePageLabel(kSourceSide, &source));
     } else {
         text.append(WSTR(" \u2022 Output File:  "));
-        text.append(runState.outputName);
+        text.append(ShownText(runState.outputName));
         text.append(WSTR("\n \u2022    CodePage:  "));
         text.append(FormatCodePageLabel(kSourceSide, &source));
         text.append(WSTR(" ==>> "));
@@ -99,6 +99,9 @@ static LogRefusal JudgeLog(HANDLE file) {
     if (IsRunFile(runState.inputName, runState.inputIsStream, kStandardInput, file)) {
         return kLogIsInput;
     }
+    if (!KeepsWrittenText(file)) {
+        return kLogNoFile;
+    }
     // Every log begins with the first record's rule: behind the mark in a log this program
     // made, at once in an empty file that it was given.
     DWORD high = 0;
@@ -124,7 +127,12 @@ void WriteRunLog() {
     runState.logRefusal = JudgeLog(file);
     if (runState.logRefusal != kLogTaken) {
         runState.logFailed = true;
-        CloseHandle(file);
+        // A log that only this run's option brought into being goes again with the refusal.
+        if (created) {
+            RemoveCreatedFile(runState.logName.c_str(), file);
+        } else {
+            CloseHandle(file);
+        }
         return;
     }
     if (!created && runState.logMode == kLogOverwrite) {

@@ -11,9 +11,10 @@
 //   large_block.cpp      PrepareLargeBlock
 //   file_copy.cpp        KeepOpenForCopy, CopyFileText
 //   shell_path.cpp       ShellDocumentPath
-//   messages.cpp         WriteMessageText, SystemErrorText, MessagesReachTerminal
+//   messages.cpp         WriteMessageText, SystemErrorText, UsageErrorOpensGuide
 //   same_file.cpp        NamesOpenFile, StreamIsOpenFile, HasOtherNames
 //   command_line.cpp     ReadProcessArguments
+//   log_target.cpp       KeepsWrittenText, RemoveCreatedFile
 // The command-line conventions are constants here and need no file.
 #pragma once
 
@@ -167,6 +168,16 @@ enum FileCopyResult : uint8_t {
 // system, an old kernel, a read error); only an output without room fails at once.
 FileCopyResult CopyFileText(HANDLE input, uint32_t offset, uint32_t count, HANDLE output);
 
+// Whether a file open for writing keeps what is written to it, as a log must: not a device (on
+// Windows NUL, COM1 or AUX, also as "aux.txt"), nor a file the kernel makes up as it is read
+// (on Linux under /proc and /sys), whose size tells nothing of its content.
+bool KeepsWrittenText(HANDLE file);
+
+// Takes back a file the run created under `name` and has open as `file`, then closes it: a
+// failed run leaves nothing behind that it made. Only the file that `name` still leads to is
+// removed.
+void RemoveCreatedFile(LPCWSTR name, HANDLE file);
+
 // --- Conventions each platform decides ------------------------------------------------------
 
 // How the command line tells options from names, and what it answers besides a run. The
@@ -228,9 +239,10 @@ bool WriteMessageText(MessageStream stream, LPCWSTR text);
 // final period; empty for ERROR_SUCCESS.
 WideString SystemErrorText(DWORD error);
 
-// Whether messages appear on a terminal that somebody watches (then a usage error needs no
-// browser window). Never on Windows, where the messages reach no screen.
-bool MessagesReachTerminal();
+// Whether a usage error opens the guide in the system's viewer, for a caller who may see no
+// message. Never on Linux: the message says where the guide is, and a script's loop must not
+// open a browser per run. On Windows only when the caller gave no standard error to read.
+bool UsageErrorOpensGuide();
 
 // Whether standard input is a terminal: a person typing, not a text piped in.
 bool StandardInputIsTerminal();

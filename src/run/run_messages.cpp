@@ -24,25 +24,10 @@ static void AddFileLine(WideString* text, const WideString& line) {
     AddLine(text, runState.oneOfMany ? Quoted(runState.inputName) + WSTR(": ") + line : line);
 }
 
-// A name as the user typed it, in quotes; control characters (C1, U+0080 to U+009F, too) become
-// "?", so that a line stays one line and a name cannot steer the terminal. So does half a
-// surrogate pair left alone: on Linux a byte that was no UTF-8, which would reach the terminal
-// raw.
+// A name as the user typed it, in quotes, shown as the log shows it: a line stays one line and a
+// name cannot steer the terminal.
 static WideString Quoted(const WideString& name) {
-    WideString quoted = WSTR("\"");
-    for (size_t i = 0; i < name.size(); ++i) {
-        WCHAR c = name[i];
-        bool pair = c >= 0xD800 && c < 0xDC00 && i + 1 < name.size() && name[i + 1] >= 0xDC00 &&
-                    name[i + 1] < 0xE000;
-        if (pair) {
-            quoted.append(name, i++, 2);
-        } else {
-            bool control = c < 0x20 || (c >= 0x7F && c <= 0x9F);
-            quoted.push_back(control || (c >= 0xD800 && c < 0xE000) ? WCHAR('?') : c);
-        }
-    }
-    quoted.push_back('"');
-    return quoted;
+    return WSTR("\"") + ShownText(name) + WSTR("\"");
 }
 
 static WideString Widened(const char* text) {
@@ -78,15 +63,15 @@ static WideString UnknownOption(const WideString& argument) {
 }
 
 // The encodings an unknown option may have been meant as, written with the user's own "-" or
-// "/", and where every name is listed: by --help where the program answers it, else in the guide
-// (which the usage lines name, and the Windows programs open).
+// "/", and where the names are listed: by --help where the program answers it (one spelling of
+// each), else in the guide (which the usage lines name, and the Windows programs open).
 static WideString NameHints(const WideString& argument) {
     std::vector<LPCWSTR> names = SuggestEncodingNames(argument.c_str() + 1);
     WideString where = kPlatformCommandLine.answersHelpAndVersion
                            ? WSTR("listed by \"codeshift --list\"")
                            : WSTR("listed in the guide");
     if (names.empty()) {
-        return WSTR("every encoding name is ") + where;
+        return WSTR("the encoding names are ") + where;
     }
     WideString line = WSTR("did you mean ");
     for (size_t i = 0; i < names.size(); ++i) {
@@ -96,7 +81,7 @@ static WideString NameHints(const WideString& argument) {
         line.push_back(argument[0]);
         line.append(names[i]);
     }
-    return line + WSTR("? Every encoding name is ") + where;
+    return line + WSTR("? The encoding names are ") + where;
 }
 
 static WideString WhatWasWrong() {
@@ -132,6 +117,18 @@ static WideString WhatWasWrong() {
             return WSTR(
                 "-r replaces the input file, and standard input (\"-\") is none: name an output "
                 "file, or \"-\" for standard output");
+        case kUsageEmptyName:
+            return WSTR(
+                "an empty argument where a file name belongs (a variable that was never set?): "
+                "it names no file, and no other name may take its place");
+        case kUsageEmptyLogName:
+            return WSTR("the log option ") + argument +
+                   WSTR(" is given an empty name (a variable that was never set?)");
+        case kUsageLogIsStream:
+            return WSTR("the log option ") + argument +
+                   WSTR(
+                       " names \"-\": the record goes to a file, never to standard output; "
+                       "write \"./-\" for a file of that name");
         case kUsageNoInput:
         case kUsageNone:
             break;
@@ -317,6 +314,8 @@ static void ReportLogFailure(WideString* text) {
                         : runState.logRefusal == kLogIsOutput ? WSTR("it is the output of this run")
                         : runState.logRefusal == kLogNotALog
                             ? WSTR("it holds something other than a log of codeshift")
+                        : runState.logRefusal == kLogNoFile
+                            ? WSTR("it is a device or a file of the system, which keeps no log")
                             : SystemErrorText(runState.logError);
     if (!reason.empty()) {
         line.append(WSTR(": ") + reason);

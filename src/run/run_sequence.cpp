@@ -51,8 +51,7 @@ static int ConvertEach() {
 int RunOnce() {
     ResetRunState();
     if (ParseCommandLine() != 0) {
-        // Whoever reads the message on a terminal needs no browser window.
-        if (!MessagesReachTerminal()) {
+        if (UsageErrorOpensGuide()) {
             OpenReadme();
         }
     } else if (runState.request != kRequestRun) {

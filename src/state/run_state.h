@@ -67,6 +67,9 @@ enum UsageProblem : uint8_t {
     kUsageThirdName,          // a file name after the input and the output
     kUsageReplaceWithOutput,  // -r beside an output name: which file was meant?
     kUsageReplaceStream,      // -r with standard input, which has no file to replace
+    kUsageEmptyName,          // an empty argument where a file name belongs
+    kUsageEmptyLogName,       // a log option given an empty name (usageArgument: the option)
+    kUsageLogIsStream,        // a log option given "-" (usageArgument: the option)
 };
 
 // Why the log was given no record although it could be opened.
@@ -75,6 +78,7 @@ enum LogRefusal : uint8_t {
     kLogIsInput,  // the log option names the run's input
     kLogIsOutput,
     kLogNotALog,  // a file that holds something other than this program's log
+    kLogNoFile,   // a device, or a file the system makes up as it is read
 };
 
 // What a record that could not be written whole left in the log.

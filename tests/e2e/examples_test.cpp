@@ -53,6 +53,10 @@ INSTANTIATE_TEST_SUITE_P(
                {{"texts/a.txt", kUtf8Mark + "caf\xC3\xA9"},
                 {"texts/sub/b c.txt", kUtf8Mark + "hi"},
                 {"texts/keep.dat", "caf\xE9"}}),
+        // A "!" in a name is no variable to expand.
+        Folder("NamesWithAnExclamationMark",
+               {{"texts/hi!.txt", "caf\xE9"}, {"texts/a!b!.txt", "x"}}, 0,
+               {{"texts/hi!.txt", kUtf8Mark + "caf\xC3\xA9"}, {"texts/a!b!.txt", kUtf8Mark + "x"}}),
         // An empty file cannot be converted (21): the batch file says so and ends with 1.
         Folder("AFailedFileIsReported", {{"texts/a.txt", "caf\xE9"}, {"texts/sub/empty.txt", ""}},
                1, {{"texts/a.txt", kUtf8Mark + "caf\xC3\xA9"}, {"texts/sub/empty.txt", ""}})),

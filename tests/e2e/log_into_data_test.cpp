@@ -19,8 +19,10 @@ struct LogSlipCase {
     std::vector<FileBytes> given;
     const char* hardLink;  // made as a second name of the first given file, when not empty
     int exitCode;
-    std::vector<FileBytes> expected;  // every file's whole content afterwards
-    const char* warning;              // the warning's reason
+    std::vector<FileBytes> expected;       // every file's whole content afterwards
+    const char* warning;                   // the warning's reason
+    std::vector<std::string> absent = {};  // files that must not be there afterwards
+    const char* flavors = "";              // the builds the case holds for; empty: all
 };
 
 void PrintTo(const LogSlipCase& c, std::ostream* out) {
@@ -39,11 +41,15 @@ const char* kNoLog = "it holds something other than a log of codeshift";
 // One file converted with no output name: on Linux the text goes to standard output, while the
 // Windows programs, which write no standard output unnamed, refuse the command line.
 constexpr int kStandardOutputOrUsage = -1;
+const char* kNoFile = "it is a device or a file of the system, which keeps no log";
 
 class LogSlips : public ::testing::TestWithParam<LogSlipCase> {};
 
 TEST_P(LogSlips, LeaveTheTextAlone) {
     const LogSlipCase& c = GetParam();
+    if (!FlavorMatches(c.flavors)) {
+        GTEST_SKIP() << "a case of " << c.flavors;
+    }
     std::string folder = MakeTempDir();
     for (const FileBytes& f : c.given) {
         WriteBytes(folder + "/" + f.name, f.bytes);
@@ -60,6 +66,9 @@ TEST_P(LogSlips, LeaveTheTextAlone) {
     }
     for (const FileBytes& f : c.expected) {
         EXPECT_EQ(Hex(ReadBytes(folder + "/" + f.name)), Hex(f.bytes)) << f.name;
+    }
+    for (const std::string& name : c.absent) {
+        EXPECT_FALSE(FileExists(folder + "/" + name)) << name << " left behind";
     }
     std::string messages = Flavor() == "native" ? run.err : DebugStrings(run.err);
     std::string log = c.arguments[c.arguments.size() - 1];
@@ -132,7 +141,70 @@ INSTANTIATE_TEST_SUITE_P(
                     "",
                     0,
                     {{"out.txt", kUtf16}, {"notes.txt", "my notes\n"}},
-                    kNoLog}),
+                    kNoLog},
+        // A failed run leaves nothing behind: the log it made under its input's or output's
+        // name goes again.
+        LogSlipCase{"MissingInputLogAsOutput",
+                    {"-A1252", "-U8-", "gone.txt", "new.txt", "-o", "new.txt"},
+                    {},
+                    "",
+                    21,
+                    {},
+                    kIsOutput,
+                    {"new.txt"}},
+        LogSlipCase{"MissingInputLogAsIt",
+                    {"gone.txt", "-o", "gone.txt"},
+                    {},
+                    "",
+                    21,
+                    {},
+                    kIsInput,
+                    {"gone.txt"}},
+        LogSlipCase{"MissingInputNewLogAsIt",
+                    {"gone.txt", "-O", "gone.txt"},
+                    {},
+                    "",
+                    21,
+                    {},
+                    kIsInput,
+                    {"gone.txt"}},
+        // An empty file that was there stays, as it was.
+        LogSlipCase{"EmptyInputLogAsIt",
+                    {"-A1252", "-U8-", "empty.txt", "new.txt", "-o", "empty.txt"},
+                    {{"empty.txt", ""}},
+                    "",
+                    21,
+                    {{"empty.txt", ""}},
+                    kIsInput,
+                    {"new.txt"}},
+        // Files that read as empty and keep nothing that is written to them.
+        LogSlipCase{"KernelFile",
+                    {"in.txt", "-o", "/proc/self/comm"},
+                    {{"in.txt", "abc"}},
+                    "",
+                    2,
+                    {{"in.txt", "abc"}},
+                    kNoFile,
+                    {},
+                    "native"},
+        LogSlipCase{"NulDevice",
+                    {"in.txt", "-o", "NUL"},
+                    {{"in.txt", "abc"}},
+                    "",
+                    2,
+                    {{"in.txt", "abc"}},
+                    kNoFile,
+                    {},
+                    "win64,win32"},
+        LogSlipCase{"AuxWithAnExtension",
+                    {"in.txt", "-o", "aux.txt"},
+                    {{"in.txt", "abc"}},
+                    "",
+                    2,
+                    {{"in.txt", "abc"}},
+                    kNoFile,
+                    {},
+                    "win64,win32"}),
     [](const ::testing::TestParamInfo<LogSlipCase>& info) { return info.param.name; });
 
 }  // namespace

@@ -189,6 +189,33 @@ E2eCase Recognised(const std::string& name, const std::string& bytes, int exitCo
                    ""};
 }
 
+// Names that try to write lines of their own into the record, or to steer the terminal of
+// whoever reads it: line feed, escape, C1 and, on Linux, bytes that are no UTF-8.
+INSTANTIATE_TEST_SUITE_P(
+    ForgingNames, LogCases,
+    ::testing::Values(
+        E2eCase{"LineFeedEscapeAndC1",
+                {"gone\n \xE2\x80\xA2 Return Code:  0 (0x00)\x1B[2J\xC2\x9B", "-orun.log"},
+                {},
+                21,
+                {},
+                {},
+                Record("\"gone? " + kBullet + " Return Code:  0 (0x00)?[2J?\" -orun.log",
+                       {Input("gone? " + kBullet + " Return Code:  0 (0x00)?[2J?"),
+                        CodePage("TEST"), Size("0  "), ReturnCode("21 (0x15) " + kError)}),
+                ""},
+        E2eCase{"BytesThatAreNoText",
+                {"-A1252", "-U8-", "gone\xFF\xC3.txt", "out\x80.txt", "-orun.log"},
+                {},
+                21,
+                {},
+                {"out\x80.txt"},
+                Record("-A1252 -U8- gone??.txt out?.txt -orun.log",
+                       {Input("gone??.txt"), Output("out?.txt"), CodePage("A1252 ==>> UTF-8n"),
+                        Size("0 ==>> 0"), ReturnCode("21 (0x15) " + kError)}),
+                "native"}),
+    [](const ::testing::TestParamInfo<E2eCase>& info) { return info.param.name; });
+
 INSTANTIATE_TEST_SUITE_P(
     Recognition, LogCases,
     ::testing::Values(Recognised("Utf8ByMark", Bytes({0xEF, 0xBB, 0xBF, 0x41}), 11,

@@ -60,8 +60,8 @@ MessageCase Unknown(const char* name, std::vector<std::string> arguments, const 
                     const std::string& meant = "", const std::string& flavors = "") {
     std::string line =
         "codeshift: " + what + "\n" +
-        (meant.empty() ? "codeshift: every encoding name is listed "
-                       : "codeshift: did you mean " + meant + "? Every encoding name is listed ");
+        (meant.empty() ? "codeshift: the encoding names are listed "
+                       : "codeshift: did you mean " + meant + "? The encoding names are listed ");
     return MessageCase{name,
                        arguments,
                        {},
@@ -204,6 +204,34 @@ INSTANTIATE_TEST_SUITE_P(
                         kLinuxUsage,
                     "",
                     "native"},
+        // An unset variable takes no name's place, and a log is never standard output.
+        MessageCase{"EmptyLogName",
+                    {"-o", "", "in.txt"},
+                    {},
+                    20,
+                    "codeshift: the log option \"-o\" is given an empty name (a variable that was "
+                    "never set?)\n" +
+                        kLinuxUsage,
+                    "",
+                    "native"},
+        MessageCase{"EmptyName",
+                    {"-A1252", "-U8-", "-r", "", "r.txt"},
+                    {{"r.txt", "kept"}},
+                    20,
+                    "codeshift: an empty argument where a file name belongs (a variable that was "
+                    "never set?): it names no file, and no other name may take its place\n" +
+                        kLinuxUsage,
+                    "",
+                    "native"},
+        MessageCase{"LogNamedDash",
+                    {"in.txt", "-o", "-"},
+                    {{"in.txt", "abc"}},
+                    20,
+                    "codeshift: the log option \"-o\" names \"-\": the record goes to a file, "
+                    "never to standard output; write \"./-\" for a file of that name\n" +
+                        kLinuxUsage,
+                    "",
+                    "native"},
         Unknown("ZeroTypedForTheLetterO", {"-0", "log.txt", "in.txt"},
                 "unknown option \"-0\": it is not -o, -O, -r or an encoding name; -o (the "
                 "letter o) names the log file, and the output file is the second name, with no "
@@ -215,7 +243,7 @@ INSTANTIATE_TEST_SUITE_P(
                     "",
                     "codeshift: unknown option \"--help\": it is not -o, -O, -r or an encoding "
                     "name\n"
-                    "codeshift: every encoding name is listed in the guide\n" +
+                    "codeshift: the encoding names are listed in the guide\n" +
                         kWindowsUsage,
                     "win64,win32"}),
     [](const ::testing::TestParamInfo<MessageCase>& info) { return info.param.name; });

@@ -196,10 +196,15 @@ int StartProgramThrough(const std::vector<std::string>& wrapper,
     return child;
 }
 
+int StartProgramWithStreams(const std::vector<std::string>& arguments, const std::string& folder,
+                            const Streams& streams) {
+    return Spawn(Variable("CODESHIFT_PROGRAM"), arguments, folder, Surroundings{}, false,
+                 streams.out, streams.err, streams.in);
+}
+
 int RunProgramWithStreams(const std::vector<std::string>& arguments, const std::string& folder,
                           const Streams& streams) {
-    pid_t child = Spawn(Variable("CODESHIFT_PROGRAM"), arguments, folder, Surroundings{}, false,
-                        streams.out, streams.err, streams.in);
+    pid_t child = StartProgramWithStreams(arguments, folder, streams);
     return child < 0 ? -1 : WaitForProgram(child);
 }
 
@@ -226,7 +231,12 @@ static RunOutput Run(const std::string& program, const std::vector<std::string>&
     if (out < 0 || err < 0) {
         return result;
     }
-    pid_t child = Spawn(program, arguments, folder, surroundings, debugStrings, out, err);
+    int discard = surroundings.errorsDiscarded ? open("/dev/null", O_WRONLY | O_CLOEXEC) : -1;
+    pid_t child = Spawn(program, arguments, folder, surroundings, debugStrings, out,
+                        discard >= 0 ? discard : err);
+    if (discard >= 0) {
+        close(discard);
+    }
     if (child < 0) {
         TakeCapture(out, outPath);
         TakeCapture(err, errPath);
@@ -250,8 +260,8 @@ int RunProgram(const std::vector<std::string>& arguments, const std::string& fol
 }
 
 int RunProgramAt(const std::string& program, const std::vector<std::string>& arguments,
-                 const std::string& folder) {
-    return Run(program, arguments, folder, Surroundings{}, false).exitCode;
+                 const std::string& folder, const Surroundings& surroundings) {
+    return Run(program, arguments, folder, surroundings, false).exitCode;
 }
 
 int RunProgramIn(const Surroundings& surroundings, const std::vector<std::string>& arguments,

@@ -23,10 +23,6 @@ struct RunOutput {
 // run waits for that record.
 int RunProgram(const std::vector<std::string>& arguments, const std::string& folder);
 
-// The same with another copy of the program under test, at `program`.
-int RunProgramAt(const std::string& program, const std::vector<std::string>& arguments,
-                 const std::string& folder);
-
 // What a user's shell or container may have set up around a run: the program has to cope with
 // it by itself. Only what a case names is changed.
 struct Surroundings {
@@ -42,6 +38,9 @@ struct Surroundings {
     int group = -1;
     // A sandbox (a seccomp filter) that refuses every change of a file's extended attributes.
     bool attributesLocked = false;
+    // Standard error on /dev/null (2> /dev/null): no file or pipe to read the messages from,
+    // which under Wine is what a program started from the desktop has.
+    bool errorsDiscarded = false;
 };
 
 inline Surroundings FileSizeLimit(long long bytes) {
@@ -59,6 +58,11 @@ inline Surroundings HiddenFolder(const std::string& folder) {
     s.hiddenFolder = folder;
     return s;
 }
+inline Surroundings ErrorsDiscarded() {
+    Surroundings s;
+    s.errorsDiscarded = true;
+    return s;
+}
 inline Surroundings RunAs(int user, int group) {
     Surroundings s;
     s.user = user;
@@ -72,6 +76,10 @@ constexpr int kSurroundingsRefused = 125;
 
 int RunProgramIn(const Surroundings& surroundings, const std::vector<std::string>& arguments,
                  const std::string& folder);
+
+// The same with another copy of the program under test, at `program`.
+int RunProgramAt(const std::string& program, const std::vector<std::string>& arguments,
+                 const std::string& folder, const Surroundings& surroundings = {});
 
 // The standard streams a run starts with, as a shell would set them up: a descriptor of the
 // test's own for each, kStreamClosed for one the caller closed (2>&-), or for the input
@@ -88,6 +96,10 @@ struct Streams {
 // waitpid gives it, or -1 when it could not be started.
 int RunProgramWithStreams(const std::vector<std::string>& arguments, const std::string& folder,
                           const Streams& streams);
+
+// The same without waiting: the process id, or -1.
+int StartProgramWithStreams(const std::vector<std::string>& arguments, const std::string& folder,
+                            const Streams& streams);
 
 // Starts the program without waiting for it; the process id, or -1.
 int StartProgram(const std::vector<std::string>& arguments, const std::string& folder);

@@ -107,3 +107,25 @@ INSTANTIATE_TEST_SUITE_P(Linux, Dash, ::testing::Values(
 // clang-format on
 
 }  // namespace
+
+namespace {
+
+// A folder given as standard input: the read fails for its own reason, not a device error.
+TEST(StandardInput, FolderSaysItIsAFolder) {
+    if (!FlavorMatches("native")) {
+        GTEST_SKIP() << "\"-\" is a name only on the Linux command line";
+    }
+    std::string folder = MakeTempDir();
+    Streams streams;
+    streams.in = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    streams.err = open((folder + "/stderr").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+    int status = RunProgramWithStreams({"-A1252", "-U8-", "-", "out.txt"}, folder, streams);
+    close(streams.in);
+    close(streams.err);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 21);
+    EXPECT_EQ(ReadBytes(folder + "/stderr"),
+              "codeshift: cannot read input \"-\" (standard input): Is a directory\n");
+    RemoveTree(folder);
+}
+
+}  // namespace

@@ -1,6 +1,7 @@
 // The Linux program's standard streams when nobody reads them: a message that cannot be written
 // is lost, never the run's result; an answer that cannot be written (--help, --version) fails.
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -104,5 +105,78 @@ INSTANTIATE_TEST_SUITE_P(
         StreamCase{"HelpUnread", {"--help"}, true, kReaderGone, 22, {}, {}},
         StreamCase{"VersionWithOutputClosed", {"--version"}, true, kClosed, 22, {}, {}}),
     [](const ::testing::TestParamInfo<StreamCase>& info) { return info.param.name; });
+
+}  // namespace
+
+namespace {
+
+// A reader that leaves while a write is under way, as "head -c1" does: the write returns the
+// part that got through, and the kernel raises SIGPIPE with that count. To meet that moment every
+// time, the reader waits until the pipe is full, with the program inside one write of more than
+// the pipe holds, and only then goes.
+struct LeavingCase {
+    const char* name;
+    const char* output;  // how the run names its standard output
+};
+
+void PrintTo(const LeavingCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class ReaderLeaves : public ::testing::TestWithParam<LeavingCase> {};
+
+TEST_P(ReaderLeaves, MidWriteTheRunEnds22QuietlyWithItsRecord) {
+    if (!FlavorMatches("native")) {
+        GTEST_SKIP() << "the Windows programs write no standard output";
+    }
+    std::string folder = MakeTempDir();
+    // UTF-16 to UTF-8 shrinks the text in place, so all of it leaves in one write at the end.
+    std::string text = "\xFF\xFE";
+    for (int i = 0; i < (1 << 19); ++i) {
+        text += std::string("x\0", 2);
+    }
+    WriteBytes(folder + "/in.txt", text);
+    for (int run = 1; run <= 10; ++run) {
+        int ends[2];
+        ASSERT_EQ(pipe2(ends, O_CLOEXEC), 0);
+        int capacity = fcntl(ends[0], F_GETPIPE_SZ);
+        ASSERT_GT(capacity, 0);
+        Streams streams;
+        streams.out = ends[1];
+        streams.err =
+            open((folder + "/stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        int child = StartProgramWithStreams(
+            {"-U16", "-U8-", "in.txt", GetParam().output, "-o", "run.log"}, folder, streams);
+        close(ends[1]);
+        close(streams.err);
+        ASSERT_GT(child, 0);
+        int waiting = 0;
+        for (int tries = 0; tries < 20000 && waiting < capacity; ++tries) {
+            ioctl(ends[0], FIONREAD, &waiting);
+            usleep(waiting < capacity ? 500 : 0);
+        }
+        EXPECT_EQ(waiting, capacity) << "the pipe never filled";
+        close(ends[0]);
+        int status = WaitForProgram(child);
+        ASSERT_TRUE(WIFEXITED(status)) << "run " << run << " ended by signal " << WTERMSIG(status);
+        EXPECT_EQ(WEXITSTATUS(status), 22) << "run " << run;
+        EXPECT_EQ(ReadBytes(folder + "/stderr"), "") << "run " << run;
+        std::string log = ReadBytes(folder + "/run.log");
+        size_t records = 0;
+        for (size_t at = log.find("Return Code:  22 (0x16)"); at != std::string::npos;
+             at = log.find("Return Code:  22 (0x16)", at + 1)) {
+            ++records;
+        }
+        EXPECT_EQ(records, static_cast<size_t>(run)) << log;
+    }
+    RemoveTree(folder);
+}
+
+INSTANTIATE_TEST_SUITE_P(Linux, ReaderLeaves,
+                         ::testing::Values(LeavingCase{"Dash", "-"},
+                                           LeavingCase{"DevStdout", "/dev/stdout"}),
+                         [](const ::testing::TestParamInfo<LeavingCase>& info) {
+                             return info.param.name;
+                         });
 
 }  // namespace

@@ -147,4 +147,40 @@ TEST(TimeStamp, DayMonthYearWithPadding) {
     }
 }
 
+// What a name or the command line may hold that would forge lines of a record or steer a
+// terminal: every such unit becomes "?", every other character stays.
+struct ShownCase {
+    const char* name;
+    WideString text;
+    WideString shown;
+};
+
+void PrintTo(const ShownCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class ShownTable : public ::testing::TestWithParam<ShownCase> {};
+
+TEST_P(ShownTable, KeepsTheTextOnItsLine) {
+    EXPECT_TRUE(ShownText(GetParam().text) == GetParam().shown)
+        << Ascii(ShownText(GetParam().text).c_str());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, ShownTable,
+    ::testing::Values(
+        ShownCase{"Plain", WSTR("a b.txt"), WSTR("a b.txt")},
+        ShownCase{"LineFeedAndReturn", WSTR("a\n \u2022 Return Code:  0\r.txt"),
+                  WSTR("a? \u2022 Return Code:  0?.txt")},
+        ShownCase{"TabAndNul", WideString(WSTR("a\tb")) + WCHAR(0) + WSTR("c"), WSTR("a?b?c")},
+        ShownCase{"Escape", WSTR("\x1b[2Jx"), WSTR("?[2Jx")},
+        ShownCase{"DeleteAndC1", WSTR("a\x7f\u0085\u009b\u009fb"), WSTR("a????b")},
+        ShownCase{"AfterC1", WSTR("\u00a0\u00e9"), WSTR("\u00a0\u00e9")},
+        ShownCase{"WholePair", WSTR("\U0001F600"), WSTR("\U0001F600")},
+        // On Linux a byte that was no UTF-8; on Windows half a pair.
+        ShownCase{"ByteThatWasNoText", WideString(1, WCHAR(0xDCFF)) + WSTR("x"), WSTR("?x")},
+        ShownCase{"HighHalfAlone", WideString(1, WCHAR(0xD83D)) + WSTR("x"), WSTR("?x")},
+        ShownCase{"HighHalfAtTheEnd", WSTR("x") + WideString(1, WCHAR(0xD83D)), WSTR("x?")}),
+    [](const ::testing::TestParamInfo<ShownCase>& info) { return info.param.name; });
+
 }  // namespace

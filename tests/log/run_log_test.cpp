@@ -372,3 +372,61 @@ TEST(WriteUtf8Text, WritesTheUtf8FormWithoutTerminator) {
 }
 
 }  // namespace
+
+namespace {
+
+// A name or an argument that tries to write lines of its own into the record, or to steer the
+// terminal of whoever reads it: each stays on its own line, its control characters and bytes
+// that are no text shown as "?".
+TEST_F(RunLog, NamesAndArgumentsCannotForgeLines) {
+    WideString forged = WSTR("a\n \u2022 Return Code:  0 (0x00)  \n\x1b[2J\u009b.txt");
+    WideString noText = WSTR("b") + WideString(1, WCHAR(0xDCFF)) + WSTR(".txt");
+    SetProcessArguments({WSTR("codeshift"), forged, noText});
+    runState.inputName = forged;
+    runState.outputName = noText;
+    runState.sourceCp = runState.requestedSourceCp = 1252;
+    runState.targetCp = CP_UTF8;
+    runState.status = 21;
+    WriteRunLog();
+    std::vector<std::string> lines = Lines(ReadBytes(path).substr(3));
+    ASSERT_EQ(lines.size(), 10u);
+    const std::string shown = "a? \u2022 Return Code:  0 (0x00)  ??[2J?.txt";
+    EXPECT_EQ(lines[4], " \u2022 CommandLine:  codeshift \"" + shown + "\" b?.txt");
+    EXPECT_EQ(lines[5], " \u2022 Input  File:  " + shown);
+    EXPECT_EQ(lines[6], " \u2022 Output File:  b?.txt");
+    EXPECT_EQ(lines[9], " \u2022 Return Code:  21 (0x15) \u00A1Error!");
+}
+
+// A log that the run's own option brought into being, then refused as the run's input or
+// output, goes again; one that was there before stays as it was.
+TEST_F(RunLog, RefusedLogIsRemovedOnlyWhenThisRunMadeIt) {
+    for (bool before : {false, true}) {
+        for (bool input : {true, false}) {
+            if (before) {
+                WriteBytes(path, "");
+            }
+            runState.inputName = input ? runState.logName : WSTR("in.txt");
+            runState.outputName = input ? WSTR("out.txt") : runState.logName;
+            runState.logFailed = false;
+            WriteRunLog();
+            EXPECT_TRUE(runState.logFailed);
+            EXPECT_EQ(runState.logRefusal, input ? kLogIsInput : kLogIsOutput);
+            EXPECT_EQ(FileExists(path), before) << "input " << input;
+            std::filesystem::remove(path);
+        }
+    }
+}
+
+// A file the kernel makes up reads as empty, yet a record written there is a command to it
+// (here: the name of the test's own thread).
+TEST_F(RunLog, NoRecordIntoTheKernelsFiles) {
+    const std::string name = "/proc/self/comm";
+    std::string before = ReadBytes(name);
+    runState.logName = WideFromBytes(name);
+    WriteRunLog();
+    EXPECT_TRUE(runState.logFailed);
+    EXPECT_EQ(runState.logRefusal, kLogNoFile);
+    EXPECT_EQ(ReadBytes(name), before);
+}
+
+}  // namespace

@@ -34,8 +34,8 @@ INSTANTIATE_TEST_SUITE_P(
         // The log's retry loop and the replacement's checks compare these three.
         ErrnoCase{"Missing", ENOENT, ERROR_FILE_NOT_FOUND, "No such file or directory"},
         ErrnoCase{"Exists", EEXIST, ERROR_FILE_EXISTS, "File exists"},
-        ErrnoCase{"HeldByAnotherRun", EWOULDBLOCK, ERROR_SHARING_VIOLATION,
-                  "in use by another program"},
+        // A write that would block is no file in use: only a share lock says that.
+        ErrnoCase{"WouldBlock", EAGAIN, 0, "Resource temporarily unavailable"},
         // Once all read as "access denied" or "disk full".
         ErrnoCase{"Folder", EISDIR, 0, "Is a directory"},
         ErrnoCase{"ReadOnlyFileSystem", EROFS, 0, "Read-only file system"},
@@ -49,6 +49,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(ErrorCodes, OwnWordsWhereNoErrnoFits) {
     EXPECT_EQ(BytesFromWide(SystemErrorText(kErrorNotRegularFile).c_str()), "not a regular file");
     EXPECT_EQ(BytesFromWide(SystemErrorText(ERROR_ACCESS_DENIED).c_str()), "Permission denied");
+    EXPECT_EQ(BytesFromWide(SystemErrorText(ERROR_SHARING_VIOLATION).c_str()),
+              "in use by another program");
     EXPECT_TRUE(SystemErrorText(ERROR_SUCCESS).empty());
 }
 

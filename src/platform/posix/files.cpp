@@ -102,7 +102,9 @@ HANDLE CreateFileW(LPCWSTR name, DWORD access, DWORD shareMode, LPSECURITY_ATTRI
     int fd = disposition == CREATE_NEW && lock != 0 ? CreateNewLocked(path, flags, lock)
                                                     : open(path.c_str(), flags, 0666);
     if (fd < 0) {
-        return Fail(ErrorFromErrno(errno));
+        // Without waiting, an open meets another process's lease on the file as EWOULDBLOCK:
+        // the file is in use, as a share lock says. Anywhere else the code keeps its own words.
+        return Fail(errno == EWOULDBLOCK ? ERROR_SHARING_VIOLATION : ErrorFromErrno(errno));
     }
     struct stat info {};
     if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
@@ -165,7 +167,8 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPP
             if (read != nullptr) {
                 *read = total;
             }
-            SetLastError(ERROR_READ_FAULT);
+            // The cause in its own words: a folder given as standard input is no device error.
+            SetLastError(ErrorFromErrno(errno));
             return FALSE;
         }
         if (n == 0) {

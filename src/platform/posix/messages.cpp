@@ -54,8 +54,8 @@ WideString SystemErrorText(DWORD error) {
     return WideFromBytes("error " + std::to_string(error));
 }
 
-bool MessagesReachTerminal() {
-    return isatty(STDERR_FILENO) == 1;
+bool UsageErrorOpensGuide() {
+    return false;
 }
 
 bool StandardInputIsTerminal() {

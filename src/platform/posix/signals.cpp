@@ -119,9 +119,15 @@ ssize_t WriteHoldingPipeSignal(int fd, const void* bytes, size_t count) {
     bool waiting = sigismember(&pending, SIGPIPE) == 1;
     ssize_t n = write(fd, bytes, count);
     int error = errno;
-    if (n < 0 && error == EPIPE && !waiting) {
-        const timespec now = {0, 0};
-        sigtimedwait(&pipeSignal, nullptr, &now);
+    // The kernel raises the signal also when the reader leaves in the middle of a write, which
+    // then returns the count it wrote, and only the next write fails: whatever the write
+    // returned, a signal it raised is taken back here.
+    if (!waiting) {
+        sigpending(&pending);
+        if (sigismember(&pending, SIGPIPE) == 1) {
+            const timespec now = {0, 0};
+            sigtimedwait(&pipeSignal, nullptr, &now);
+        }
     }
     pthread_sigmask(SIG_SETMASK, &before, nullptr);
     errno = error;

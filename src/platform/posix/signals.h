@@ -20,7 +20,8 @@ enum TemporarySlot { kOutputTemporary, kCreationTemporary, kTemporarySlots };
 int CreateTemporary(TemporarySlot slot, int folder, const char* path, int flags, mode_t mode);
 
 // write(2) with SIGPIPE held back: a reader that went away makes it fail with EPIPE instead of
-// ending the process. A SIGPIPE somebody sent, waiting already, still ends the run afterwards.
+// ending the process, also when it left during the write, which then returns a short count. A
+// SIGPIPE somebody sent, waiting already, still ends the run afterwards.
 ssize_t WriteHoldingPipeSignal(int fd, const void* bytes, size_t count);
 
 // The temporary was renamed or removed: an interruption leaves its name alone.

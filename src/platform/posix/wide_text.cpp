@@ -110,8 +110,6 @@ DWORD ErrorFromErrno(int error) {
             return ERROR_FILE_NOT_FOUND;
         case EEXIST:
             return ERROR_FILE_EXISTS;
-        case EWOULDBLOCK:
-            return ERROR_SHARING_VIOLATION;
         case EPIPE:
             return ERROR_NO_DATA;  // the pipe's reader went away
         default:

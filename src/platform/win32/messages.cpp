@@ -86,8 +86,8 @@ WideString SystemErrorText(DWORD error) {
     return words;
 }
 
-bool MessagesReachTerminal() {
-    return false;
+bool UsageErrorOpensGuide() {
+    return CallersStandardError() == nullptr;
 }
 
 // The Windows programs read no standard input unless "-" names it.
