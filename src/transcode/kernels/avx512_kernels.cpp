@@ -141,9 +141,11 @@ struct Utf8Shape {
 AVX512 inline bool ShapeUtf8Block(const uint8_t* read, __m512i v, Utf8Shape* shape) {
     uint64_t high = _mm512_movepi8_mask(v);
     uint64_t conts = _mm512_cmpeq_epi8_mask(_mm512_and_si512(v, Bytes(0xC0)), Bytes(0x80));
-    uint64_t leads2 = _mm512_cmpeq_epi8_mask(_mm512_and_si512(v, Bytes(0xE0)), Bytes(0xC0));
+    // Two-byte leads from C2 on: C0 and C1 lead only overlong forms, which are no character.
+    uint64_t leads2 = _mm512_cmplt_epu8_mask(_mm512_sub_epi8(v, Bytes(0xC2)), Bytes(0xE0 - 0xC2));
     uint64_t leads3 = _mm512_cmpeq_epi8_mask(_mm512_and_si512(v, Bytes(0xF0)), Bytes(0xE0));
-    // Nothing above EF: four-byte leads and bytes that lead nothing go the plain way.
+    // Nothing above EF: four-byte leads and bytes that lead nothing or no character go the plain
+    // way.
     if ((conts | leads2 | leads3) != high) {
         return false;
     }
@@ -161,13 +163,15 @@ AVX512 inline bool ShapeUtf8Block(const uint8_t* read, __m512i v, Utf8Shape* sha
     if ((expected & ~inside) != 0 || (conts & inside) != expected) {
         return false;
     }
-    // Sequences that are no character go the plain way: those led by C0 or C1 (overlong), by E0
-    // with a second byte below A0 (overlong), or by ED with one from A0 on (a surrogate).
-    __mmask64 upperNext = _mm512_cmpge_epu8_mask(Load64(read + 1), Bytes(0xA0));
-    __m512i noCharacterLead = _mm512_mask_blend_epi8(upperNext, Bytes(0xE0), Bytes(0xED));
-    if (_mm512_mask_cmpeq_epi8_mask(leads3, v, noCharacterLead) != 0 ||
-        _mm512_mask_cmplt_epu8_mask(leads2, v, Bytes(0xC2)) != 0) {
-        return false;
+    // Three-byte sequences that are no character go the plain way: those led by E0 with a second
+    // byte below A0 (overlong), or by ED with one from A0 on (a surrogate). Text without them
+    // (Latin, Greek, Cyrillic, ...) does not pay for the test.
+    if (leads3 != 0) {
+        __mmask64 upperNext = _mm512_cmpge_epu8_mask(Load64(read + 1), Bytes(0xA0));
+        __m512i noCharacterLead = _mm512_mask_blend_epi8(upperNext, Bytes(0xE0), Bytes(0xED));
+        if (_mm512_mask_cmpeq_epi8_mask(leads3, v, noCharacterLead) != 0) {
+            return false;
+        }
     }
     shape->leads2 = leads2;
     shape->leads3 = leads3;

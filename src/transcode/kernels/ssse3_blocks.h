@@ -72,12 +72,16 @@ SSSE3 inline __m128i DecodeLanes(__m128i b, __m128i n1, __m128i n2, __m128i two,
 
 SSSE3 inline bool DecodeBmpBlock(__m128i v, BmpBlock* block) {
     unsigned high = Mask(v);
-    __m128i lead2 = ByteClass(v, 0xE0, 0xC0);
+    // Two-byte leads from C2 on (signed, above C1 and below E0): C0 and C1 lead only overlong
+    // forms, which are no character.
+    __m128i lead2 = _mm_and_si128(_mm_cmpgt_epi8(v, _mm_set1_epi8(static_cast<char>(0xC1))),
+                                  _mm_cmplt_epi8(v, _mm_set1_epi8(static_cast<char>(0xE0))));
     __m128i lead3 = ByteClass(v, 0xF0, 0xE0);
     unsigned conts = Mask(ByteClass(v, 0xC0, 0x80));
     unsigned leads2 = Mask(lead2);
     unsigned leads3 = Mask(lead3);
-    // Nothing above EF: four-byte leads and bytes that lead nothing go the plain way.
+    // Nothing above EF: four-byte leads and bytes that lead nothing or no character go the plain
+    // way.
     if ((conts | leads2 | leads3) != high) {
         return false;
     }
@@ -93,18 +97,18 @@ SSSE3 inline bool DecodeBmpBlock(__m128i v, BmpBlock* block) {
     if ((expected & ~inside) != 0 || (conts & inside) != expected) {
         return false;
     }
-    // Sequences that are no character go the plain way: those led by C0 or C1 (overlong), by E0
-    // with a second byte below A0 (overlong), or by ED with one from A0 on (a surrogate). Each
-    // lead's second byte is a continuation byte, which is A0 or more when above 9F (signed); the
-    // three-byte lead that reads no character before it is then ED, else E0.
+    // Three-byte sequences that are no character go the plain way: those led by E0 with a second
+    // byte below A0 (overlong), or by ED with one from A0 on (a surrogate). Each lead's second
+    // byte is a continuation byte, which is A0 or more when above 9F (signed); the lead that reads
+    // no character before it is then ED, else E0. Text without three-byte leads skips the test.
     __m128i n1 = _mm_srli_si128(v, 1);
-    __m128i n1Upper = _mm_cmpgt_epi8(n1, _mm_set1_epi8(static_cast<char>(0x9F)));
-    __m128i noCharacterLead = _mm_xor_si128(_mm_set1_epi8(static_cast<char>(0xE0)),
-                                            _mm_and_si128(n1Upper, _mm_set1_epi8(0x0D)));
-    unsigned noCharacter = (Mask(_mm_cmpeq_epi8(v, noCharacterLead)) & leads3) |
-                           (Mask(ByteClass(v, 0xFE, 0xC0)) & leads2);
-    if (noCharacter != 0) {
-        return false;
+    if (leads3 != 0) {
+        __m128i n1Upper = _mm_cmpgt_epi8(n1, _mm_set1_epi8(static_cast<char>(0x9F)));
+        __m128i noCharacterLead = _mm_xor_si128(_mm_set1_epi8(static_cast<char>(0xE0)),
+                                                _mm_and_si128(n1Upper, _mm_set1_epi8(0x0D)));
+        if ((Mask(_mm_cmpeq_epi8(v, noCharacterLead)) & leads3) != 0) {
+            return false;
+        }
     }
     unsigned starts = ~conts & inside;
     __m128i zero = _mm_setzero_si128();
