@@ -13,7 +13,8 @@
 
 struct Replacements {
     // Written as "?" because the input there is no character of its encoding: a byte that no
-    // UTF-8 character begins with, half a surrogate pair alone, a UTF-32 value above the planes,
+    // UTF-8 character begins with, a UTF-8 sequence that is overlong, a surrogate or above
+    // U+10FFFF, half a surrogate pair alone, a UTF-32 value that is a surrogate or above U+10FFFF,
     // a trailing partial unit, a byte the source page leaves undefined.
     uint64_t unreadable;
     // Written as "?" because the target page has no byte for the character.

@@ -32,7 +32,7 @@ bool IsContinuation(uint8_t b) {
     return (b & 0xC0) == 0x80;
 }
 
-// Split of a code point into one or two 16-bit units, with no upper bound and 32-bit wrap.
+// Split of a character into one or two 16-bit units.
 std::vector<uint32_t> Split(uint32_t cp) {
     if (cp <= 0xFFFF) {
         return {cp};
@@ -45,16 +45,13 @@ uint32_t Combine(uint32_t hi, uint32_t lo) {
     return (hi - 0xD800) * 1024 + (lo - 0xDC00) + 0x10000;
 }
 
-// One UTF-8 character at `at` (four readable bytes): the units and the bytes consumed.
+// One UTF-8 character at `at` (four readable bytes): the units, the bytes consumed, and whether
+// the bytes were a character (else the units are one "?").
 struct Decoded {
     std::vector<uint32_t> units;
     size_t consumed;
+    bool character;
 };
-
-// Whether b[0] began no character the decoder could read (it gave "?" for the lead byte).
-bool Unreadable(const Decoded& d, const uint8_t* b) {
-    return d.consumed == 1 && b[0] >= 0x80;
-}
 
 Replacements counted{};
 
@@ -95,35 +92,30 @@ bool IsSurrogateUnit(uint32_t u) {
     return u >= 0xD800 && u <= 0xDFFF;
 }
 
+// The lead byte says the length and the smallest code point of that length; the whole length is
+// consumed when its continuation bytes follow, and gives a character only for a code point from
+// that smallest one to U+10FFFF that is no surrogate.
 Decoded Decode(const uint8_t* b) {
     if (b[0] < 0x80) {
-        return {{b[0]}, 1};
+        return {{b[0]}, 1, true};
     }
-    if ((b[0] & 0xE0) == 0xC0) {
-        if (!IsContinuation(b[1])) {
-            return {{kQuestion}, 1};
+    size_t length = b[0] < 0xC0 ? 0 : b[0] < 0xE0 ? 2 : b[0] < 0xF0 ? 3 : b[0] < 0xF8 ? 4 : 0;
+    const uint32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+    uint32_t cp = b[0] & (0x7F >> length);
+    for (size_t i = 1; i < length; ++i) {
+        if (!IsContinuation(b[i])) {
+            length = 0;
+            break;
         }
-        return {{static_cast<uint32_t>(((b[0] & 0x1F) << 6) | (b[1] & 0x3F))}, 2};
+        cp = (cp << 6) | (b[i] & 0x3F);
     }
-    if ((b[0] & 0xF0) == 0xE0) {
-        if (!IsContinuation(b[1]) || !IsContinuation(b[2])) {
-            return {{kQuestion}, 1};
-        }
-        return {
-            {static_cast<uint32_t>(((b[0] & 0x0F) << 12) | ((b[1] & 0x3F) << 6) | (b[2] & 0x3F))},
-            3};
+    if (length == 0) {
+        return {{kQuestion}, 1, false};
     }
-    if ((b[0] & 0xF8) == 0xF0) {
-        if (!IsContinuation(b[1]) || !IsContinuation(b[2]) || !IsContinuation(b[3])) {
-            return {{kQuestion}, 1};
-        }
-        uint32_t cp = (static_cast<uint32_t>(b[0] & 0x07) << 18) |
-                      (static_cast<uint32_t>(b[1] & 0x3F) << 12) |
-                      (static_cast<uint32_t>(b[2] & 0x3F) << 6) | (b[3] & 0x3F);
-        uint32_t v = cp - 0x10000;
-        return {{(0xD800 + (v >> 10)) & 0xFFFF, (0xDC00 + (v & 0x3FF)) & 0xFFFF}, 4};
+    if (cp < kSmallest[length] || cp > 0x10FFFF || IsSurrogateUnit(cp)) {
+        return {{kQuestion}, length, false};
     }
-    return {{kQuestion}, 1};
+    return {Split(cp), length, true};
 }
 
 // UTF-8 bytes of the unit u (u2 the unit after it); the count of units used is 2 only for a
@@ -226,10 +218,7 @@ std::string FromUtf8(const std::string& text, Family target, CodePageId targetCp
     std::string out;
     for (size_t i = 0; i < text.size();) {
         Decoded d = Decode(bytes + i);
-        bool readQuestion = !Unreadable(d, bytes + i) && d.units[0] == kQuestion;
-        // Half a pair alone: a three-byte surrogate, or four bytes above the planes.
-        bool noCharacter = Unreadable(d, bytes + i) || (IsSurrogateUnit(d.units[0]) &&
-                                                        !(d.consumed == 4 && IsHigh(d.units[0])));
+        bool readQuestion = d.character && d.units[0] == kQuestion;
         size_t before = out.size();
         i += d.consumed;
         uint32_t u2 = d.units.size() == 2 ? d.units[1] : 0;
@@ -255,7 +244,7 @@ std::string FromUtf8(const std::string& text, Family target, CodePageId targetCp
             }
             CountSimilar(out, before, targetCp, d.units[0]);
         }
-        CountReplaced(out, before, target, readQuestion, noCharacter);
+        CountReplaced(out, before, target, readQuestion, !d.character);
     }
     return out;
 }
@@ -296,7 +285,9 @@ std::string FromUtf32(const std::string& text, Family target, CodePageId targetC
     std::string out;
     for (size_t i = 0; i < whole; i += 4) {
         uint32_t value = Unit32At(text, i);
-        std::vector<uint32_t> units = Split(value);
+        // A surrogate, or a value above the planes, is no character: read as "?".
+        bool character = value < 0xD800 || (value >= 0xE000 && value <= 0x10FFFF);
+        std::vector<uint32_t> units = Split(character ? value : kQuestion);
         size_t before = out.size();
         if (target == kUtf8) {
             out += Encode(units[0], units.size() == 2 ? units[1] : 0);
@@ -308,8 +299,6 @@ std::string FromUtf32(const std::string& text, Family target, CodePageId targetC
             PutUnitAsByte(&out, units[0], targetCp);
             CountSimilar(out, before, targetCp, units[0]);
         }
-        // A surrogate, or a value above the planes, is no character.
-        bool character = value < 0xD800 || (value >= 0xE000 && value <= 0x10FFFF);
         CountReplaced(out, before, target, value == kQuestion, !character);
     }
     if (whole != text.size()) {

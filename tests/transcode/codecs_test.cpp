@@ -1,4 +1,4 @@
-// The four character codecs, with their lenient bit rules, example by example.
+// The four character codecs, example by example.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -38,39 +38,59 @@ TEST_P(Decode, GivesUnitsAndConsumedCount) {
     const DecodeCase& c = GetParam();
     std::string padded = c.bytes + std::string(4, '\0');
     WCHAR units[2] = {0x1111, 0x2222};
-    uint32_t consumed = DecodeUtf8Char(reinterpret_cast<const uint8_t*>(padded.data()), units);
+    int unreadable = 0;
+    uint32_t consumed = DecodeUtf8Char(reinterpret_cast<const uint8_t*>(padded.data()), units,
+                                       [&] { ++unreadable; });
     EXPECT_EQ(consumed, c.consumed);
     std::vector<uint32_t> got = {units[0]};
-    if (consumed == 4) {
+    if (IsHighSurrogate(units[0])) {
         got.push_back(units[1]);
     } else {
-        EXPECT_EQ(units[1], 0x2222) << "the second unit is written only for four bytes";
+        EXPECT_EQ(units[1], 0x2222) << "the second unit is written only for a pair";
     }
     EXPECT_EQ(Units(got), Units(c.units));
+    // Every "?" but that of the byte "?" stands for bytes that are no character.
+    EXPECT_EQ(unreadable, c.units[0] == 0x3F && c.bytes[0] != '?' ? 1 : 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Examples, Decode,
-    ::testing::Values(
-        DecodeCase{"Ascii", "A", {0x41}, 1}, DecodeCase{"Zero", Bytes({0x00}), {0x0000}, 1},
-        DecodeCase{"TwoBytes", Bytes({0xC3, 0xA9}), {0x00E9}, 2},
-        DecodeCase{"Euro", Bytes({0xE2, 0x82, 0xAC}), {0x20AC}, 3},
-        DecodeCase{"Astral", Bytes({0xF0, 0x9F, 0x98, 0x80}), {0xD83D, 0xDE00}, 4},
-        DecodeCase{"BadContinuation", Bytes({0xC3, 0x28}), {0x3F}, 1},
-        DecodeCase{"StrayContinuation", Bytes({0x80}), {0x3F}, 1},
-        DecodeCase{"FiveByteLead", Bytes({0xF8, 0x88, 0x80, 0x80, 0x80}), {0x3F}, 1},
-        DecodeCase{"LeadFF", Bytes({0xFF}), {0x3F}, 1},
-        DecodeCase{"CutOffByTheEnd", Bytes({0xE2, 0x82}), {0x3F}, 1},
-        DecodeCase{"ThirdByteMissing", Bytes({0xE2, 0x82, 0x41}), {0x3F}, 1},
-        DecodeCase{"FourthByteMissing", Bytes({0xF0, 0x9F, 0x98, 0x41}), {0x3F}, 1},
-        DecodeCase{"Mark", Bytes({0xEF, 0xBB, 0xBF}), {0xFEFF}, 3},
-        DecodeCase{"OverlongZero", Bytes({0xC0, 0x80}), {0x0000}, 2},
-        DecodeCase{"Overlong7F", Bytes({0xC1, 0xBF}), {0x007F}, 2},
-        DecodeCase{"OverlongThree", Bytes({0xE0, 0x80, 0x80}), {0x0000}, 3},
-        DecodeCase{"EncodedSurrogate", Bytes({0xED, 0xA0, 0x80}), {0xD800}, 3},
-        DecodeCase{"FourByteZero", Bytes({0xF0, 0x80, 0x80, 0x80}), {0xD7C0, 0xDC00}, 4},
-        DecodeCase{"AboveThePlanes", Bytes({0xF4, 0x90, 0x80, 0x80}), {0xDC00, 0xDC00}, 4},
-        DecodeCase{"Largest", Bytes({0xF7, 0xBF, 0xBF, 0xBF}), {0xDFBF, 0xDFFF}, 4}),
+    ::testing::Values(DecodeCase{"Ascii", "A", {0x41}, 1},
+                      DecodeCase{"Zero", Bytes({0x00}), {0x0000}, 1},
+                      DecodeCase{"TwoBytes", Bytes({0xC3, 0xA9}), {0x00E9}, 2},
+                      DecodeCase{"Euro", Bytes({0xE2, 0x82, 0xAC}), {0x20AC}, 3},
+                      DecodeCase{"Astral", Bytes({0xF0, 0x9F, 0x98, 0x80}), {0xD83D, 0xDE00}, 4},
+                      DecodeCase{"BadContinuation", Bytes({0xC3, 0x28}), {0x3F}, 1},
+                      DecodeCase{"StrayContinuation", Bytes({0x80}), {0x3F}, 1},
+                      DecodeCase{"FiveByteLead", Bytes({0xF8, 0x88, 0x80, 0x80, 0x80}), {0x3F}, 1},
+                      DecodeCase{"LeadFF", Bytes({0xFF}), {0x3F}, 1},
+                      DecodeCase{"CutOffByTheEnd", Bytes({0xE2, 0x82}), {0x3F}, 1},
+                      DecodeCase{"ThirdByteMissing", Bytes({0xE2, 0x82, 0x41}), {0x3F}, 1},
+                      DecodeCase{"FourthByteMissing", Bytes({0xF0, 0x9F, 0x98, 0x41}), {0x3F}, 1},
+                      DecodeCase{"Mark", Bytes({0xEF, 0xBB, 0xBF}), {0xFEFF}, 3},
+                      DecodeCase{"Question", "?", {0x3F}, 1},
+                      // Sequences that are no character, each consumed whole as one "?", beside the
+                      // nearest characters of their length.
+                      DecodeCase{"OverlongZero", Bytes({0xC0, 0x80}), {0x3F}, 2},
+                      DecodeCase{"OverlongLessThan", Bytes({0xC0, 0xBC}), {0x3F}, 2},
+                      DecodeCase{"OverlongQuestion", Bytes({0xC0, 0xBF}), {0x3F}, 2},
+                      DecodeCase{"Overlong7F", Bytes({0xC1, 0xBF}), {0x3F}, 2},
+                      DecodeCase{"Smallest2", Bytes({0xC2, 0x80}), {0x0080}, 2},
+                      DecodeCase{"OverlongThree", Bytes({0xE0, 0x80, 0x80}), {0x3F}, 3},
+                      DecodeCase{"OverlongThree7FF", Bytes({0xE0, 0x9F, 0xBF}), {0x3F}, 3},
+                      DecodeCase{"Smallest3", Bytes({0xE0, 0xA0, 0x80}), {0x0800}, 3},
+                      DecodeCase{"BelowSurrogates", Bytes({0xED, 0x9F, 0xBF}), {0xD7FF}, 3},
+                      DecodeCase{"EncodedSurrogate", Bytes({0xED, 0xA0, 0x80}), {0x3F}, 3},
+                      DecodeCase{"EncodedLowSurrogate", Bytes({0xED, 0xBF, 0xBF}), {0x3F}, 3},
+                      DecodeCase{"AboveSurrogates", Bytes({0xEE, 0x80, 0x80}), {0xE000}, 3},
+                      DecodeCase{"FourByteZero", Bytes({0xF0, 0x80, 0x80, 0x80}), {0x3F}, 4},
+                      DecodeCase{"OverlongFourFFFF", Bytes({0xF0, 0x8F, 0xBF, 0xBF}), {0x3F}, 4},
+                      DecodeCase{"Smallest4", Bytes({0xF0, 0x90, 0x80, 0x80}), {0xD800, 0xDC00}, 4},
+                      DecodeCase{"Largest", Bytes({0xF4, 0x8F, 0xBF, 0xBF}), {0xDBFF, 0xDFFF}, 4},
+                      DecodeCase{"AboveThePlanes", Bytes({0xF4, 0x90, 0x80, 0x80}), {0x3F}, 4},
+                      DecodeCase{"LeadF5", Bytes({0xF5, 0x80, 0x80, 0x80}), {0x3F}, 4},
+                      DecodeCase{"LargestFourByteForm", Bytes({0xF7, 0xBF, 0xBF, 0xBF}), {0x3F}, 4},
+                      DecodeCase{"OverlongCutShort", Bytes({0xE0, 0x80, 0x41}), {0x3F}, 1}),
     [](const ::testing::TestParamInfo<DecodeCase>& info) { return info.param.name; });
 
 TEST(Decode, FiveByteFormGivesFiveQuestionMarks) {

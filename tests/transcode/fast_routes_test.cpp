@@ -112,7 +112,7 @@ void AddUtf8Piece(std::mt19937& random, Mix mix, std::string& text) {
         text.append(random() % 40, static_cast<char>('a' + random() % 26));
     } else if (roll < (mix == kEverything ? 60u : 90u) && mix != kThreeByteRuns) {
         for (uint32_t n = random() % 12; n > 0; --n) {
-            uint32_t lead = 0xC0 + random() % 32;  // C0 and C1 too: taken as they come
+            uint32_t lead = 0xC0 + random() % 32;  // C0 and C1 too: overlong, no character
             text.push_back(static_cast<char>(lead));
             text.push_back(static_cast<char>(0x80 + random() % 64));
         }
@@ -411,12 +411,13 @@ std::string PairName(const ::testing::TestParamInfo<Pair>& info) {
 INSTANTIATE_TEST_SUITE_P(Pairs, FastRoute, ::testing::ValuesIn(AllPairs()), PairName);
 
 // From UTF-8 only: each kind of character that a block may meet at its end, after every one of
-// its bytes (the lines drift against the 64-byte blocks), among them a four-byte character and a
-// surrogate's form, which no block takes.
+// its bytes (the lines drift against the 64-byte blocks), among them a four-byte character, and
+// sequences that are no character, which no block takes: a surrogate's form and overlong ones.
 class Utf8BlockEnds : public FastRoute {};
 
 TEST_P(Utf8BlockEnds, CharactersCutAfterEachByte) {
-    for (std::string character : {"\xD0\x96", "\xE4\xB8\xAD", "\xF0\x9F\x98\x80", "\xED\xA0\x80"}) {
+    for (std::string character : {"\xD0\x96", "\xE4\xB8\xAD", "\xF0\x9F\x98\x80", "\xED\xA0\x80",
+                                  "\xC1\xBF", "\xE0\x9F\xBF"}) {
         for (size_t before = 58; before < 64; ++before) {
             std::string line = std::string(before, 'a') + character + std::string(64 - before, 'b');
             std::string text;

@@ -1,5 +1,6 @@
-// UTF-16 surrogate pairs and 32-bit code points. Lenient on purpose: nothing is range-checked,
-// so values above U+10FFFF split into whatever their bits give, truncated to 16 bits.
+// UTF-16 surrogate pairs and 32-bit code points. The arithmetic itself checks no range (a value
+// above U+10FFFF would split into whatever its bits give, truncated to 16 bits); the routes hand
+// it characters only, having read anything else as "?" (IsCharacterValue).
 #pragma once
 
 #include <cstdint>

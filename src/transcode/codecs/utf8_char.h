@@ -1,6 +1,9 @@
-// One character between UTF-8 bytes and UTF-16 units. Overlong forms, encoded surrogates and
-// four-byte forms outside the planes are taken as their bits give them; only a bad lead byte or
-// a missing continuation byte is refused, and then only the lead byte is consumed.
+// One character between UTF-8 bytes and UTF-16 units. A sequence is as long as its lead byte
+// says, provided the continuation bytes it asks for follow; it is a character only as the
+// shortest form of a code point up to U+10FFFF that is no surrogate. An overlong form (C0 BC for
+// "<", which a filter that looks at bytes alone would let pass), an encoded surrogate (which
+// would stand alone in UTF-16) and a value above U+10FFFF are consumed whole and read as one
+// "?"; a bad lead byte, or one whose continuation byte is missing, is read as "?" alone.
 #pragma once
 
 #include <cstdint>
@@ -13,56 +16,55 @@ inline bool IsContinuationByte(uint8_t b) {
 
 // Reads bytes[0] and, as the lead byte asks, up to three more; four bytes must be readable (the
 // zero bytes behind the input stop a cut-off sequence, since zero is no continuation byte).
-// Writes units[0], and units[1] only when it returns 4. Returns the bytes consumed, 1 to 4.
-// `refused()` runs for a lead byte it cannot read, on that path alone: the routes count the "?"
-// written for it there, so that ordinary characters pay nothing for the count.
-template <typename Refused>
-inline uint32_t DecodeUtf8Char(const uint8_t* bytes, WCHAR* units, Refused refused) {
+// Writes units[0], and units[1] only for a character above U+FFFF, whose units[0] is then a high
+// surrogate: the only surrogate it ever writes. Returns the bytes consumed, 1 to 4.
+// `unreadable()` runs for bytes that are no character, on that path alone: the routes count the
+// "?" written for them there, so that ordinary characters pay nothing for the count.
+template <typename Unreadable>
+inline uint32_t DecodeUtf8Char(const uint8_t* bytes, WCHAR* units, Unreadable unreadable) {
     uint32_t b0 = bytes[0];
     if (b0 < 0x80) {
         units[0] = static_cast<WCHAR>(b0);
         return 1;
     }
+    uint32_t consumed = 1;
     if ((b0 & 0xE0) == 0xC0) {
         if (IsContinuationByte(bytes[1])) {
-            units[0] = static_cast<WCHAR>(((b0 & 0x1F) << 6) | (bytes[1] & 0x3F));
-            return 2;
+            uint32_t cp = ((b0 & 0x1F) << 6) | (bytes[1] & 0x3F);
+            if (cp >= 0x80) {
+                units[0] = static_cast<WCHAR>(cp);
+                return 2;
+            }
+            consumed = 2;
         }
     } else if ((b0 & 0xF0) == 0xE0) {
         if (IsContinuationByte(bytes[1]) && IsContinuationByte(bytes[2])) {
-            units[0] = static_cast<WCHAR>(((b0 & 0x0F) << 12) | ((bytes[1] & 0x3F) << 6) |
-                                          (bytes[2] & 0x3F));
-            return 3;
+            uint32_t cp = ((b0 & 0x0F) << 12) | ((bytes[1] & 0x3F) << 6) | (bytes[2] & 0x3F);
+            if (cp >= 0x800 && !IsSurrogate(cp)) {
+                units[0] = static_cast<WCHAR>(cp);
+                return 3;
+            }
+            consumed = 3;
         }
     } else if ((b0 & 0xF8) == 0xF0) {
         if (IsContinuationByte(bytes[1]) && IsContinuationByte(bytes[2]) &&
             IsContinuationByte(bytes[3])) {
             uint32_t cp = ((b0 & 0x07) << 18) | ((bytes[1] & 0x3FU) << 12) |
                           ((bytes[2] & 0x3FU) << 6) | (bytes[3] & 0x3FU);
-            SplitPair(cp, units);
-            return 4;
+            if (cp - 0x10000 <= 0x10FFFF - 0x10000) {
+                SplitPair(cp, units);
+                return 4;
+            }
+            consumed = 4;
         }
     }
-    refused();
+    unreadable();
     units[0] = static_cast<WCHAR>(kReplacementChar);
-    return 1;
+    return consumed;
 }
 
 inline uint32_t DecodeUtf8Char(const uint8_t* bytes, WCHAR* units) {
     return DecodeUtf8Char(bytes, units, [] {});
-}
-
-// Whether the character DecodeUtf8Char read from `bytes` in `consumed` bytes is a "?" (the
-// plain byte or a longer form of it); the "?" it gives for bytes it cannot read is none.
-inline bool IsUtf8Question(const uint8_t* bytes, uint32_t consumed, const WCHAR* units) {
-    return units[0] == kReplacementChar && (consumed != 1 || bytes[0] == kReplacementChar);
-}
-
-// Whether the first unit DecodeUtf8Char gave from `consumed` bytes is half a surrogate pair
-// standing alone, which no character is: a surrogate written in three bytes, or the low unit
-// that begins a four-byte form above the planes. The high unit of a four-byte pair is a character.
-inline bool IsLoneSurrogateRead(WCHAR first, uint32_t consumed) {
-    return IsSurrogate(first) && !(consumed == 4 && IsHighSurrogate(first));
 }
 
 // Reads units[0] and, only when it is a high surrogate, units[1] (the caller supplies 0 there

@@ -84,7 +84,7 @@ AVX2 inline bool Utf16ToUtf32Block(const uint8_t*& read, uint8_t*& w, Replacemen
     return true;
 }
 
-// Sixteen UTF-32 values up to FFFF (surrogate values included), one unit each.
+// Sixteen UTF-32 values up to FFFF, none a surrogate, one unit each.
 AVX2 inline bool Utf32ToUtf16Block(const uint8_t*& read, uint8_t*& w, Replacements&) {
     __m256i a = Load32(read);
     __m256i b = Load32(read + 32);
@@ -94,6 +94,9 @@ AVX2 inline bool Utf32ToUtf16Block(const uint8_t*& read, uint8_t*& w, Replacemen
     }
     // packus works within each 128-bit half; the quarters are then put back in order.
     __m256i packed = _mm256_permute4x64_epi64(_mm256_packus_epi32(a, b), 0xD8);
+    if (HasSurrogate(packed)) {
+        return false;
+    }
     Store32(w, packed);
     read += 64;
     w += 32;

@@ -128,7 +128,8 @@ inline void AskForLinesAhead(const uint8_t* read, const uint8_t* w) {
 // --- From UTF-8 ------------------------------------------------------------------------------
 
 // Where the characters of 64 UTF-8 bytes start and which kind each is, when the block holds only
-// characters of one to three bytes, each read as the plain decoder reads it. A character the
+// characters of one to three bytes (each the shortest form of a character that is no surrogate),
+// each read as the plain decoder reads it. A character the
 // block cuts off is left for the next block; `taken` says how many bytes the block keeps.
 struct Utf8Shape {
     uint64_t leads2;
@@ -140,9 +141,11 @@ struct Utf8Shape {
 AVX512 inline bool ShapeUtf8Block(const uint8_t* read, __m512i v, Utf8Shape* shape) {
     uint64_t high = _mm512_movepi8_mask(v);
     uint64_t conts = _mm512_cmpeq_epi8_mask(_mm512_and_si512(v, Bytes(0xC0)), Bytes(0x80));
-    uint64_t leads2 = _mm512_cmpeq_epi8_mask(_mm512_and_si512(v, Bytes(0xE0)), Bytes(0xC0));
+    // Two-byte leads from C2 on: C0 and C1 lead only overlong forms, which are no character.
+    uint64_t leads2 = _mm512_cmplt_epu8_mask(_mm512_sub_epi8(v, Bytes(0xC2)), Bytes(0xE0 - 0xC2));
     uint64_t leads3 = _mm512_cmpeq_epi8_mask(_mm512_and_si512(v, Bytes(0xF0)), Bytes(0xE0));
-    // Nothing above EF: four-byte leads and bytes that lead nothing go the plain way.
+    // Nothing above EF: four-byte leads and bytes that lead nothing or no character go the plain
+    // way.
     if ((conts | leads2 | leads3) != high) {
         return false;
     }
@@ -159,6 +162,16 @@ AVX512 inline bool ShapeUtf8Block(const uint8_t* read, __m512i v, Utf8Shape* sha
     uint64_t expected = (leads2 << 1) | (leads3 << 1) | (leads3 << 2);
     if ((expected & ~inside) != 0 || (conts & inside) != expected) {
         return false;
+    }
+    // Three-byte sequences that are no character go the plain way: those led by E0 with a second
+    // byte below A0 (overlong), or by ED with one from A0 on (a surrogate). Text without them
+    // (Latin, Greek, Cyrillic, ...) does not pay for the test.
+    if (leads3 != 0) {
+        __mmask64 upperNext = _mm512_cmpge_epu8_mask(Load64(read + 1), Bytes(0xA0));
+        __m512i noCharacterLead = _mm512_mask_blend_epi8(upperNext, Bytes(0xE0), Bytes(0xED));
+        if (_mm512_mask_cmpeq_epi8_mask(leads3, v, noCharacterLead) != 0) {
+            return false;
+        }
     }
     shape->leads2 = leads2;
     shape->leads3 = leads3;
@@ -268,7 +281,7 @@ AVX512 inline bool Utf8ToUtf16Block(const uint8_t*& read, uint8_t*& w, Replaceme
     return true;
 }
 
-AVX512 inline bool Utf8ToUtf32Block(const uint8_t*& read, uint8_t*& w, Replacements& counts) {
+AVX512 inline bool Utf8ToUtf32Block(const uint8_t*& read, uint8_t*& w, Replacements&) {
     __m512i v = Load64(read);
     if (_mm512_movepi8_mask(v) == 0) {
         Store64(w, _mm512_cvtepu8_epi32(_mm512_extracti32x4_epi32(v, 0)));
@@ -283,18 +296,10 @@ AVX512 inline bool Utf8ToUtf32Block(const uint8_t*& read, uint8_t*& w, Replaceme
     if (!DecodeUtf8Planes(read, v, &units)) {
         return false;
     }
-    // A surrogate came from a three-byte form, which stands alone and so becomes "?", as
-    // CombineSurrogates makes it, and is counted.
-    uint64_t surrogate =
-        _mm512_cmpeq_epi8_mask(_mm512_and_si512(units.high, Bytes(0xF8)), Bytes(0xD8)) &
-        LowBits(units.count);
-    counts.unreadable += CountBits(surrogate);
-    __m512i low = _mm512_mask_mov_epi8(units.low, surrogate, Bytes(kReplacementChar));
-    __m512i high = _mm512_maskz_mov_epi8(~surrogate, units.high);
     __m512i row[4];
     for (int q = 0; q < 4; ++q) {
-        row[q] = _mm512_maskz_permutex2var_epi8(0x3333333333333333ull, low, Index(kIndexes.pair[q]),
-                                                high);
+        row[q] = _mm512_maskz_permutex2var_epi8(0x3333333333333333ull, units.low,
+                                                Index(kIndexes.pair[q]), units.high);
     }
     StoreRow(w, row, 4, 4 * units.count);
     w += 4 * units.count;
@@ -551,10 +556,11 @@ AVX512 inline bool Utf32ToUtf8Block(const uint8_t*& read, uint8_t*& w, Replaceme
     return true;
 }
 
-// Sixteen UTF-32 values up to FFFF (surrogate values included), one unit each.
+// Sixteen UTF-32 values up to FFFF, none a surrogate, one unit each.
 AVX512 inline bool Utf32ToUtf16Block(const uint8_t*& read, uint8_t*& w, Replacements&) {
     __m512i v = Load64(read);
-    if (_mm512_cmpge_epu32_mask(v, Words(0x10000)) != 0) {
+    if (_mm512_cmpge_epu32_mask(v, Words(0x10000)) != 0 ||
+        _mm512_cmpeq_epi32_mask(_mm512_and_si512(v, Words(0xFFFFF800)), Words(0xD800)) != 0) {
         return false;
     }
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(w), _mm512_cvtepi32_epi16(v));

@@ -92,7 +92,7 @@ SSE2 inline bool NarrowAsciiValues(const uint8_t*& read, uint8_t*& w, Replacemen
     return true;
 }
 
-// Eight UTF-32 values up to FFFF (surrogate values included), one unit each.
+// Eight UTF-32 values up to FFFF, none a surrogate, one unit each.
 SSE2 inline bool NarrowValues(const uint8_t*& read, uint8_t*& w, Replacements&) {
     __m128i a = Load(read);
     __m128i b = Load(read + 16);
@@ -103,7 +103,12 @@ SSE2 inline bool NarrowValues(const uint8_t*& read, uint8_t*& w, Replacements&) 
     // Signed packing keeps values exact once they are moved to be signed 16-bit.
     __m128i bias = _mm_set1_epi32(0x8000);
     __m128i packed = _mm_packs_epi32(_mm_sub_epi32(a, bias), _mm_sub_epi32(b, bias));
-    Store(w, _mm_xor_si128(packed, _mm_set1_epi16(static_cast<short>(0x8000))));
+    __m128i units = _mm_xor_si128(packed, _mm_set1_epi16(static_cast<short>(0x8000)));
+    if (Mask(_mm_cmpeq_epi16(_mm_and_si128(units, _mm_set1_epi16(static_cast<short>(0xF800))),
+                             _mm_set1_epi16(static_cast<short>(0xD800)))) != 0) {
+        return false;
+    }
+    Store(w, units);
     read += 32;
     w += 16;
     return true;

@@ -40,7 +40,8 @@ constexpr Gather MakeGather(int laneBytes) {
 alignas(16) inline constexpr Gather kGatherLanes = MakeGather(2);
 alignas(16) inline constexpr Gather kGatherBytes = MakeGather(1);
 
-// A block of sixteen UTF-8 bytes holding only characters of one to three bytes, decoded into
+// A block of sixteen UTF-8 bytes holding only characters of one to three bytes (each the
+// shortest form of a character that is no surrogate), decoded into
 // sixteen 16-bit lanes, of which those where a character starts are to be kept. A character
 // that the block cuts off is left for the next block.
 struct BmpBlock {
@@ -71,12 +72,16 @@ SSSE3 inline __m128i DecodeLanes(__m128i b, __m128i n1, __m128i n2, __m128i two,
 
 SSSE3 inline bool DecodeBmpBlock(__m128i v, BmpBlock* block) {
     unsigned high = Mask(v);
-    __m128i lead2 = ByteClass(v, 0xE0, 0xC0);
+    // Two-byte leads from C2 on (signed, above C1 and below E0): C0 and C1 lead only overlong
+    // forms, which are no character.
+    __m128i lead2 = _mm_and_si128(_mm_cmpgt_epi8(v, _mm_set1_epi8(static_cast<char>(0xC1))),
+                                  _mm_cmplt_epi8(v, _mm_set1_epi8(static_cast<char>(0xE0))));
     __m128i lead3 = ByteClass(v, 0xF0, 0xE0);
     unsigned conts = Mask(ByteClass(v, 0xC0, 0x80));
     unsigned leads2 = Mask(lead2);
     unsigned leads3 = Mask(lead3);
-    // Nothing above EF: four-byte leads and bytes that lead nothing go the plain way.
+    // Nothing above EF: four-byte leads and bytes that lead nothing or no character go the plain
+    // way.
     if ((conts | leads2 | leads3) != high) {
         return false;
     }
@@ -92,9 +97,21 @@ SSSE3 inline bool DecodeBmpBlock(__m128i v, BmpBlock* block) {
     if ((expected & ~inside) != 0 || (conts & inside) != expected) {
         return false;
     }
+    // Three-byte sequences that are no character go the plain way: those led by E0 with a second
+    // byte below A0 (overlong), or by ED with one from A0 on (a surrogate). Each lead's second
+    // byte is a continuation byte, which is A0 or more when above 9F (signed); the lead that reads
+    // no character before it is then ED, else E0. Text without three-byte leads skips the test.
+    __m128i n1 = _mm_srli_si128(v, 1);
+    if (leads3 != 0) {
+        __m128i n1Upper = _mm_cmpgt_epi8(n1, _mm_set1_epi8(static_cast<char>(0x9F)));
+        __m128i noCharacterLead = _mm_xor_si128(_mm_set1_epi8(static_cast<char>(0xE0)),
+                                                _mm_and_si128(n1Upper, _mm_set1_epi8(0x0D)));
+        if ((Mask(_mm_cmpeq_epi8(v, noCharacterLead)) & leads3) != 0) {
+            return false;
+        }
+    }
     unsigned starts = ~conts & inside;
     __m128i zero = _mm_setzero_si128();
-    __m128i n1 = _mm_srli_si128(v, 1);
     __m128i n2 = _mm_srli_si128(v, 2);
     block->lo = DecodeLanes(_mm_unpacklo_epi8(v, zero), _mm_unpacklo_epi8(n1, zero),
                             _mm_unpacklo_epi8(n2, zero), _mm_unpacklo_epi8(lead2, lead2),
@@ -117,21 +134,9 @@ SSSE3 inline uint8_t* StoreLanesAs16(uint8_t* w, __m128i lanes, unsigned keep, R
     return w + 2 * kGatherLanes.count[keep];
 }
 
-// The lanes as 32-bit code points. A lane holding a surrogate came from a three-byte form, which
-// stands alone and so becomes "?", as CombineSurrogates makes it, and is counted as unreadable.
-SSSE3 inline uint8_t* StoreLanesAs32(uint8_t* w, __m128i lanes, unsigned keep,
-                                     Replacements& counts) {
+// The lanes as 32-bit code points (a block holds no surrogate).
+SSSE3 inline uint8_t* StoreLanesAs32(uint8_t* w, __m128i lanes, unsigned keep, Replacements&) {
     __m128i gathered = GatherLanes(lanes, keep);
-    __m128i surrogate =
-        _mm_cmpeq_epi16(_mm_and_si128(gathered, _mm_set1_epi16(static_cast<short>(0xF800))),
-                        _mm_set1_epi16(static_cast<short>(0xD800)));
-    // The lanes past the kept ones are zero, no surrogate; each lane gives two mask bits.
-    unsigned surrogateBits = Mask(surrogate);
-    if (surrogateBits != 0) {
-        counts.unreadable += static_cast<uint64_t>(__builtin_popcount(surrogateBits) / 2);
-    }
-    gathered = _mm_or_si128(_mm_andnot_si128(surrogate, gathered),
-                            _mm_and_si128(surrogate, _mm_set1_epi16(kReplacementChar)));
     __m128i zero = _mm_setzero_si128();
     Store(w, _mm_unpacklo_epi16(gathered, zero));
     Store(w + 16, _mm_unpackhi_epi16(gathered, zero));

@@ -54,13 +54,13 @@ KERNEL_ENTRY SSSE3 const uint8_t* Utf8ToCodePageSsse3(const uint8_t* read, const
                       GatherLanes(block.hi, block.keepHi));
                 uint32_t i = 0;
                 for (; i < count; ++i) {
-                    // Every unit here was read whole, so only the table's entry can make a "?"
-                    // or a similar character that counts, and such an entry takes the rare
-                    // path. A surrogate here came from three bytes alone: no character.
+                    // Every unit here is a character read whole, so only the table's entry can
+                    // make a "?" (the page lacks it) or a similar character that counts, and
+                    // such an entry takes the rare path.
                     WCHAR unit = units[i];
                     uint32_t entry = targetPage.multiByte[unit];
                     if (entry < kFirstSizedEntry) [[unlikely]] {
-                        if (!StoreRareTargetEntry(unit, w, r, [&] { return IsSurrogate(unit); })) {
+                        if (!StoreRareTargetEntry(unit, w, r, [] { return false; })) {
                             break;
                         }
                         continue;

@@ -61,28 +61,22 @@ inline bool ReadsBackAs(UINT page, const uint8_t* bytes, int size, WCHAR unit) {
 
 // --- From UTF-8 ------------------------------------------------------------------------------
 
-// Only an unreadable lead byte is written as "?" for something else.
+// Only bytes that are no character are written as "?" for something else, in every route from
+// UTF-8; a high surrogate from the decoder is the first unit of a pair.
 inline void StepUtf8ToUtf16(const uint8_t*& read, uint8_t*& write, Replacements& counts) {
     WCHAR units[2];
-    uint32_t consumed = DecodeUtf8Char(read, units, [&] { ++counts.unreadable; });
+    read += DecodeUtf8Char(read, units, [&] { ++counts.unreadable; });
     write = StoreUnit16(write, units[0]);
-    if (consumed == 4) {
+    if (IsHighSurrogate(units[0])) {
         write = StoreUnit16(write, units[1]);
     }
-    read += consumed;
 }
 
-// An unreadable lead byte and a surrogate that forms no pair are written as "?".
 inline void StepUtf8ToUtf32(const uint8_t*& read, uint8_t*& write, Replacements& counts) {
     WCHAR units[2];
-    uint32_t consumed = DecodeUtf8Char(read, units, [&] { ++counts.unreadable; });
-    if (consumed != 4) {
-        units[1] = 0;
-    }
-    uint32_t codePoint;
-    CombineSurrogates(units, &codePoint, [&] { ++counts.unreadable; });
-    write = StoreUnit32(write, codePoint);
-    read += consumed;
+    read += DecodeUtf8Char(read, units, [&] { ++counts.unreadable; });
+    write =
+        StoreUnit32(write, IsHighSurrogate(units[0]) ? CombinePair(units[0], units[1]) : units[0]);
 }
 
 // The rare path of the table loops, for an entry read straight from the table below
@@ -112,18 +106,18 @@ inline bool StoreRareTargetEntry(WCHAR unit, uint8_t*& write, Replacements& coun
 }
 
 // The size is asked first, so a character may take several bytes in the target page. False,
-// with nothing consumed, for a unit whose bytes the table does not hold. An unreadable lead
-// byte is written as the unit "?" would be, and counted when that is the one byte "?" (were
-// "?" a unit the tables do not hold, it would count nothing here and the call would count it);
-// a unit is counted when the page writes "?" (kReplacedEntry) or a similar character for it.
+// with nothing consumed, for a unit whose bytes the table does not hold. Bytes that are no
+// character are written as the unit "?" would be, and counted when that is the one byte "?"
+// (were "?" a unit the tables do not hold, it would count nothing here and the call would count
+// it); a character is counted when the page writes "?" (kReplacedEntry) or a similar one for it.
 inline bool StepUtf8ToCodePage(const uint8_t*& read, uint8_t*& write, Replacements& counts) {
     WCHAR units[2];
     uint32_t consumed =
         DecodeUtf8Char(read, units, [&] { counts.unreadable += targetPage.refusedReplaced; });
     uint32_t entry = targetPage.multiByte[units[0]];
     if (entry < kFirstSizedEntry) [[unlikely]] {
-        if (!StoreRareTargetEntry(units[0], write, counts,
-                                  [&] { return IsLoneSurrogateRead(units[0], consumed); })) {
+        // Every unit here stands for a character: a "?" the page writes for it is missing there.
+        if (!StoreRareTargetEntry(units[0], write, counts, [] { return false; })) {
             return false;
         }
     } else {
@@ -149,9 +143,10 @@ inline void StepUtf8ToCodePageByCall(const uint8_t*& read, uint8_t*& write, Repl
         size = 1;
         StoreByte(write, kReplacementChar);
     }
+    // The unit "?" is the input's own "?" unless the decoder made it.
     if (size == 1 && write[0] == kReplacementChar) {
-        if (!IsUtf8Question(read, consumed, units)) {
-            CountPageQuestion(counts, refused || IsLoneSurrogateRead(units[0], consumed));
+        if (refused || units[0] != kReplacementChar) {
+            CountPageQuestion(counts, refused);
         }
     } else if (!ReadsBackAs(target, write, size, units[0])) {
         ++counts.similar;
@@ -191,45 +186,40 @@ inline void StepUtf16ToCodePage(const uint8_t*& read, uint8_t*& write, Replaceme
 }
 
 // --- From UTF-32 (little-endian by now) --------------------------------------------------------
-// Values are not range-checked: each is split into UTF-16 units by the pair arithmetic and those
-// are treated like any others.
 
-// A value up to FFFF is one unit, written as "?" for something else only when it is a lone
-// surrogate. Above, the split units may wrap into any unit, "?" among them.
-inline void StepUtf32ToUtf8(const uint8_t*& read, uint8_t*& write, Replacements& counts) {
-    WCHAR units[2];
+// The character a UTF-32 value stands for; a value that is none (a surrogate, or above U+10FFFF)
+// is read as "?" and counted, so that the steps below only ever meet characters.
+inline uint32_t LoadCharacterValue(const uint8_t* read, Replacements& counts) {
     uint32_t value = LoadUnit32(read);
-    if (SplitCodePoint(value, units) == 1) {
-        units[1] = 0;
-    } else {
-        counts.unreadable += units[0] == kReplacementChar;
+    if (IsCharacterValue(value)) [[likely]] {
+        return value;
     }
-    write += EncodeUtf8Char(units, write, [&] { ++counts.unreadable; });
+    ++counts.unreadable;
+    return kReplacementChar;
+}
+
+inline void StepUtf32ToUtf8(const uint8_t*& read, uint8_t*& write, Replacements& counts) {
+    WCHAR units[2] = {0, 0};
+    SplitCodePoint(LoadCharacterValue(read, counts), units);
+    write += EncodeUtf8Char(units, write);
     read += 4;
 }
 
 inline void StepUtf32ToUtf16(const uint8_t*& read, uint8_t*& write, Replacements& counts) {
     WCHAR units[2];
-    uint32_t value = LoadUnit32(read);
-    uint32_t count = SplitCodePoint(value, units);
+    uint32_t count = SplitCodePoint(LoadCharacterValue(read, counts), units);
     write = StoreUnit16(write, units[0]);
-    // A value up to FFFF is written as it is; a split one may wrap into the unit "?".
     if (count == 2) {
         write = StoreUnit16(write, units[1]);
-        counts.unreadable += units[0] == kReplacementChar;
     }
     read += 4;
 }
 
-// A "?" for a value that is no character (a surrogate, or above the planes, where the first unit
-// may also wrap round to "?") is the input's; for any other, the page lacks the character.
+// A character above U+FFFF reaches the page as its high surrogate, which the page lacks.
 inline void StepUtf32ToCodePage(const uint8_t*& read, uint8_t*& write, Replacements& counts) {
     WCHAR units[2];
-    uint32_t value = LoadUnit32(read);
-    if (SplitCodePoint(value, units) == 2) {
-        counts.unreadable += units[0] == kReplacementChar;
-    }
-    StoreUnitAsOneByte(write, units[0], counts, [&] { return !IsCharacterValue(value); });
+    SplitCodePoint(LoadCharacterValue(read, counts), units);
+    StoreUnitAsOneByte(write, units[0], counts, [] { return false; });
     read += 4;
 }
 
