@@ -143,6 +143,8 @@ def main():
     ours = run_ours(build, samples)
     right = collections.defaultdict(lambda: [0, 0, 0, 0])  # (page, size): ours, uchardet, enca, n
     misses = collections.Counter()
+    sure = collections.Counter()  # (size, confident, right)
+    kinds = collections.Counter()
     with tempfile.TemporaryDirectory() as folder:
         paths = []
         for i, s in enumerate(samples):
@@ -166,6 +168,8 @@ def main():
         for k in range(3):
             cell[k] += ok[k]
         cell[3] += 1
+        sure[(size, fields[-1] == "1", ok[0])] += 1
+        kinds[fields[0]] += 1
         if not ok[0]:
             misses[(page, lang, size, fields[1] if len(fields) > 1 else fields[0])] += 1
 
@@ -183,6 +187,13 @@ def main():
             print(f"| {page} | {n} | " + " | ".join(f"{100 * cell[k] / n:.1f}%" for k in range(3)) + " |")
         n = total[3]
         print(f"| **all** | {n} | " + " | ".join(f"**{100 * total[k] / n:.2f}%**" for k in range(3)) + " |")
+    print("\n| size | confident answers | wrong among them | unsure answers | right among them |")
+    print("| ---: | ---: | ---: | ---: | ---: |")
+    for size in SIZES:
+        confident = sure[(size, True, True)] + sure[(size, True, False)]
+        unsure = sure[(size, False, True)] + sure[(size, False, False)]
+        print(f"| {size} | {confident} | {sure[(size, True, False)]} | {unsure} | {sure[(size, False, True)]} |")
+    print("\nAnswers by kind: " + ", ".join(f"{k} {v}" for k, v in sorted(kinds.items())))
     print("\nMost frequent misses of codeshift (page, language, size, answer: count):")
     for key, count in misses.most_common(25):
         print(f"- {key}: {count}", )

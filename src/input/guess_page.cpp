@@ -16,6 +16,8 @@ constexpr double kBitsPerStep = 1.25;
 // A small letter followed by a capital is rare in any language and common in a wrong page.
 constexpr double kCaseBits = 6.0;
 constexpr double kConfidentBits = 8.0;
+// Behind the best by this much, a page is no longer a candidate worth ranking.
+constexpr double kSettledBits = 32.0;
 constexpr size_t kFullWindow = 64 * 1024;
 constexpr uint32_t kEnoughHighBytes = 4096;
 constexpr int kMaxLanguages = 64;
@@ -264,6 +266,28 @@ bool SameReading(const Page& first, const Page& second, const bool* highSeen) {
     return true;
 }
 
+// The bits of the page's likeliest language over the first `count` pairs with a byte above
+// 7F, the language's 7-bit pairs and the page's prior; counting stops past `enough`.
+double PageBits(const Model& model, const Page& page, const double* asciiBits,
+                const Evidence& evidence, const uint16_t* highPairs, size_t count, double enough) {
+    double best = 1e300;
+    for (int c = 0; c < page.languageCount; ++c) {
+        const uint8_t* combo = page.combos + c * 129;
+        const Language& language = model.languages[combo[0]];
+        const uint8_t* high = combo + 1;
+        double bits = asciiBits[combo[0]] + page.prior * 0.25;
+        double stop = std::min(best, enough);
+        for (size_t i = 0; i < count && bits < stop; ++i) {
+            uint8_t first = highPairs[i] >> 8, second = highPairs[i] & 0xFF;
+            uint8_t a = first < 0x80 ? language.asciiSymbols[first] : high[first - 0x80];
+            uint8_t b = second < 0x80 ? language.asciiSymbols[second] : high[second - 0x80];
+            bits += evidence.pairCounts[highPairs[i]] * PairBits(language, a, b);
+        }
+        best = std::min(best, bits);
+    }
+    return best;
+}
+
 void GuessEightBit(const Evidence& evidence, PageGuess& guess) {
     const Model& model = TheModel();
     double asciiBits[kMaxLanguages] = {};
@@ -278,30 +302,31 @@ void GuessEightBit(const Evidence& evidence, PageGuess& guess) {
             }
         }
     }
-    double pageBits[kMaxPages];
-    for (int p = 0; p < model.pageCount; ++p) {
-        const Page& page = model.pages[p];
-        double best = 1e300;
-        for (int c = 0; c < page.languageCount; ++c) {
-            const uint8_t* combo = page.combos + c * 129;
-            const Language& language = model.languages[combo[0]];
-            const uint8_t* high = combo + 1;
-            double bits = asciiBits[combo[0]];
-            for (uint16_t pair : evidence.seenPairs) {
-                uint8_t first = pair >> 8, second = pair & 0xFF;
-                if (first < 0x80 && second < 0x80) {
-                    continue;
-                }
-                uint8_t a = first < 0x80 ? language.asciiSymbols[first] : high[first - 0x80];
-                uint8_t b = second < 0x80 ? language.asciiSymbols[second] : high[second - 0x80];
-                bits += evidence.pairCounts[pair] * PairBits(language, a, b);
-                if (bits >= best) {
-                    break;
-                }
-            }
-            best = std::min(best, bits);
+    // Only pairs with a byte above 7F tell the pages apart; the 7-bit pairs were counted once
+    // per language above.
+    std::vector<uint16_t> highPairs;
+    for (uint16_t pair : evidence.seenPairs) {
+        if ((pair & 0x8080) != 0) {
+            highPairs.push_back(pair);
         }
-        pageBits[p] = best + page.prior * 0.25;
+    }
+    // A page already further behind the best than any confidence needs is left half counted;
+    // the pages that do best on the first pairs are counted first, so that happens soon.
+    double bestSoFar = 1e300;
+    double pageBits[kMaxPages];
+    int visit[kMaxPages];
+    for (int p = 0; p < model.pageCount; ++p) {
+        visit[p] = p;
+        pageBits[p] = PageBits(model, model.pages[p], asciiBits, evidence, highPairs.data(),
+                               std::min<size_t>(highPairs.size(), 16), 1e300);
+    }
+    std::sort(visit, visit + model.pageCount,
+              [&](int a, int b) { return pageBits[a] < pageBits[b]; });
+    for (int v = 0; v < model.pageCount; ++v) {
+        int p = visit[v];
+        pageBits[p] = PageBits(model, model.pages[p], asciiBits, evidence, highPairs.data(),
+                               highPairs.size(), bestSoFar + kSettledBits);
+        bestSoFar = std::min(bestSoFar, pageBits[p]);
     }
     int order[kMaxPages];
     for (int p = 0; p < model.pageCount; ++p) {
@@ -330,7 +355,7 @@ void GuessEightBit(const Evidence& evidence, PageGuess& guess) {
         chosen[guess.pageCount] = order[i];
         guess.pages[guess.pageCount++] = page.id;
     }
-    double margin = runnerUp < 0 ? 64 : runnerUp - pageBits[chosen[0]];
+    double margin = runnerUp < 0 ? kSettledBits : runnerUp - pageBits[chosen[0]];
     guess.confident = margin >= kConfidentBits;
     double doubt = margin > 30 ? 0 : 1.0 / (1.0 + (double)(1ULL << static_cast<int>(margin)));
     guess.confidence = static_cast<int>(100.0 * (1.0 - doubt));
