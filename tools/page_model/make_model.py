@@ -91,6 +91,26 @@ def language_model(text):
     return own, n, costs
 
 
+def script(c):
+    return unicodedata.name(c, "?").split()[0]
+
+
+def main_script(letters):
+    """The script most of the letters (a count of each) belong to."""
+    scripts = {}
+    for c, n in letters.items():
+        scripts[script(c)] = scripts.get(script(c), 0) + n
+    return max(sorted(scripts), key=lambda k: scripts[k]) if scripts else "LATIN"
+
+
+def page_script(units):
+    """A page's own script: the one most of its letters above 7F that are not Latin belong
+    to, when it has many; Latin otherwise (the Mac pages of other scripts keep some Latin)."""
+    letters = {chr(u): 1 for u in units[128:] if unicodedata.category(chr(u)).startswith("L")}
+    others = {c: n for c, n in letters.items() if script(c) != "LATIN"}
+    return main_script(others) if len(others) >= 20 else "LATIN"
+
+
 def page_prior(page):
     """Quarter bits against a page when two read a text alike or nearly: the Windows pages
     first, then the ISO and KOI8 pages, the DOS pages, the Mac pages."""
@@ -138,7 +158,8 @@ def main():
             total = sum(counts.values())
             covered = sum(v for c, v in counts.items() if c in written)
             # A language with no letters beyond ASCII finds every page alike.
-            if total != 0 and covered >= COVERAGE * total:
+            fits = main_script(counts) == page_script(units)
+            if total != 0 and covered >= COVERAGE * total and fits:
                 chosen.append(li)
         blob += struct.pack("<HBB", page, page_prior(page), len(chosen))
         blob += struct.pack("<128H", *units[128:])
