@@ -16,6 +16,9 @@ constexpr double kBitsPerStep = 1.25;
 // A small letter followed by a capital is rare in any language and common in a wrong page.
 constexpr double kCaseBits = 6.0;
 constexpr double kConfidentBits = 8.0;
+// The 7-bit pairs tell the language, but text of one language quotes another's words and
+// commands; they count for less than the pairs that tell the pages apart.
+constexpr double kAsciiWeight = 0.6;
 // Behind the best by this much, a page is no longer a candidate worth ranking.
 constexpr double kSettledBits = 32.0;
 constexpr size_t kFullWindow = 64 * 1024;
@@ -275,7 +278,7 @@ double PageBits(const Model& model, const Page& page, const double* asciiBits,
         const uint8_t* combo = page.combos + c * 129;
         const Language& language = model.languages[combo[0]];
         const uint8_t* high = combo + 1;
-        double bits = asciiBits[combo[0]] + page.prior * 0.25;
+        double bits = kAsciiWeight * asciiBits[combo[0]] + page.prior * 0.25;
         double stop = std::min(best, enough);
         for (size_t i = 0; i < count && bits < stop; ++i) {
             uint8_t first = highPairs[i] >> 8, second = highPairs[i] & 0xFF;
