@@ -72,6 +72,10 @@ if ! dpkg-query -W -f='${Status}' wine32:i386 2> /dev/null | grep -q "install ok
   echo "!! 32-bit Wine is not installed (see the packages step): the 32-bit Windows program is" \
        "built and checked but not run here"
   wine32_required=OFF
+elif ! /usr/lib/wine/wine --version > /dev/null 2>&1; then
+  echo "!! 32-bit Wine is installed but this kernel does not start it (no 32-bit support): the" \
+       "32-bit Windows program is built and checked but not run here"
+  wine32_required=OFF
 fi
 cmake --preset ci -DCODESHIFT_WINDOWS_REQUIRED=ON -DCODESHIFT_WINE32_REQUIRED=$wine32_required > /dev/null
 cmake --build --preset ci -j "$jobs"

@@ -19,7 +19,10 @@ here="$(cd "$(dirname "$0")" && pwd)"
 required="${CODESHIFT_WINDOWS_REQUIRED:-0}"
 
 # What changes the prefix's making; a prefix made otherwise is made again.
-recipe="codeshift wine prefix 1: win64, no mono/gecko/menus, viewer.reg $(cksum < "$here/viewer.reg")"
+# A prefix made before 32-bit Wine could run has no 32-bit side and starts no 32-bit program.
+wow64=no
+if /usr/lib/wine/wine --version > /dev/null 2>&1; then wow64=yes; fi
+recipe="codeshift wine prefix 1: win64, 32-bit side $wow64, no mono/gecko/menus, viewer.reg $(cksum < "$here/viewer.reg")"
 
 # Every Windows program starts through launch.sh, with a fixed address space layout where the
 # system allows it.
@@ -107,6 +110,17 @@ suite)
         exit 77
     fi
     if [ ! -f "$prefix/.codeshift-recipe" ]; then echo "the Wine prefix was not made"; exit 1; fi
+    # Wine's own status says nothing of whether the program ran (it ends 0 when it cannot load
+    # one): the program must give its own answer, the code of a UTF-8 text recognised (1).
+    probe="$(mktemp -d)"
+    printf 'caf\303\251\n' > "$probe/probe.txt"
+    (cd "$probe" && "${wine[@]}" "$program" probe.txt < /dev/null > /dev/null 2>&1)
+    answer=$?
+    rm -rf "$probe"
+    if [ "$answer" != 1 ]; then
+        echo "the $flavor program did not run under Wine: it answered $answer, not 1, for a UTF-8 text"
+        exit 1
+    fi
     # Windows programs that Wine starts on the runs' behalf (its desktop, the viewer) outlive
     # them and keep their output open: the suite writes to a file, shown when it ends, so that
     # CTest does not wait on those programs for the end of the output.
@@ -134,6 +148,17 @@ pages)
         launcher32=/nonexistent/wine32
     fi
     if [ ! -f "$prefix/.codeshift-recipe" ]; then echo "the Wine prefix was not made"; exit 1; fi
+    # Wine's own status says nothing of whether the program ran (it ends 0 when it cannot load
+    # one): the program must give its own answer, the code of a UTF-8 text recognised (1).
+    probe="$(mktemp -d)"
+    printf 'caf\303\251\n' > "$probe/probe.txt"
+    (cd "$probe" && "${wine[@]}" "$program" probe.txt < /dev/null > /dev/null 2>&1)
+    answer=$?
+    rm -rf "$probe"
+    if [ "$answer" != 1 ]; then
+        echo "the $flavor program did not run under Wine: it answered $answer, not 1, for a UTF-8 text"
+        exit 1
+    fi
     "${wine_env[@]}" bash "$here/same_code_pages.sh" "$8" "$native" "$win64" "$launcher" "$win32" \
         "$launcher32" < /dev/null
     ;;
