@@ -34,11 +34,13 @@ static bool IsDoubleDash(LPCWSTR argument) {
     return argument[0] == '-' && argument[1] == '-' && argument[2] == 0;
 }
 
-// "--help" or "--version" anywhere before the end of the options answers instead of a run.
+// "--help" or "--version" anywhere before the end of the options answers instead of a run;
+// "--detect" makes every other argument a file whose encoding is told.
 static RunRequest FindRequest(int count, LPWSTR* arguments, const CommandLineRules& rules) {
     if (!rules.answersHelpAndVersion) {
         return kRequestRun;
     }
+    RunRequest request = kRequestRun;
     for (int i = 1; i < count; ++i) {
         WideString argument = arguments[i];
         if (rules.doubleDashEndsOptions && argument == WSTR("--")) {
@@ -50,8 +52,11 @@ static RunRequest FindRequest(int count, LPWSTR* arguments, const CommandLineRul
         if (argument == WSTR("--version")) {
             return kRequestVersion;
         }
+        if (argument == WSTR("--detect")) {
+            request = kRequestDetect;
+        }
     }
-    return kRequestRun;
+    return request;
 }
 
 // A target without a byte order mark turns off the mark; a source's mark is the input's own.

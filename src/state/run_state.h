@@ -79,8 +79,8 @@ enum LogRecordLeft : uint8_t {
     kLogRecordPart,       // part of it did, and could not be cut away: the log ends in that part
 };
 
-// What the command line asked for besides a run (Linux: --help, --version).
-enum RunRequest : uint8_t { kRequestRun, kRequestHelp, kRequestVersion };
+// What the command line asked for besides a run (Linux: --help, --version, --detect).
+enum RunRequest : uint8_t { kRequestRun, kRequestHelp, kRequestVersion, kRequestDetect };
 
 // Each field says who writes it and who reads it.
 struct RunState {
