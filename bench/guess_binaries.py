@@ -16,7 +16,7 @@ SIGNATURES = {b"\x7fELF": "ELF", b"\x89PNG": "PNG", b"\xff\xd8\xff": "JPEG", b"\
 def main():
     tool = os.path.join(sys.argv[1], "bench", "codeshift_guess_tool")
     found = []
-    for top in ("/usr", "/var/lib", "/work/.library"):
+    for top in ("/usr", "/var/lib"):
         for folder, _, names in os.walk(top):
             for name in names:
                 path = os.path.join(folder, name)

@@ -112,11 +112,11 @@ bool HasMagic(const uint8_t* data, size_t count) {
     return false;
 }
 
-// Control bytes plain text of any kind holds: tab, line ends, form feed, escape, and the DOS
-// end-of-file mark.
+// Control bytes plain text of any kind holds: tab, line ends, form feed, escape, the DOS
+// end-of-file mark, and the backspace of formatted manual pages' bold and underline.
 bool IsTextControl(uint8_t byte) {
-    return byte == '\t' || byte == '\n' || byte == '\v' || byte == '\f' || byte == '\r' ||
-           byte == 0x1A || byte == 0x1B;
+    return byte == '\b' || byte == '\t' || byte == '\n' || byte == '\v' || byte == '\f' ||
+           byte == '\r' || byte == 0x1A || byte == 0x1B;
 }
 
 // A Unicode form the zero bytes show: UTF-32 when they come in aligned pairs, UTF-16 when

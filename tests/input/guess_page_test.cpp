@@ -135,6 +135,7 @@ TEST(GuessPage, TellsEmptyBinaryUnicodeAndAscii) {
         {"PDF", "%PDF-1.7\n"s, kGuessBinary, 0, 0},
         {"zero bytes at random", "ab\0\0\0c\0de"s, kGuessBinary, 0, 0},
         {"control bytes", "text\x01\x02 more"s, kGuessBinary, 0, 0},
+        {"overstruck manual page", "N\bNA\bAM\bME\bE\n", kGuessAscii, 0, 0},
         {"7-bit text with tab and escape", "a\tb\x1B[0m\r\n"s, kGuessAscii, 0, 0},
         {"UTF-8 with mark", "\xEF\xBB\xBFok"s, kGuessUnicode, CP_UTF8, 0},
         {"UTF-8", "gr\xC3\xBC\xC3\x9F dich"s, kGuessUnicode, CP_UTF8, 0},
