@@ -369,6 +369,17 @@ void GuessEightBit(const Evidence& evidence, PageGuess& guess) {
 
 }  // namespace
 
+// Control bytes other than zero that no text holds, in the first window.
+bool HasStrayControls(const uint8_t* data, size_t count) {
+    size_t window = std::min(count, kFullWindow);
+    for (size_t i = 0; i < window; ++i) {
+        if (data[i] != 0 && data[i] < 0x20 && !IsTextControl(data[i])) {
+            return true;
+        }
+    }
+    return false;
+}
+
 bool LooksBinary(const uint8_t* data, size_t count) {
     if (HasMagic(data, count)) {
         return true;
@@ -380,11 +391,14 @@ bool LooksBinary(const uint8_t* data, size_t count) {
     if (std::memchr(data, 0, window) != nullptr) {
         return WideForm(data, window) == 0;
     }
-    size_t controls = 0;
-    for (size_t i = 0; i < window; ++i) {
-        controls += data[i] < 0x20 && !IsTextControl(data[i]);
-    }
-    return controls != 0;
+    return HasStrayControls(data, count);
+}
+
+bool HasBinaryMarks(const uint8_t* data, size_t count) {
+    size_t window = std::min(count, kFullWindow);
+    bool wide = MarkedForm(data, window) != 0 ||
+                (std::memchr(data, 0, window) != nullptr && WideForm(data, window) != 0);
+    return HasMagic(data, count) || (!wide && HasStrayControls(data, count));
 }
 
 PageGuess GuessPage(const uint8_t* data, size_t count) {

@@ -36,5 +36,9 @@ PageGuess GuessPage(const uint8_t* data, size_t count);
 // UTF-16 and UTF-32 patterns, control bytes).
 bool LooksBinary(const uint8_t* data, size_t count);
 
+// The part of that no reading of zero bytes can change: a format's signature, or control bytes
+// no text holds. A conversion whose source was guessed refuses what this finds.
+bool HasBinaryMarks(const uint8_t* data, size_t count);
+
 // The character the page makes of byte `byte` (0x80 to 0xFF), or 0 for a page the model lacks.
 uint16_t GuessedPageUnit(CodePageId page, uint8_t byte);

@@ -185,6 +185,10 @@ static void ReportInputFailure(WideString* text) {
         case kFailureInputEmpty:
             reason = WSTR("the file is empty");
             break;
+        case kFailureInputBinary:
+            reason =
+                WSTR("looks like a binary file, not text; name its source to convert it anyway");
+            break;
         case kFailureSourcePage:
             reason = WSTR("the system cannot convert from ") + LabelOf(runState.sourceCp);
             break;

@@ -45,6 +45,7 @@ enum RunFailure : uint8_t {
     kFailureOutputOwner,    // the replacement could not be given the target's owner and group
     kFailureOutputRules,    // nor its permissions or access rules
     kFailureOutputFolder,   // the target may be written, but its folder refused the replacement
+    kFailureInputBinary,    // a guessed source met bytes no text holds: binary, not text
 };
 
 // What was wrong with a command line that ended in a usage error, for the one line a user is

@@ -158,4 +158,22 @@ TEST(GuessPage, TellsEmptyBinaryUnicodeAndAscii) {
     }
 }
 
+TEST(GuessPage, BinaryMarksLeaveZeroBytesAlone) {
+    using namespace std::string_literals;
+    const struct {
+        std::string bytes;
+        bool marked;
+    } cases[] = {
+        {"%PDF-1.4\n"s, true},       {"text\x01\x02"s, true},
+        {"ab\0\0\0cd"s, false},  // binary to the guesser, but only by its zero bytes
+        {"h\0\x01\0"s, false},   // UTF-16LE: its control unit is text's business
+        {"a\tb\x1B[1m\b\n"s, false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(HasBinaryMarks(reinterpret_cast<const uint8_t*>(c.bytes.data()), c.bytes.size()),
+                  c.marked)
+            << c.bytes;
+    }
+}
+
 }  // namespace
