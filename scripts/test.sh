@@ -27,6 +27,10 @@ echo "== code page tables"
 # The Linux program's tables are what the Windows calls answer today, asked afresh under Wine.
 bash scripts/code-pages.sh --check
 
+echo "== page model"
+# The page guesser's model is what its generator makes from the training packages today.
+bash scripts/page-model.sh --check
+
 echo "== release archive"
 bash scripts/release.sh
 version="$(sed -n 's/^project(codeshift VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)"

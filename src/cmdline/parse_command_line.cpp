@@ -36,11 +36,12 @@ static bool IsDoubleDash(LPCWSTR argument) {
 }
 
 // "--help", "--version" or "--list" anywhere before the end of the options answers instead of a
-// run.
+// run; "--detect" makes every other argument a file whose encoding is told.
 static RunRequest FindRequest(int count, LPWSTR* arguments, const CommandLineRules& rules) {
     if (!rules.answersHelpAndVersion) {
         return kRequestRun;
     }
+    RunRequest request = kRequestRun;
     for (int i = 1; i < count; ++i) {
         WideString argument = arguments[i];
         if (rules.doubleDashEndsOptions && argument == WSTR("--")) {
@@ -55,8 +56,11 @@ static RunRequest FindRequest(int count, LPWSTR* arguments, const CommandLineRul
         if (argument == WSTR("--list")) {
             return kRequestList;
         }
+        if (argument == WSTR("--detect")) {
+            request = kRequestDetect;
+        }
     }
-    return kRequestRun;
+    return request;
 }
 
 // A target without a byte order mark turns off the mark; a source's mark is the input's own.

@@ -1,6 +1,7 @@
 #include "src/input/convert_file.h"
 
 #include "src/input/byte_order_marks.h"
+#include "src/input/guess_page.h"
 #include "src/input/keep_text_in_file.h"
 #include "src/input/load_input.h"
 #include "src/input/sniff_encoding.h"
@@ -13,6 +14,19 @@ static bool ReadAndRecognize() {
     }
     if (!SkipByteOrderMark() && runState.requestedSourceCp == CP_AUTODETECT) {
         runState.sourceCp = SniffEncoding(runState.workBuffer.readCursor);
+        // Converting a binary file as text would write a corrupt copy and call it a success;
+        // recognition only reports and writes nothing, and a named source is the user's word.
+        const uint8_t* text = runState.workBuffer.readCursor;
+        // Zero bytes that made the guess UTF-16 or UTF-32 make its control units text.
+        bool wide = runState.sourceCp == CP_UTF16LE || runState.sourceCp == CP_UTF16BE ||
+                    runState.sourceCp == CP_UTF32LE || runState.sourceCp == CP_UTF32BE;
+        if (runState.targetCp != CP_DETECT_ONLY && !wide &&
+            HasBinaryMarks(text, runState.inputByteCount)) {
+            ReleaseWorkBuffer();
+            NoteFailure(kFailureInputBinary, ERROR_SUCCESS);
+            runState.status = kStatusInputFailed;
+            return false;
+        }
     }
     return true;
 }

@@ -6,6 +6,7 @@
 #include "src/cmdline/parse_command_line.h"
 #include "src/input/convert_file.h"
 #include "src/log/run_log.h"
+#include "src/run/detect_files.h"
 #include "src/run/run_messages.h"
 #include "src/state/guide_path.h"
 #include "src/state/run_state.h"
@@ -54,6 +55,9 @@ int RunOnce() {
         if (UsageErrorOpensGuide()) {
             OpenReadme();
         }
+    } else if (runState.request == kRequestDetect) {
+        DetectFiles();
+        return runState.status;
     } else if (runState.request != kRequestRun) {
         runState.status = kStatusConverted;
         AnswerRequest();

@@ -50,6 +50,7 @@ enum RunFailure : uint8_t {
     kFailureOutputIsInput,  // the output is a stream onto the input file itself
     kFailureOutputRights,   // its set-id bits, capabilities or inode flags could not be kept
     kFailureOutputMoved,    // a folder on the target's path was moved or replaced meanwhile
+    kFailureInputBinary,    // a guessed source met bytes no text holds: binary, not text
 };
 
 // What was wrong with a command line that ended in a usage error, for the one line a user is
@@ -92,8 +93,14 @@ enum LogRecordLeft : uint8_t {
 // LF or as CR LF.
 enum LineEnds : uint8_t { kLineEndsKept, kLineEndsLf, kLineEndsCrLf };
 
-// What the command line asked for besides a run (Linux: --help, --version, --list).
-enum RunRequest : uint8_t { kRequestRun, kRequestHelp, kRequestVersion, kRequestList };
+// What the command line asked for besides a run (Linux: --help, --version, --list, --detect).
+enum RunRequest : uint8_t {
+    kRequestRun,
+    kRequestHelp,
+    kRequestVersion,
+    kRequestList,
+    kRequestDetect
+};
 
 // Each field says who writes it and who reads it.
 struct RunState {
