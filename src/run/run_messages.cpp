@@ -63,8 +63,8 @@ static WideString UnknownOption(const WideString& argument) {
 }
 
 // The encodings an unknown option may have been meant as, written with the user's own "-" or
-// "/", and where the names are listed: by --help where the program answers it (one spelling of
-// each), else in the guide (which the usage lines name, and the Windows programs open).
+// "/", and where the names are listed: by --list where the program answers it (every spelling),
+// else in the guide (which the usage lines name, and the Windows programs open).
 static WideString NameHints(const WideString& argument) {
     std::vector<LPCWSTR> names = SuggestEncodingNames(argument.c_str() + 1);
     WideString where = kPlatformCommandLine.answersHelpAndVersion

@@ -190,7 +190,7 @@ INSTANTIATE_TEST_SUITE_P(
                     20,
                     "codeshift: unknown option \"-x?2J?\": it is not -o, -O, -r or an encoding "
                     "name\n"
-                    "codeshift: every encoding name is listed by \"codeshift --list\"\n" +
+                    "codeshift: the encoding names are listed by \"codeshift --list\"\n" +
                         kLinuxUsage,
                     "",
                     "native"},
