@@ -30,7 +30,10 @@ for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
 # The 32-bit packages last: they may need the recipe below.
-missing=($(printf '%s\n' "${missing[@]}" | grep -v ':i386$'; printf '%s\n' "${missing[@]}" | grep ':i386$'))
+ordered=()
+for p in "${missing[@]}"; do case "$p" in *:i386) ;; *) ordered+=("$p") ;; esac; done
+for p in "${missing[@]}"; do case "$p" in *:i386) ordered+=("$p") ;; esac; done
+missing=("${ordered[@]}")
 
 # Some 64-bit libraries on a Debian machine come from the security archive, which the mirror
 # carries for amd64 only: their i386 twins cannot match, and a plain install of 32-bit packages
