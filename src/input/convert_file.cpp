@@ -16,12 +16,15 @@ static bool ReadAndRecognize() {
         runState.sourceCp = SniffEncoding(runState.workBuffer.readCursor);
         // Converting a binary file as text would write a corrupt copy and call it a success;
         // recognition only reports and writes nothing, and a named source is the user's word.
+        // A format's signature refuses whatever form the zero bytes suggested (a program's
+        // bytes read as UTF-32 are no text either); zero bytes that made the guess UTF-16 or
+        // UTF-32 make its control units text.
         const uint8_t* text = runState.workBuffer.readCursor;
-        // Zero bytes that made the guess UTF-16 or UTF-32 make its control units text.
+        uint32_t count = runState.inputByteCount;
         bool wide = runState.sourceCp == CP_UTF16LE || runState.sourceCp == CP_UTF16BE ||
                     runState.sourceCp == CP_UTF32LE || runState.sourceCp == CP_UTF32BE;
-        if (runState.targetCp != CP_DETECT_ONLY && !wide &&
-            HasBinaryMarks(text, runState.inputByteCount)) {
+        bool binary = wide ? HasFormatSignature(text, count) : HasBinaryMarks(text, count);
+        if (runState.targetCp != CP_DETECT_ONLY && binary) {
             ReleaseWorkBuffer();
             NoteFailure(kFailureInputBinary, ERROR_SUCCESS);
             runState.status = kStatusInputFailed;

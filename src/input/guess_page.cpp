@@ -394,6 +394,10 @@ bool LooksBinary(const uint8_t* data, size_t count) {
     return HasStrayControls(data, count);
 }
 
+bool HasFormatSignature(const uint8_t* data, size_t count) {
+    return HasMagic(data, count);
+}
+
 bool HasBinaryMarks(const uint8_t* data, size_t count) {
     size_t window = std::min(count, kFullWindow);
     bool wide = MarkedForm(data, window) != 0 ||

@@ -36,6 +36,9 @@ PageGuess GuessPage(const uint8_t* data, size_t count);
 // UTF-16 and UTF-32 patterns, control bytes).
 bool LooksBinary(const uint8_t* data, size_t count);
 
+// The signature of a common binary format (a program, an image, an archive, a document).
+bool HasFormatSignature(const uint8_t* data, size_t count);
+
 // The part of that no reading of zero bytes can change: a format's signature, or control bytes
 // no text holds. A conversion whose source was guessed refuses what this finds.
 bool HasBinaryMarks(const uint8_t* data, size_t count);

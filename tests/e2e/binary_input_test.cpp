@@ -28,6 +28,13 @@ TEST(BinaryInput, RefusedOnlyWhenTheSourceIsGuessed) {
         {"ElfGuessed", elf, {"-T", "-U8", "in", "out"}, 21, false},
         {"ControlsGuessed", controls, {"-T", "-U16", "in", "out"}, 21, false},
         {"ElfReplacedInPlace", elf, {"-T", "-U8", "-r", "in"}, 21, false},
+        // Zero bytes that make the guess UTF-32BE leave a program's signature what it is.
+        {"ElfGuessedAsUtf32",
+         "\x7F"
+         "ELF\0\0\0A\0\0\0B\0\0\0C"s,
+         {"-T", "-U8", "-r", "in"},
+         21,
+         false},
         {"ElfNamedSource", elf, {"-A1252", "-U8", "in", "out"}, 0, true},
         {"Utf16TextGuessed", "h\0i\0\n\0"s, {"-T", "-U8", "in", "out"}, 0, true},
         {"ElfRecognised", elf, {"in"}, 2, false},
