@@ -7,6 +7,40 @@
 #include "src/input/sniff_encoding.h"
 #include "src/transcode/output_step.h"
 
+// 8-bit text left to the guess: its letters name the page (or show UTF-8 with a few stray
+// bytes). Where the platform reads the guessed page, a guess that is not sure ends the run
+// rather than write a text read with the wrong letters; elsewhere it is only told.
+static bool SettleEightBitPage(const uint8_t* text, uint32_t count) {
+    PageGuess guess = GuessPage(text, count);
+    if (guess.kind == kGuessUnicode && guess.pages[0] == static_cast<CodePageId>(CP_UTF8)) {
+        if (kReadsGuessedPage) {
+            runState.sourceCp = guess.pages[0];
+            runState.guessStrayBytes = guess.strayBytes;
+        }
+        return true;
+    }
+    if (guess.kind != kGuessPage) {
+        return true;
+    }
+    runState.guessedPageCount = guess.pageCount;
+    for (int i = 0; i < guess.pageCount; ++i) {
+        runState.guessedPages[i] = guess.pages[i];
+    }
+    runState.guessSure = guess.confident;
+    if (!kReadsGuessedPage) {
+        return true;
+    }
+    if (guess.confident) {
+        runState.sourceCp = guess.pages[0];
+        return true;
+    }
+    ReleaseWorkBuffer();
+    NoteFailure(kFailureInputUnsure, ERROR_SUCCESS);
+    runState.status = kStatusInputFailed;
+    runState.sourceCp = runState.requestedSourceCp;
+    return false;
+}
+
 // Reads the rest of an opened input and settles its source by the mark or the guess.
 static bool ReadAndRecognize() {
     if (!ReadInput()) {
@@ -47,6 +81,11 @@ RunStatus ConvertFile() {
     }
     // A text that leaves as it came stays in its file for the output step to copy.
     if (!KeepTextInFile() && !ReadAndRecognize()) {
+        return runState.status;
+    }
+    if (runState.targetCp != CP_DETECT_ONLY && runState.requestedSourceCp == CP_AUTODETECT &&
+        runState.inputHadBom == 0 && runState.sourceCp == static_cast<CodePageId>(CP_ACP) &&
+        !SettleEightBitPage(runState.workBuffer.readCursor, runState.inputByteCount)) {
         return runState.status;
     }
     if (runState.targetCp == CP_DETECT_ONLY && runState.requestedSourceCp == CP_AUTODETECT) {

@@ -215,12 +215,18 @@ constexpr CommandLineRules kPlatformCommandLine = kWindowsCommandLine;
 // The guide lies beside the program, and there is no manual page to point to.
 constexpr const WCHAR* kInstalledGuide = nullptr;
 constexpr bool kHasManualPage = false;
+// 8-bit text whose source was left to the program is read with the system's ANSI page, as
+// scripts of the Windows programs rely on; what its letters point to is only told.
+constexpr bool kReadsGuessedPage = false;
 #else
 constexpr CommandLineRules kPlatformCommandLine = kLinuxCommandLine;
 // Beside the program in a build tree; an installed program keeps it with its documents,
 // relative to the folder above its own.
 constexpr const WCHAR* kInstalledGuide = WSTR("share/doc/codeshift/readme.html");
 constexpr bool kHasManualPage = true;
+// 8-bit text whose source was left to the program is read with the page its letters point to:
+// a locale's page says nothing of where a file came from.
+constexpr bool kReadsGuessedPage = true;
 #endif
 
 // --- Messages ---------------------------------------------------------------------------------

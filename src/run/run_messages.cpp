@@ -6,6 +6,7 @@
 #include "src/cmdline/name_suggestions.h"
 #include "src/cmdline/name_table.h"
 #include "src/log/log_fields.h"
+#include "src/run/detect_files.h"
 #include "src/state/guide_path.h"
 #include "src/state/run_state.h"
 
@@ -18,6 +19,7 @@ static void AddLine(WideString* text, const WideString& line) {
 }
 
 static WideString Quoted(const WideString& name);
+static WideString GuessedOptions();
 
 // A line about the text of one file among several says which file it speaks of.
 static void AddFileLine(WideString* text, const WideString& line) {
@@ -188,6 +190,10 @@ static void ReportInputFailure(WideString* text) {
         case kFailureInputEmpty:
             reason = WSTR("the file is empty");
             break;
+        case kFailureInputUnsure:
+            reason = WSTR("its letters do not tell its 8-bit page for sure; name it, likely ") +
+                     GuessedOptions();
+            break;
         case kFailureInputBinary:
             reason =
                 WSTR("looks like a binary file, not text; name its source to convert it anyway");
@@ -305,6 +311,52 @@ static void ReportLineEnds(WideString* text) {
     AddFileLine(text, line);
 }
 
+// The pages the guess found likely, as options: "-A1251, -KOI8R or -CP866".
+static WideString GuessedOptions() {
+    // A page only the system's choice reaches has no option to name it.
+    std::vector<WideString> options;
+    for (int i = 0; i < runState.guessedPageCount; ++i) {
+        WideString option = OptionFor(runState.guessedPages[i], false);
+        if (option[0] == '-') {
+            options.push_back(option);
+        }
+    }
+    WideString list;
+    for (size_t i = 0; i < options.size(); ++i) {
+        if (i > 0) {
+            list.append(i + 1 == options.size() ? WSTR(" or ") : WSTR(", "));
+        }
+        list.append(options[i]);
+    }
+    return list.empty() ? WSTR("its page") : list;
+}
+
+// Which page a guessed source was read with, and why; where the system's page was used, what
+// the letters point to instead.
+static void ReportGuess(WideString* text) {
+    if (runState.guessStrayBytes > 0) {
+        WideString grouped;
+        AddFileLine(text, WideString(WSTR("read as -U8- (UTF-8 but for ")) +
+                              FormatGroupedNumber(runState.guessStrayBytes, &grouped) +
+                              (runState.guessStrayBytes == 1 ? WSTR(" stray byte)")
+                                                             : WSTR(" stray bytes)")));
+        return;
+    }
+    if (runState.guessedPageCount == 0 || !runState.guessSure) {
+        return;
+    }
+    CodePageId page = runState.guessedPages[0];
+    if (kReadsGuessedPage) {
+        AddFileLine(text, WSTR("read as ") + OptionFor(page, false) + WSTR(" (") + PageTitle(page) +
+                              WSTR("), found by its letters"));
+    } else if (ResolveCodePage(CP_ACP) != static_cast<UINT>(page)) {
+        AddFileLine(text, WSTR("read as ") +
+                              PageTitle(static_cast<CodePageId>(ResolveCodePage(CP_ACP))) +
+                              WSTR("; it looks like ") + PageTitle(page) + WSTR(": name ") +
+                              OptionFor(page, false) + WSTR(" to read it so"));
+    }
+}
+
 // A record cut short by a full disk or a size limit says how much of it the log kept.
 static void ReportLogFailure(WideString* text) {
     WideString line = WSTR("warning: no record written to the log ") + Quoted(runState.logName);
@@ -340,6 +392,7 @@ void ReportRun() {
             ReportOutputFailure(&text);
             break;
         case kStatusConverted:
+            ReportGuess(&text);
             ReportReplacements(&text);
             ReportLineEnds(&text);
             // The new text took the name's place; a hard link still leads to the old file.

@@ -13,6 +13,9 @@ void ResetRunState() {
     runState.outputName.clear();
     runState.logName.clear();
     runState.moreInputNames.clear();
+    runState.guessedPageCount = 0;
+    runState.guessSure = false;
+    runState.guessStrayBytes = 0;
     runState.oneOfMany = false;
     runState.inputIsStream = false;
     runState.outputIsStream = false;

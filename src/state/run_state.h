@@ -51,6 +51,7 @@ enum RunFailure : uint8_t {
     kFailureOutputRights,   // its set-id bits, capabilities or inode flags could not be kept
     kFailureOutputMoved,    // a folder on the target's path was moved or replaced meanwhile
     kFailureInputBinary,    // a guessed source met bytes no text holds: binary, not text
+    kFailureInputUnsure,    // a guessed source's 8-bit page could not be told for sure
 };
 
 // What was wrong with a command line that ended in a usage error, for the one line a user is
@@ -137,6 +138,13 @@ struct RunState {
     // Set by the run sequence when this run is one file of several; read by the closing message,
     // which then names the file on every line.
     bool oneOfMany;
+    // Written by the recognition when 8-bit text was left to the guess: the pages its letters
+    // point to, likeliest first, how many, and whether the first is sure; and the bytes that
+    // were no UTF-8 in a text otherwise read as UTF-8. Read by the closing message.
+    CodePageId guessedPages[3];
+    int guessedPageCount;
+    bool guessSure;
+    uint32_t guessStrayBytes;
     // Written by the parse; read by the log.
     DWORD logMode;
     // Written by the loader (bytes read, a mark included); read by the log.

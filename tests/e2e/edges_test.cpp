@@ -132,7 +132,21 @@ std::vector<EdgeCase> ConverterCases() {
          hidden},
         // Eight-bit text without a named source is the ANSI page: 1252 in the tests' locale.
         {PageRun("SniffedAnsiSourceNeedsNoModules", {"-t", "-u8"}, kCyrillic1251, 0,
-                 kUtf8Mark + "abc \xC3\xA0\xC3\xA1\n", "TEST :: ANSI ==>> UTF-8 BOM", ""),
+                 kUtf8Mark + "abc \xC3\xA0\xC3\xA1\n", "TEST :: ANSI ==>> UTF-8 BOM",
+                 "win64,win32"),
+         hidden},
+        // The Linux program reads the page the letters point to.
+        {PageRun(
+             "GuessedPageNeedsNoModules", {"-t", "-u8"},
+             "\xCF\xF0\xE8\xE2\xE5\xF2, \xEC\xE8\xF0! \xDD\xF2\xEE \xF0\xF3\xF1\xF1\xEA\xE8\xE9 "
+             "\xF2\xE5\xEA\xF1\xF2.\n",
+             0,
+             kUtf8Mark +
+                 "\xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82, \xD0\xBC\xD0\xB8\xD1\x80! "
+                 "\xD0\xAD\xD1\x82\xD0\xBE "
+                 "\xD1\x80\xD1\x83\xD1\x81\xD1\x81\xD0\xBA\xD0\xB8\xD0\xB9 "
+                 "\xD1\x82\xD0\xB5\xD0\xBA\xD1\x81\xD1\x82.\n",
+             "TEST :: A1251 ==>> UTF-8 BOM", "native"),
          hidden},
         {PageRun("OnePageOnBothSidesIsACopy", {"-A1251", "-A1251"}, kCyrillic1251, 0, kCyrillic1251,
                  "A1251 ==>> A1251", "native"),

@@ -329,6 +329,42 @@ INSTANTIATE_TEST_SUITE_P(
                       Same("Recognition", {"in.txt", "-orun.log"}, kText, 2, "")),
     [](const ::testing::TestParamInfo<MessageCase>& info) { return info.param.name; });
 
+// A source left to the program: the Linux program reads the page the letters point to and says
+// so, or refuses when they point nowhere for sure; the Windows programs read the system's page
+// and say what the letters point to.
+const std::string kRussian1251 =
+    "\xCF\xF0\xE8\xE2\xE5\xF2, \xEC\xE8\xF0! \xDD\xF2\xEE \xF0\xF3\xF1\xF1\xEA\xE8\xE9 "
+    "\xF2\xE5\xEA\xF1\xF2.\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    GuessedSources, Messages,
+    ::testing::Values(
+        MessageCase{"PageFoundByItsLetters",
+                    {"-t", "-u16-", "in.txt", "out.txt"},
+                    {{"in.txt", kRussian1251}},
+                    0,
+                    "codeshift: read as -A1251 (Windows-1251), found by its letters\n",
+                    "codeshift: read as Windows-1252; it looks like Windows-1251: name -A1251 to "
+                    "read it so\n",
+                    ""},
+        MessageCase{"PageNotSure",
+                    {"-t", "-u16-", "in.txt", "out.txt"},
+                    {{"in.txt", "\xE9\xE8\n"}},
+                    21,
+                    "codeshift: cannot read input \"in.txt\": its letters do not tell its 8-bit "
+                    "page for sure; name it, likely -KOI8R or -A1255\n",
+                    "",
+                    "native"},
+        MessageCase{"Utf8WithAStrayByte",
+                    {"-t", "-u16-", "in.txt", "out.txt"},
+                    {{"in.txt", "caf\xC3\xA9 na\xEFve \xC3\xA9t\xC3\xA9 \xC3\xA0 la plage\n"}},
+                    0,
+                    "codeshift: read as -U8- (UTF-8 but for 1 stray byte)\n"
+                    "codeshift: 1 character could not be read as UTF-8 and was written as \"?\"\n",
+                    "",
+                    "native"}),
+    [](const ::testing::TestParamInfo<MessageCase>& info) { return info.param.name; });
+
 // A conversion that wrote "?" for what it could not carry over, or a similar character, still
 // exits with 0, and says how many characters changed and why, the input's fault apart from the
 // target page's; a "?" of the input is no loss.
