@@ -1,5 +1,6 @@
 // The Linux program as a whole move: several files replaced in one run, each a run of its own,
 // and the filter that reads standard input or one named file and writes standard output.
+#include <dirent.h>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -65,6 +66,38 @@ TEST(ManyFiles, FilterWritesStandardOutput) {
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     EXPECT_EQ(ReadBytes(folder + "/out.txt"), kUtf8);
     EXPECT_EQ(ReadBytes(folder + "/in.txt"), kCp1251);
+    RemoveTree(folder);
+}
+
+// A signal while the second file is written ends the process as the signal would: the first
+// file keeps its new text, the second and third their old, and no temporary is left. strace
+// sends the signal as the second file's text is written, so no timing decides where it lands.
+TEST(ManyFiles, ASignalLeavesEveryFileWhole) {
+    if (!FlavorMatches("native") || access("/usr/bin/strace", X_OK) != 0) {
+        GTEST_SKIP() << "the signal is sent by strace, to the Linux program";
+    }
+    std::string folder = MakeTempDir();
+    for (const char* name : {"a.txt", "b.txt", "c.txt"}) {
+        WriteBytes(folder + "/" + name, kCp1251);
+    }
+    int run = StartProgramThrough(
+        {"strace", "-o", "/dev/null", "-e", "trace=write", "-e", "inject=write:signal=TERM:when=2"},
+        {"-A1251", "-U8-", "-r", "a.txt", "b.txt", "c.txt"}, folder, -1);
+    ASSERT_GT(run, 0);
+    int status = WaitForProgram(run);
+    // strace ends as its program did: by the same signal.
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+    EXPECT_EQ(ReadBytes(folder + "/a.txt"), kUtf8.substr(0, kUtf8.size() - 1) + "\r\n");
+    EXPECT_EQ(ReadBytes(folder + "/b.txt"), kCp1251);
+    EXPECT_EQ(ReadBytes(folder + "/c.txt"), kCp1251);
+    DIR* dir = opendir(folder.c_str());
+    for (dirent* e = dir != nullptr ? readdir(dir) : nullptr; e != nullptr; e = readdir(dir)) {
+        EXPECT_NE(e->d_name[0] == '.' && e->d_name[1] != 0 && e->d_name[1] != '.', true)
+            << "left behind: " << e->d_name;
+    }
+    if (dir != nullptr) {
+        closedir(dir);
+    }
     RemoveTree(folder);
 }
 
