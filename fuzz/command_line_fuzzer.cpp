@@ -159,7 +159,11 @@ void CheckParse(std::vector<WideString> arguments, const CommandLineRules& rules
         FUZZ_CHECK(p.status == kStatusUsage);
     } else {
         FUZZ_CHECK(p.status == kPlantedStatus);
-        FUZZ_CHECK(!p.inputName.empty() && IsArgument(arguments, p.inputName));
+        // Standard input and output stand in for names no argument gave by the Linux rules of
+        // a filter.
+        bool filter = rules.filtersByDefault;
+        FUZZ_CHECK(!p.inputName.empty() &&
+                   (IsArgument(arguments, p.inputName) || (filter && p.inputName == WSTR("-"))));
         FUZZ_CHECK(p.sourceCp != CP_UNSET && !IsNoMarkForm(p.sourceCp));
         FUZZ_CHECK(InNameTable(p.sourceCp));
         if (p.outputName.empty()) {
@@ -170,7 +174,8 @@ void CheckParse(std::vector<WideString> arguments, const CommandLineRules& rules
             FUZZ_CHECK(p.targetCp != CP_DETECT_ONLY && p.targetCp != CP_AUTODETECT);
             FUZZ_CHECK(!IsNoMarkForm(p.targetCp));
             FUZZ_CHECK(p.targetCp == CP_UNSET || InNameTable(p.targetCp));
-            FUZZ_CHECK(p.outputName == p.inputName || IsArgument(arguments, p.outputName));
+            FUZZ_CHECK(p.outputName == p.inputName || IsArgument(arguments, p.outputName) ||
+                       (filter && p.outputName == WSTR("-")));
         }
     }
     if (!p.logName.empty()) {

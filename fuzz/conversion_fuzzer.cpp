@@ -164,7 +164,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     runState.targetCp = target;
     runState.inputName = InputFileName(input, inputSize);
     if (!RecognizeInput()) {
-        FUZZ_CHECK(inputSize == 0 && runState.status == kStatusInputFailed);
+        // Nothing to read, or a guessed source met a binary file.
+        FUZZ_CHECK((inputSize == 0 || runState.failure == kFailureInputBinary) &&
+                   runState.status == kStatusInputFailed);
         FUZZ_CHECK(runState.workBuffer.block == nullptr);
         return 0;
     }
