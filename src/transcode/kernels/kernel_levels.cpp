@@ -1,7 +1,7 @@
 // The kernel levels and their tables, and the choice of the level the routes use: the widest this
 // processor runs, unless a test or the benchmark chose another.
-#include "src/platform/test_hooks.h"
 #include "src/transcode/kernels/route_kernels.h"
+#include "src/transcode/route_hooks.h"
 
 namespace {
 

@@ -72,7 +72,7 @@ KernelLevel BestKernelLevel();
 // The table of the level, or the portable one where the level does not run.
 const RouteKernels& KernelsAt(KernelLevel level);
 
-// The kernels the routes use: the best level, unless a test chose another (test_hooks.h).
+// The kernels the routes use: the best level, unless a test chose another (route_hooks.h).
 const RouteKernels& ActiveKernels();
 
 // The portable table, which the plain routes also use for turning the byte order; its entries
