@@ -15,9 +15,9 @@
 #include <vector>
 
 #include "bench/corpus_text.h"
-#include "src/platform/test_hooks.h"
 #include "src/state/run_state.h"
 #include "src/transcode/kernels/route_kernels.h"
+#include "src/transcode/test_hooks.h"
 #include "src/transcode/transcode_buffer.h"
 
 namespace {

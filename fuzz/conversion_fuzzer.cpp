@@ -31,10 +31,10 @@
 #include "src/input/convert_file.h"
 #include "src/input/load_input.h"
 #include "src/platform/posix/wide_text.h"
-#include "src/platform/test_hooks.h"
 #include "src/state/run_state.h"
 #include "src/transcode/flush_output.h"
 #include "src/transcode/kernels/route_kernels.h"
+#include "src/transcode/test_hooks.h"
 #include "src/transcode/transcode_buffer.h"
 #include "tests/reference/reference_conversion.h"
 

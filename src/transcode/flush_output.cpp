@@ -1,8 +1,8 @@
 #include "src/transcode/flush_output.h"
 
-#include "src/platform/test_hooks.h"
 #include "src/transcode/kernels/route_kernels.h"
 #include "src/transcode/line_ends.h"
+#include "src/transcode/test_hooks.h"
 #include "src/transcode/transcode_buffer.h"
 
 void (*flushObserver)(const uint8_t* bytes, DWORD count) = nullptr;

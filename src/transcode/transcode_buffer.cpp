@@ -1,12 +1,12 @@
 #include "src/transcode/transcode_buffer.h"
 
-#include "src/platform/test_hooks.h"
 #include "src/state/run_state.h"
 #include "src/transcode/codecs/code_page_tables.h"
 #include "src/transcode/fast/fast_routes.h"
 #include "src/transcode/kernels/route_kernels.h"
 #include "src/transcode/plain/character_steps.h"
 #include "src/transcode/plain/plain_routes.h"
+#include "src/transcode/test_hooks.h"
 
 bool usePlainRoutes = false;
 

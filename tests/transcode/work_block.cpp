@@ -6,9 +6,9 @@
 #include <cstring>
 #include <filesystem>
 
-#include "src/platform/test_hooks.h"
 #include "src/transcode/flush_output.h"
 #include "src/transcode/output_step.h"
+#include "src/transcode/test_hooks.h"
 #include "src/transcode/transcode_buffer.h"
 #include "tests/support/test_files.h"
 

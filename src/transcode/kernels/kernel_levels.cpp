@@ -1,7 +1,7 @@
 // The choice of the kernel level the routes use: the widest this processor runs, unless a test
 // or the benchmark chose another.
-#include "src/platform/test_hooks.h"
 #include "src/transcode/kernels/route_kernels.h"
+#include "src/transcode/test_hooks.h"
 
 namespace {
 

@@ -67,7 +67,7 @@ bool KernelLevelRuns(KernelLevel level);
 KernelLevel BestKernelLevel();
 const RouteKernels& KernelsAt(KernelLevel level);
 
-// The kernels the routes use: the best level, unless a test chose another (test_hooks.h).
+// The kernels the routes use: the best level, unless a test chose another (test_hooks.h here).
 const RouteKernels& ActiveKernels();
 
 // The per-level tables, each defined in the file of its level (portable_kernels.cpp,
