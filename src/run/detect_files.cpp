@@ -3,9 +3,9 @@
 #include <cstdio>
 #include <vector>
 
-#include "src/cmdline/name_table.h"
 #include "src/input/guess_page.h"
 #include "src/input/load_input.h"
+#include "src/run/report_words.h"
 #include "src/state/run_state.h"
 
 namespace {
@@ -75,47 +75,6 @@ bool HasMark(const uint8_t* data, uint32_t count) {
 }
 
 }  // namespace
-
-// The option that reads the text: the encoding table's name of the page, or of the Unicode
-// form with or without its byte order mark.
-WideString OptionFor(CodePageId id, bool marked) {
-    if (IsUnicodeForm(id) && !marked) {
-        id = id == static_cast<CodePageId>(CP_UTF8) ? CP_UTF8_NOBOM
-             : id == CP_UTF16LE                     ? CP_UTF16LE_NOBOM
-             : id == CP_UTF16BE                     ? CP_UTF16BE_NOBOM
-             : id == CP_UTF32LE                     ? CP_UTF32LE_NOBOM
-                                                    : CP_UTF32BE_NOBOM;
-    }
-    // The short names (-U8, -U16BE-) for the Unicode forms, the listed name for a page.
-    for (const Encoding& encoding : kEncodings) {
-        if (encoding.id == id && (IsUnicodeForm(id) || IsNoMarkForm(id))) {
-            return WSTR("-") + WideString(encoding.names[IsUnicodeForm(id) ? 2 : 3]);
-        }
-        if (encoding.id == id && encoding.shown >= 0 && encoding.names[encoding.shown]) {
-            return WSTR("-") + WideString(encoding.names[encoding.shown]);
-        }
-    }
-    for (const Encoding& encoding : kEncodings) {
-        if (encoding.id == id && encoding.names[0] != nullptr) {
-            return WSTR("-") + WideString(encoding.names[0]);
-        }
-    }
-    return WSTR("(page ") + Number(id) + WSTR(", no option names it)");
-}
-
-WideString PageTitle(CodePageId id) {
-    if (id >= 1250 && id <= 1258)
-        return WSTR("Windows-") + Number(id);
-    if (id >= 28591 && id <= 28605)
-        return WSTR("ISO-8859-") + Number(id - 28590);
-    if (id == 20866)
-        return WSTR("KOI8-R");
-    if (id == 21866)
-        return WSTR("KOI8-U");
-    if (id < 1000)
-        return WSTR("DOS page ") + Number(id);
-    return WSTR("Mac page ") + Number(id);
-}
 
 void DetectFiles() {
     std::vector<WideString> arguments;

@@ -6,8 +6,9 @@
 #include "src/cmdline/parse_command_line.h"
 #include "src/input/convert_file.h"
 #include "src/log/run_log.h"
+#include "src/run/answers.h"
 #include "src/run/detect_files.h"
-#include "src/run/run_messages.h"
+#include "src/run/run_report.h"
 #include "src/state/guide_path.h"
 #include "src/state/run_state.h"
 
