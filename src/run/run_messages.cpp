@@ -7,6 +7,7 @@
 #include "src/cmdline/name_table.h"
 #include "src/log/log_fields.h"
 #include "src/run/detect_files.h"
+#include "src/run/loss_messages.h"
 #include "src/state/guide_path.h"
 #include "src/state/run_state.h"
 
@@ -394,6 +395,9 @@ void ReportRun() {
         case kStatusConverted:
             ReportGuess(&text);
             ReportReplacements(&text);
+            if (runState.privateUseRead > 0) {
+                AddFileLine(&text, PrivateUseLine());
+            }
             ReportLineEnds(&text);
             // The new text took the name's place; a hard link still leads to the old file.
             if (runState.outputHadOtherNames) {

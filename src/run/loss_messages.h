@@ -1,0 +1,9 @@
+// The lines a run says about characters it would not carry over as they were, beyond the
+// counts of what it replaced.
+#pragma once
+
+#include "src/platform/platform.h"
+
+// "N bytes have no standard character in <page> and were written as private-use characters",
+// or nothing when the run read none.
+WideString PrivateUseLine();
