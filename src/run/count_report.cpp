@@ -40,6 +40,23 @@ void AddReplacementLines(const RunState& run, MessageLines* lines) {
                  WSTR("have no exact equivalent in ") + target, WSTR("a similar one"), lines);
 }
 
+// Bytes the source page leaves undefined (and a few of its own characters) that its table reads
+// as private-use characters: the text is carried over, but not as standard characters.
+void AddPrivateUseLines(const RunState& run, MessageLines* lines) {
+    uint64_t count = run.privateUseRead;
+    if (count == 0) {
+        return;
+    }
+    const WideString page = LabelOf(run.sourceCp);
+    WideString grouped;
+    WideString line = FormatGroupedNumber(static_cast<uint32_t>(count), &grouped);
+    line.append(count == 1 ? WSTR(" byte has no standard character in ") + page +
+                                 WSTR(" and was written as a private-use character")
+                           : WSTR(" bytes have no standard character in ") + page +
+                                 WSTR(" and were written as private-use characters"));
+    lines->push_back(FileLine(run, line));
+}
+
 // Line ends rewritten are a change the user asked for, but one they should see the size of.
 void AddLineEndLines(const RunState& run, MessageLines* lines) {
     uint64_t count = run.lineEndsChanged;

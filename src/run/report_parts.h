@@ -21,8 +21,10 @@ WideString GuessedOptions(const RunState& run);
 // Which page a guessed source was read with, and why.
 void AddGuessLines(const RunState& run, MessageLines* lines);
 
-// How many characters were not carried over as they were, and how many line ends changed.
+// How many characters were not carried over as they were, how many bytes became private-use
+// characters, and how many line ends changed.
 void AddReplacementLines(const RunState& run, MessageLines* lines);
+void AddPrivateUseLines(const RunState& run, MessageLines* lines);
 void AddLineEndLines(const RunState& run, MessageLines* lines);
 
 // Why the log got no record, or only part of one.

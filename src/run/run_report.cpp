@@ -17,6 +17,7 @@ MessageLines RunReport(const RunState& run) {
         case kStatusConverted:
             AddGuessLines(run, &lines);
             AddReplacementLines(run, &lines);
+            AddPrivateUseLines(run, &lines);
             AddLineEndLines(run, &lines);
             // The new text took the name's place; a hard link still leads to the old file.
             if (run.outputHadOtherNames) {

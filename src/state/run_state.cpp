@@ -24,6 +24,7 @@ void ResetRunState() {
     runState.inputByteCount = 0;
     runState.outputByteCount = 0;
     runState.replacements = Replacements{};
+    runState.privateUseRead = 0;
     runState.lineEnds = kLineEndsKept;
     runState.lineEndsChanged = 0;
     runState.lineEndAfterCr = false;

@@ -157,6 +157,9 @@ struct RunState {
     // character the target page lacks, or as a similar character of the page; written by the
     // routes, read by the run's closing message.
     Replacements replacements;
+    // Bytes of a source page read as private-use characters into a Unicode target; written by
+    // the conversion, read by the run's closing message.
+    uint64_t privateUseRead;
     // Written by the parse; read by the loader (which then leaves no text to the system's copy),
     // the flush writer and the closing message.
     LineEnds lineEnds;

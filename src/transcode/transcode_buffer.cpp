@@ -6,6 +6,7 @@
 #include "src/transcode/kernels/route_kernels.h"
 #include "src/transcode/plain/character_steps.h"
 #include "src/transcode/plain/plain_routes.h"
+#include "src/transcode/private_use_count.h"
 #include "src/transcode/route_hooks.h"
 
 bool usePlainRoutes = false;
@@ -102,6 +103,12 @@ void TranscodeBuffer() {
     }
     if (source == kFamilyCodePage) {
         LoadSourcePage(static_cast<UINT>(runState.sourceCp), target == kFamilyCodePage);
+        // Before the route writes over the input. A target page writes such a character as "?"
+        // (counted as missing there) or as its own byte for it.
+        if (target != kFamilyCodePage && sourcePage.privateUseCount > 0) {
+            runState.privateUseRead =
+                CountPrivateUseBytes(runState.workBuffer.readCursor, runState.inputByteCount);
+        }
     }
     if ((source == kFamilyCodePage || target == kFamilyCodePage) && !usePlainRoutes) {
         ActiveKernels().loadPages();

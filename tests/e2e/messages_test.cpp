@@ -406,6 +406,11 @@ INSTANTIATE_TEST_SUITE_P(
              {{"in.txt", std::string("\xff\xfe\x00\x01", 4)}}, 0,
              "codeshift: 1 character has no exact equivalent in A1252 and was written as a similar "
              "one\n"),
+        // Bytes ISO-8859-7 leaves undefined are read as private-use characters, and said so.
+        Same("PrivateUseCharacters", {"-iso7", "-u8", "in.txt", "out.txt"},
+             {{"in.txt", "\xa4 \xe1\xa5\n"}}, 0,
+             "codeshift: 2 bytes have no standard character in ISO7 and were written as "
+             "private-use characters\n"),
         Same("NothingLost", {"-u8", "-a1251", "in.txt", "out.txt"}, {{"in.txt", "\xd0\x96? ok\n"}},
              0, "")),
     [](const ::testing::TestParamInfo<MessageCase>& info) { return info.param.name; });

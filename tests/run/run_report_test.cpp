@@ -290,6 +290,9 @@ INSTANTIATE_TEST_SUITE_P(
                    },
                    "codeshift: \"in.txt\": 2 characters could not be read as A1251 and were "
                    "written as \"?\"\n"},
+        ReportCase{"PrivateUseBytes", [](RunState& r) { r.privateUseRead = 2; },
+                   "codeshift: 2 bytes have no standard character in A1251 and were written as "
+                   "private-use characters\n"},
         ReportCase{"OneLineEnd",
                    [](RunState& r) {
                        r.lineEnds = kLineEndsLf;

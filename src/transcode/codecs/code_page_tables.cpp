@@ -122,4 +122,11 @@ void LoadSourcePage(UINT source, bool throughTarget) {
         sourcePage.targetBytes[b] = entry;
     }
     sourcePage.keepsAscii = SourceKeepsAscii();
+    sourcePage.privateUseCount = 0;
+    for (int b = 0; b < 256; ++b) {
+        if (bytes[b].result && bytes[b].unit >= kFirstPrivateUse &&
+            bytes[b].unit <= kLastPrivateUse) {
+            sourcePage.privateUseBytes[sourcePage.privateUseCount++] = static_cast<uint8_t>(b);
+        }
+    }
 }

@@ -9,6 +9,10 @@
 #include "src/state/replacements.h"
 #include "src/transcode/codecs/surrogate_pairs.h"
 
+// The private-use area of the Basic Multilingual Plane.
+constexpr WCHAR kFirstPrivateUse = 0xE000;
+constexpr WCHAR kLastPrivateUse = 0xF8FF;
+
 // What each byte of the source page becomes in each target form ("?" where the platform cannot
 // convert the byte). UTF-8 entries hold the bytes in their low 24 bits and their count in
 // `utf8Length`. The `...Unreadable` entries are 1 where that form gets a "?" for a byte the page
@@ -32,6 +36,12 @@ struct SourcePageTable {
     // Every ASCII byte stands for that same unit (true for the usual pages), which lets runs of
     // ASCII pass through unchanged.
     bool keepsAscii;
+    // The bytes the page reads as a private-use character (U+E000 to U+F8FF), lowest first: on
+    // several pages the bytes it leaves undefined, on a few a character of its own that Unicode
+    // has no place for. A Unicode target keeps such a character, which only a reader that knows
+    // the page's private convention shows as anything.
+    uint8_t privateUseBytes[256];
+    int privateUseCount;
 };
 
 // The target page, filled unit by unit as units turn up: a short text asks the platform only
