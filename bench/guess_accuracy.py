@@ -9,6 +9,7 @@ sample reads the same with it as with its own page; an unsure answer counts by i
 Prints a Markdown table per size and the samples each detector got wrong."""
 import codecs
 import collections
+import hashlib
 import os
 import pickle
 import random
@@ -48,7 +49,10 @@ def model_pages(model_path):
 
 
 def held_out_texts(langs):
-    cache = os.path.join(tempfile.gettempdir(), "codeshift-held-out.pickle")
+    # Named by the corpus script's own bytes, so a change to how text is chosen or split is
+    # never measured on the text an older version held out.
+    version = hashlib.sha1(open(corpus.__file__, "rb").read()).hexdigest()[:12]
+    cache = os.path.join(tempfile.gettempdir(), f"codeshift-held-out-{version}.pickle")
     texts = pickle.load(open(cache, "rb")) if os.path.exists(cache) else {}
     if not set(langs) <= set(texts):
         texts = {lang: corpus.split(lang)[1] for lang in langs}
@@ -136,7 +140,7 @@ def main():
     root = os.path.join(HERE, "..")
     tables = corpus.read_pages(os.path.join(root, "src/platform/posix/code_pages.txt"))
     page_langs = model_pages(os.path.join(root, "src/input/page_model.bin"))
-    page_langs = {p: l for p, l in page_langs.items() if p in tables}
+    page_langs = {p: l for p, l in page_langs.items() if p in tables and l}
     texts = held_out_texts(sorted({l for ls in page_langs.values() for l in ls}))
     samples = make_samples(tables, page_langs, texts, per_cell, random.Random(7))
 

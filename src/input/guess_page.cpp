@@ -10,6 +10,7 @@ namespace {
 
 // Symbols of the model: the classes every language shares, then its own letters.
 constexpr uint8_t kSymbolJunk = 30;
+constexpr uint8_t kSymbolSign = 31;
 constexpr uint8_t kSymbolFirstLetter = 3;
 constexpr uint8_t kSymbolUpper = 0x80;
 constexpr double kBitsPerStep = 1.25;
@@ -17,8 +18,13 @@ constexpr double kBitsPerStep = 1.25;
 constexpr double kCaseBits = 6.0;
 constexpr double kConfidentBits = 8.0;
 // The 7-bit pairs tell the language, but text of one language quotes another's words and
-// commands; they count for less than the pairs that tell the pages apart.
-constexpr double kAsciiWeight = 0.6;
+// commands, and a manual page's tables and options are no language's: only pairs with a letter
+// count, and they count for much less than the pairs that tell the pages apart, which would
+// otherwise be outweighed by a long stretch of 7-bit text in a language that page lacks.
+constexpr double kAsciiWeight = 0.15;
+// Any language's text may quote English: a 7-bit pair costs a language at most what it costs
+// English and this much more.
+constexpr double kEnglishBits = 2.0;
 // Behind the best by this much, a page is no longer a candidate worth ranking.
 constexpr double kSettledBits = 32.0;
 constexpr size_t kFullWindow = 64 * 1024;
@@ -42,6 +48,7 @@ struct Page {
 
 struct Model {
     int languageCount;
+    int english;  // the language whose words every other language's text quotes; -1 for none
     int pageCount;
     Language languages[kMaxLanguages];
     Page pages[kMaxPages];
@@ -49,11 +56,15 @@ struct Model {
 
 Model ReadModel() {
     Model model{};
+    model.english = -1;
     const uint8_t* at = kPageModel + 5;
     model.languageCount = std::min<int>(*at++, kMaxLanguages);
     model.pageCount = std::min<int>(*at++, kMaxPages);
     for (int i = 0; i < model.languageCount; ++i) {
         Language& language = model.languages[i];
+        if (at[0] == 'e' && at[1] == 'n') {
+            model.english = i;
+        }
         at += 2;
         language.symbolCount = *at++;
         language.asciiSymbols = at;
@@ -81,12 +92,16 @@ const Model& TheModel() {
 double PairBits(const Language& language, uint8_t first, uint8_t second) {
     int index = (first & ~kSymbolUpper) * language.symbolCount + (second & ~kSymbolUpper);
     double bits = ((language.costs[index / 2] >> (index % 2 * 4)) & 15) * kBitsPerStep;
-    bool firstSmallLetter =
-        (first & kSymbolUpper) == 0 && first >= kSymbolFirstLetter && first != kSymbolJunk;
+    bool firstSmallLetter = (first & kSymbolUpper) == 0 && first >= kSymbolFirstLetter &&
+                            first != kSymbolJunk && first != kSymbolSign;
     if (firstSmallLetter && (second & kSymbolUpper) != 0) {
         bits += kCaseBits;
     }
     return bits;
+}
+
+bool IsAsciiLetter(uint8_t byte) {
+    return (byte | 0x20) >= 'a' && (byte | 0x20) <= 'z';
 }
 
 bool HasMagic(const uint8_t* data, size_t count) {
@@ -296,12 +311,18 @@ void GuessEightBit(const Evidence& evidence, PageGuess& guess) {
     double asciiBits[kMaxLanguages] = {};
     for (uint16_t pair : evidence.seenPairs) {
         uint8_t first = pair >> 8, second = pair & 0xFF;
-        if (first < 0x80 && second < 0x80) {
+        if (first < 0x80 && second < 0x80 && (IsAsciiLetter(first) || IsAsciiLetter(second))) {
+            double english = 1e300;
+            if (model.english >= 0) {
+                const Language& language = model.languages[model.english];
+                english = kEnglishBits + PairBits(language, language.asciiSymbols[first],
+                                                  language.asciiSymbols[second]);
+            }
             for (int l = 0; l < model.languageCount; ++l) {
                 const Language& language = model.languages[l];
-                asciiBits[l] +=
-                    evidence.pairCounts[pair] *
+                double bits =
                     PairBits(language, language.asciiSymbols[first], language.asciiSymbols[second]);
+                asciiBits[l] += evidence.pairCounts[pair] * std::min(bits, english);
             }
         }
     }

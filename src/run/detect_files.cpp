@@ -67,6 +67,54 @@ WideString Describe(const PageGuess& guess, bool marked) {
            Number(guess.confidence) + WSTR("% sure");
 }
 
+// A page an option names that reads every byte above 7F of the text as `id` does, for a page
+// no option names (the Mac Roman text that Mac Icelandic reads alike); `id` itself otherwise.
+CodePageId NamedPageReadingAlike(CodePageId id, const uint8_t* data, uint32_t count) {
+    if (OptionFor(id, false)[0] == '-') {
+        return id;
+    }
+    bool high[128] = {};
+    for (uint32_t i = 0; i < count; ++i) {
+        if (data[i] >= 0x80) {
+            high[data[i] - 0x80] = true;
+        }
+    }
+    for (const Encoding& encoding : kEncodings) {
+        if (!IsOwnBytePage(encoding.id) || encoding.names[0] == nullptr) {
+            continue;
+        }
+        bool alike = true;
+        for (int b = 0; b < 128 && alike; ++b) {
+            uint16_t unit = GuessedPageUnit(encoding.id, static_cast<uint8_t>(0x80 + b));
+            alike = !high[b] ||
+                    (unit != 0 && unit == GuessedPageUnit(id, static_cast<uint8_t>(0x80 + b)));
+        }
+        if (alike) {
+            return encoding.id;
+        }
+    }
+    return id;
+}
+
+// Each guessed page as one an option names where one reads the text alike, once each.
+void NameGuessedPages(PageGuess& guess, const uint8_t* data, uint32_t count) {
+    if (guess.kind != kGuessPage) {
+        return;
+    }
+    int kept = 0;
+    for (int p = 0; p < guess.pageCount; ++p) {
+        CodePageId page = NamedPageReadingAlike(guess.pages[p], data, count);
+        bool seen = false;
+        for (int k = 0; k < kept; ++k) {
+            seen = seen || guess.pages[k] == page;
+        }
+        if (!seen) {
+            guess.pages[kept++] = page;
+        }
+    }
+    guess.pageCount = kept;
+}
+
 bool HasMark(const uint8_t* data, uint32_t count) {
     return (count >= 3 && data[0] == 0xEF && data[1] == 0xBB && data[2] == 0xBF) ||
            (count >= 2 &&
@@ -102,6 +150,7 @@ void DetectFiles() {
         if (LoadInput()) {
             const uint8_t* data = runState.workBuffer.readCursor;
             PageGuess guess = GuessPage(data, runState.inputByteCount);
+            NameGuessedPages(guess, data, runState.inputByteCount);
             answer += shown + WSTR(": ") + Describe(guess, HasMark(data, runState.inputByteCount)) +
                       WSTR("\n");
             ReleaseWorkBuffer();

@@ -54,6 +54,10 @@ WideString OptionFor(CodePageId id, bool marked) {
             return WSTR("-") + WideString(encoding.names[0]);
         }
     }
+    // A page only the system's choice reaches is named by that choice where it is this run's.
+    if (ResolveCodePage(CP_MACCP) == static_cast<UINT>(id)) {
+        return WSTR("-MAC");
+    }
     return WSTR("(page ") + Number(id) + WSTR(", no option names it)");
 }
 

@@ -32,6 +32,12 @@ struct DetectCase {
 
 const DetectCase kCases[] = {
     {"Cyrillic", kRussian1251, "-A1251 Windows-1251, 100% sure"},
+    // Mac Roman has no option of its own: the system's Mac page is named, which it is here.
+    {"MacRoman",
+     "Le fichier a \x8Et\x8E d\x8Eplac\x8E \x88 c\x99t\x8E du r\x8Epertoire o\x9D il "
+     "\x8Etait cr\x8E\x8E, \x88 20\xA1"
+     "C.\n"s,
+     "-MAC Mac page 10000, 100% sure"},
     {"Empty", "", "empty"},
     {"Binary",
      "\x7F"
@@ -78,6 +84,28 @@ TEST(Detect, OneLinePerFileAndExitCode) {
     EXPECT_EQ(missing.exitCode, 21);
     EXPECT_EQ(missing.out, "Empty: empty\n");
     EXPECT_NE(missing.err.find("nosuch"), std::string::npos) << missing.err;
+    RemoveTree(folder);
+}
+
+// Where the system's Mac page is another, Mac Roman text is named by a page that reads it
+// alike, and that option converts it right.
+TEST(Detect, NamesAPageNoOptionNamesByOneThatReadsItAlike) {
+    if (Flavor() != "native") {
+        GTEST_SKIP() << "--detect is an option of the Linux program";
+    }
+    std::string folder = MakeTempDir();
+    WriteBytes(folder + "/mac", kCases[1].bytes);
+    Surroundings arabic;
+    arabic.locale = "ar_EG.UTF-8";
+    RunOutput run = RunProgramCapturing({"--detect", "mac"}, folder, false, arabic);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    ASSERT_EQ(run.out.rfind("mac: -MAC", 0), 0u) << run.out;
+    std::string option = run.out.substr(5, run.out.find(' ', 5) - 5);
+    EXPECT_NE(option, "-MAC");
+    RunOutput convert = RunProgramCapturing({option, "-U8-", "mac", "out"}, folder, false, arabic);
+    EXPECT_EQ(convert.exitCode, 0) << convert.err;
+    EXPECT_EQ(ReadBytes(folder + "/out"),
+              "Le fichier a été déplacé à côté du répertoire où il était créé, à 20°C.\n");
     RemoveTree(folder);
 }
 

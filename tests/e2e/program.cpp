@@ -139,7 +139,8 @@ static pid_t Spawn(const std::string& program, const std::vector<std::string>& a
     environment.push_back("CODESHIFT_SHELL_TRACE=" + folder + "/shell.trace");
     // The locale picks the ANSI, OEM and Mac code pages; every build gets the same one (the Wine
     // harness sets the same for its programs).
-    environment.push_back("LC_ALL=C.UTF-8");
+    environment.push_back("LC_ALL=" +
+                          (surroundings.locale.empty() ? "C.UTF-8" : surroundings.locale));
 
     std::vector<char*> argv;
     for (std::string& a : command) {

@@ -41,6 +41,9 @@ struct Surroundings {
     // Standard error on /dev/null (2> /dev/null): no file or pipe to read the messages from,
     // which under Wine is what a program started from the desktop has.
     bool errorsDiscarded = false;
+    // The locale the run is started in (LC_ALL), which picks the system's ANSI, OEM and Mac
+    // pages; empty: C.UTF-8, the same for every build.
+    std::string locale;
 };
 
 inline Surroundings FileSizeLimit(long long bytes) {

@@ -53,6 +53,17 @@ def roff_text(source):
     return "\n".join(out) + "\n"
 
 
+# Manual pages that are tables of a character set: lists of every character of a page, in
+# code order, not text of their language.
+CHARSET_TABLE = re.compile(r"/(ascii|charsets|cp125\d|iso[-_]8859[-_]\d+|koi8-[ru]|latin\d+|armscii-8)\.7\.gz$")
+# UTF-8 read as Latin-1 by whoever wrote the document: its letters are not the language's.
+MOJIBAKE = re.compile("[\u00c2\u00c3][\u00a0-\u00bf]")
+
+
+def is_language_text(name, text):
+    return CHARSET_TABLE.search(name) is None and len(MOJIBAKE.findall(text)) < 3
+
+
 def held_out(name):
     return hashlib.sha1(name.encode()).digest()[0] % 10 == 0
 
@@ -69,7 +80,7 @@ def documents(lang):
                 text = gzip.open(path).read().decode("utf-8")
             except (UnicodeDecodeError, OSError, EOFError):
                 continue
-            if not text.lstrip().startswith(".so "):
+            if not text.lstrip().startswith(".so ") and is_language_text(path, text):
                 yield path, roff_text(text)
     elif kind == "fortune":
         for path in sorted(glob.glob(where + "/*")):

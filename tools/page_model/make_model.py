@@ -16,8 +16,8 @@ import corpus
 ROOT = os.path.normpath(os.path.join(os.path.dirname(__file__), "..", ".."))
 PAGES = os.path.join(ROOT, "src/platform/posix/code_pages.txt")
 
-SPACE, DIGIT, PUNCT, FIRST_ASCII_LETTER, OTHER, JUNK, FIRST_OWN = 0, 1, 2, 3, 29, 30, 31
-MAX_OWN = 49          # letters and marks of a language beyond ASCII; 80 symbols at most
+SPACE, DIGIT, PUNCT, FIRST_ASCII_LETTER, OTHER, JUNK, SIGN, FIRST_OWN = 0, 1, 2, 3, 29, 30, 31, 32
+MAX_OWN = 48          # letters and marks of a language beyond ASCII; 80 symbols at most
 STEP = 1.25           # bits per step of a stored cost (4 bits: 0 to 15)
 UPPER = 0x80          # flag of a symbol that was a capital letter
 OTHER_FLOOR = 8        # steps a pair with a character foreign to the language costs at least
@@ -27,6 +27,14 @@ COVERAGE = 0.98       # share of a language's letters beyond ASCII a page must w
 def is_junk(c):
     cat = unicodedata.category(c)
     return (cat in ("Cc", "Co", "Cn", "Cs") and c not in "\t\n\r\f") or c == "\ufffd"
+
+
+def is_sign(c):
+    """Punctuation, currency and number signs beyond ASCII (quotes, dashes, superscripts,
+    fractions) that text of any language may hold: unlike a foreign letter, no evidence of a
+    wrong page, so their pairs are learned, not floored."""
+    cat = unicodedata.category(c)
+    return cat[0] == "P" or cat in ("Sc", "No")
 
 
 def vietnamese_as_1258(text, encodable):
@@ -46,16 +54,19 @@ def vietnamese_as_1258(text, encodable):
 def symbol_of(c, own):
     lower = c.lower() if len(c.lower()) == 1 else c
     flag = UPPER if lower != c else 0
+    if not c.isascii() and is_junk(c):
+        # Before the spaces: a C1 control such as NEL counts as one in Python.
+        return JUNK
     if c.isspace():
         return SPACE
     if c.isascii():
         if "a" <= lower <= "z":
             return (FIRST_ASCII_LETTER + ord(lower) - ord("a")) | flag
         return DIGIT if c.isdigit() else PUNCT
-    if is_junk(c):
-        return JUNK
     if lower in own:
         return (FIRST_OWN + own[lower]) | flag
+    if is_sign(c):
+        return SIGN
     return OTHER | flag
 
 
@@ -142,7 +153,7 @@ def main():
         print(f"{lang}: {len(text)} characters, {models[lang][1]} symbols", file=sys.stderr)
 
     blob = bytearray(b"CSPM")
-    blob += struct.pack("<BBB", 1, len(langs), len(pages))
+    blob += struct.pack("<BBB", 2, len(langs), len(pages))
     for lang in langs:
         own, n, costs = models[lang]
         blob += lang.encode() + struct.pack("<B", n)
