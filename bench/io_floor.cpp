@@ -41,8 +41,8 @@ int Fail(const char* what, const char* name) {
 bool CopyInKernel(HANDLE input, DWORD size, unsigned long long outputBytes,
                   const WideString& targetName) {
     WideString tempName;
-    HANDLE output = CreateReplacementFile(targetName.c_str(), &tempName);
-    if (output == INVALID_HANDLE_VALUE) {
+    HANDLE output = INVALID_HANDLE_VALUE;
+    if (CreateReplacementFile(targetName.c_str(), &output, &tempName).problem != kReplaceDone) {
         return false;
     }
     static const uint8_t kMark[3] = {0xEF, 0xBB, 0xBF};
@@ -59,7 +59,8 @@ bool CopyInKernel(HANDLE input, DWORD size, unsigned long long outputBytes,
     }
     CloseHandle(input);
     return CloseHandle(output) &&
-           CommitReplacementFile(tempName.c_str(), targetName.c_str(), nullptr);
+           CommitReplacementFile(tempName.c_str(), targetName.c_str(), nullptr).problem ==
+               kReplaceDone;
 }
 
 }  // namespace
@@ -99,8 +100,8 @@ int main(int argc, char** argv) {
     CloseHandle(input);
 
     WideString tempName;
-    HANDLE output = CreateReplacementFile(targetName.c_str(), &tempName);
-    if (output == INVALID_HANDLE_VALUE) {
+    HANDLE output = INVALID_HANDLE_VALUE;
+    if (CreateReplacementFile(targetName.c_str(), &output, &tempName).problem != kReplaceDone) {
         return Fail("create a temporary for", argv[2]);
     }
     // An output larger than the input (UTF-8 to UTF-32) is the text written again from its start.
@@ -113,7 +114,8 @@ int main(int argc, char** argv) {
         left -= piece;
     }
     if (!CloseHandle(output) ||
-        !CommitReplacementFile(tempName.c_str(), targetName.c_str(), nullptr)) {
+        CommitReplacementFile(tempName.c_str(), targetName.c_str(), nullptr).problem !=
+            kReplaceDone) {
         DiscardReplacementFile(tempName.c_str());
         return Fail("replace", argv[2]);
     }

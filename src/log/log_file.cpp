@@ -5,20 +5,13 @@
 constexpr DWORD kLogRetryMilliseconds = 5;
 constexpr int kLogAttempts = 400;  // about two seconds of waiting for another run
 
-// Sharing reading only keeps every other writer out, other runs included, while whoever
-// merely watches the log may go on reading it.
-static HANDLE OpenExclusively(LPCWSTR name, DWORD disposition) {
-    return CreateFileW(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, disposition,
-                       FILE_ATTRIBUTE_NORMAL, nullptr);
-}
-
 HANDLE OpenLogFile(LPCWSTR name, bool* created) {
     // A missing file is created, and creating and locking are one step, so no other run can
     // slip in between. An existing file is never emptied here: whether it may take a record at
     // all is only known once it is open.
     DWORD disposition = CREATE_NEW;
     for (int attempt = 0; attempt < kLogAttempts; ++attempt) {
-        HANDLE file = OpenExclusively(name, disposition);
+        HANDLE file = OpenLogTarget(name, disposition);
         if (file != INVALID_HANDLE_VALUE) {
             *created = disposition == CREATE_NEW;
             if (disposition == OPEN_ALWAYS) {

@@ -14,7 +14,7 @@
 //   messages.cpp         WriteMessageText, SystemErrorText, UsageErrorOpensGuide
 //   same_file.cpp        NamesOpenFile, StreamIsOpenFile, HasOtherNames
 //   command_line.cpp     ReadProcessArguments
-//   log_target.cpp       KeepsWrittenText, RemoveCreatedFile
+//   log_target.cpp       OpenLogTarget, KeepsWrittenText, RemoveCreatedFile
 // The command-line conventions are constants here and need no file.
 #pragma once
 
@@ -28,23 +28,32 @@
 // Text inside the system: 16-bit units, terminated.
 typedef std::basic_string<WCHAR> WideString;
 
+// What stopped a step of a replacement. Where the system's own words would mislead (a folder
+// that refused what its file allows, rights that could not be kept), the step says what it was.
+enum ReplaceProblem : uint8_t {
+    kReplaceDone,           // nothing: the step succeeded
+    kReplaceRefused,        // a call of the system failed; the result's error says why
+    kReplaceFolderRefused,  // the target may be written, but its folder refused the temporary
+                            // beside it or the rename over it
+    kReplaceOwnerNotKept,   // the temporary could not be given the target's owner and group
+    kReplaceRulesNotKept,   // nor its permissions or access rules
+    kReplaceRightsNotKept,  // nor its set-id bits, file capabilities or inode flags
+    kReplaceTargetChanged,  // the file to replace is no longer in the state the caller gave
+    kReplaceFolderMoved,    // a folder on the target's path was moved or replaced meanwhile
+};
+struct ReplaceResult {
+    ReplaceProblem problem;
+    DWORD error;  // the system's error of the call that failed, ERROR_SUCCESS when none did
+};
+
 // Replacing a file without ever losing it: the new content goes to a temporary file created
 // exclusively, under an unpredictable name, in the folder of the file that `targetName` finally
 // names (a symbolic link is followed), with that file's permissions, owner and group when it
-// exists. The handle is open for writing; INVALID_HANDLE_VALUE when the temporary cannot be made
-// or the target could never be replaced (a folder, a device, a file that may not be written),
-// with ERROR_INVALID_OWNER when the target's owner and group cannot be kept, and
-// ERROR_INVALID_SECURITY_DESCR when its permissions or access rules cannot (on Linux the
-// temporary takes every extended attribute of the target, its ACLs included).
-// When the target exists and could be written but its folder refuses the temporary, the error
-// is kErrorFolderNotWritable: a replacement needs a folder it may write to, as well as the file.
-HANDLE CreateReplacementFile(LPCWSTR targetName, WideString* tempName);
-
-// A refused access that lies with the folder, not with the file: the folder would not take the
-// temporary beside an existing target, or let it be renamed over the target. No system has a
-// code for that; this one is in the range Windows leaves to applications, clear of the codes
-// the Linux layer makes from errno.
-constexpr DWORD kErrorFolderNotWritable = 0x20020000u;
+// exists. On success `*file` is open for writing and `*tempName` names it. A target that could
+// never be replaced (a folder, a device, a file that may not be written) is refused before
+// anything is made; on Linux the temporary takes every extended attribute of the target, its
+// ACLs included, and a replacement needs a folder it may write to as well as the file.
+ReplaceResult CreateReplacementFile(LPCWSTR targetName, HANDLE* file, WideString* tempName);
 
 // A target that is no file to replace but a stream to write through: a character device, a
 // FIFO, or a name for a descriptor the program already holds (/dev/stdout, /dev/fd/N,
@@ -76,25 +85,18 @@ inline bool SameFileState(const FileIdentity& a, const FileIdentity& b) {
 bool ReadFileIdentity(HANDLE file, FileIdentity* identity);
 
 // Moves a finished, closed temporary over the target (through a link, onto the file it names).
-// FALSE when the move failed; the temporary is then still there for the caller to discard. On
-// Linux a folder that refuses the rename over an existing target gives kErrorFolderNotWritable.
-// Rights that the text's writes would have cleared (set-id bits, file capabilities) are given
-// back just before the move; kErrorRightsNotKept when they cannot be. With `unchanged`, the
-// file replaced must still be in that state as the move begins: kErrorTargetChanged otherwise
-// (somebody wrote to it, or put another file in its place, while the run worked). A folder on
-// the target's path that was moved or replaced since the temporary was made gives
-// kErrorFolderMoved: the temporary stays where it was made.
-BOOL CommitReplacementFile(LPCWSTR tempName, LPCWSTR targetName, const FileIdentity* unchanged);
+// When the move failed, the temporary is still there for the caller to discard. Rights that
+// the text's writes would have cleared (set-id bits, file capabilities) are given back just
+// before the move. With `unchanged`, the file replaced must still be in that state as the move
+// begins, else kReplaceTargetChanged (somebody wrote to it, or put another file in its place,
+// while the run worked). A folder on the target's path that was moved or replaced since the
+// temporary was made stops the move: the temporary stays where it was made.
+ReplaceResult CommitReplacementFile(LPCWSTR tempName, LPCWSTR targetName,
+                                    const FileIdentity* unchanged);
 
 // Removes a temporary that will not be committed, from the folder it was made in even when a
 // folder on its path has been moved since.
 BOOL DiscardReplacementFile(LPCWSTR tempName);
-
-// Codes for what no system has a code for, in the range Windows leaves to applications, clear
-// of the codes the Linux layer makes from errno (see kErrorFolderNotWritable).
-constexpr DWORD kErrorTargetChanged = 0x20020001u;
-constexpr DWORD kErrorRightsNotKept = 0x20020002u;
-constexpr DWORD kErrorFolderMoved = 0x20020003u;
 
 // Whether `name` leads to the open `file` itself, whatever way it is spelled: through a
 // symbolic link, another hard link, "./" or another case. False when it names nothing.
@@ -167,6 +169,12 @@ enum FileCopyResult : uint8_t {
 // reason that the ordinary read and write would meet just the same or not at all (another file
 // system, an old kernel, a read error); only an output without room fails at once.
 FileCopyResult CopyFileText(HANDLE input, uint32_t offset, uint32_t count, HANDLE output);
+
+// Opens the log `name` with the disposition of CreateFileW, for reading and writing, shared for
+// reading only: every other writer, other runs included, is kept out, while whoever merely
+// watches the log may go on reading it. On Linux its links are followed as a replaced output's
+// are (ERROR_ACCESS_DENIED for one that may not be). INVALID_HANDLE_VALUE with GetLastError.
+HANDLE OpenLogTarget(LPCWSTR name, DWORD disposition);
 
 // Whether a file open for writing keeps what is written to it, as a log must: not a device (on
 // Windows NUL, COM1 or AUX, also as "aux.txt"), nor a file the kernel makes up as it is read

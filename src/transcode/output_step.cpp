@@ -4,6 +4,7 @@
 #include "src/transcode/codecs/output_marks.h"
 #include "src/transcode/copy_text.h"
 #include "src/transcode/flush_output.h"
+#include "src/transcode/replace_failures.h"
 #include "src/transcode/transcode_buffer.h"
 
 static void WriteMark() {
@@ -60,19 +61,11 @@ static void ReleaseInput() {
     ReleaseWorkBuffer();
 }
 
-// A replacement the target's folder refused is told apart from one the file refused: the user
-// who may write the file may still lack the right to the folder that a replacement needs. So are
-// the rights a replacement could not keep and a folder moved away under the run.
-static void NoteFolderRefusal() {
-    RunFailure failure = runState.failureError == kErrorFolderNotWritable ? kFailureOutputFolder
-                         : runState.failureError == kErrorRightsNotKept   ? kFailureOutputRights
-                         : runState.failureError == kErrorFolderMoved     ? kFailureOutputMoved
-                                                                          : kFailureNone;
-    if (failure != kFailureNone) {
-        runState.failure = failure;
-        runState.failureError =
-            failure == kFailureOutputFolder ? ERROR_ACCESS_DENIED : ERROR_SUCCESS;
-    }
+// Ends the run as the failed step of a replacement says.
+static void NoteReplaceFailure(ReplaceStep step, ReplaceResult result) {
+    ReplaceFailure failed = FailureOfReplacement(step, result);
+    NoteFailure(failed.failure, failed.error);
+    runState.status = failed.status;
 }
 
 // Standard output, or a stream named as the output, that leads to the input file would write
@@ -91,10 +84,18 @@ static bool WritesOverInput() {
 }
 
 // The commit of a replacement; with -r (or any output that is the input) only while the input
-// is still as it was read, so that nothing written to it meanwhile is lost.
+// is still as it was read, so that nothing written to it meanwhile is lost. A commit that fails
+// leaves the target as it was, and the temporary is taken back.
 static bool Commit() {
-    return CommitReplacementFile(runState.outputTempName.c_str(), runState.outputName.c_str(),
-                                 runState.outputIsInput ? &runState.inputIdentity : nullptr);
+    ReplaceResult result =
+        CommitReplacementFile(runState.outputTempName.c_str(), runState.outputName.c_str(),
+                              runState.outputIsInput ? &runState.inputIdentity : nullptr);
+    if (result.problem == kReplaceDone) {
+        return true;
+    }
+    NoteReplaceFailure(kCommitting, result);
+    DiscardReplacementFile(runState.outputTempName.c_str());
+    return false;
 }
 
 // The text goes to a temporary beside the target, which replaces the target only once every
@@ -121,24 +122,24 @@ RunStatus WriteOutputFile() {
         runState.outputInPlace =
             OpenStreamTarget(runState.outputName.c_str(), &runState.outputFile);
     }
+    ReplaceResult created{kReplaceDone, ERROR_SUCCESS};
     if (!runState.outputInPlace) {
         runState.outputHadOtherNames = HasOtherNames(runState.outputName.c_str());
-        runState.outputFile =
-            CreateReplacementFile(runState.outputName.c_str(), &runState.outputTempName);
+        created = CreateReplacementFile(runState.outputName.c_str(), &runState.outputFile,
+                                        &runState.outputTempName);
     }
     if (runState.outputFile != INVALID_HANDLE_VALUE && WritesOverInput()) {
         return runState.status;
     }
     if (runState.outputFile == INVALID_HANDLE_VALUE) {
-        DWORD error = GetLastError();
-        NoteFailure(error == ERROR_INVALID_OWNER            ? kFailureOutputOwner
-                    : error == ERROR_INVALID_SECURITY_DESCR ? kFailureOutputRules
-                                                            : kFailureOutputCreate,
-                    error);
-        NoteFolderRefusal();
+        if (runState.outputInPlace) {
+            NoteFailure(kFailureOutputCreate, GetLastError());
+            runState.status = kStatusOutputFailed;
+        } else {
+            NoteReplaceFailure(kCreatingTemporary, created);
+        }
         runState.outputTempName.clear();
         ReleaseInput();
-        runState.status = kStatusOutputFailed;
         return runState.status;
     }
     runState.outputByteCount = 0;
@@ -152,21 +153,15 @@ RunStatus WriteOutputFile() {
     runState.outputFile = INVALID_HANDLE_VALUE;
     // An input that could not be read after all ends the run as a failed load would have.
     bool inputFailed = runState.status == kStatusInputFailed;
-    bool changed = false;
-    bool committed =
-        !inputFailed && !runState.outputWriteFailed && (runState.outputInPlace || Commit());
-    if (!committed) {
+    bool failed = inputFailed || runState.outputWriteFailed;
+    if (failed) {
+        runState.status = inputFailed ? kStatusInputFailed : kStatusOutputFailed;
         if (!runState.outputInPlace) {
-            DWORD error = GetLastError();
-            // The input changed under the run: the text converted is no longer all of it.
-            changed = !inputFailed && !runState.outputWriteFailed && error == kErrorTargetChanged;
-            NoteFailure(changed ? kFailureInputReplaced : kFailureOutputCommit,
-                        changed ? ERROR_SUCCESS : error);
-            NoteFolderRefusal();
             DiscardReplacementFile(runState.outputTempName.c_str());
         }
-        runState.status = inputFailed || changed ? kStatusInputFailed : kStatusOutputFailed;
-        // A replaced target keeps its old content: nothing of this run reached it.
+    }
+    // A replaced target that keeps its old content got nothing of this run.
+    if (failed || (!runState.outputInPlace && !Commit())) {
         runState.outputByteCount = 0;
     }
     if (inputFailed) {

@@ -24,7 +24,9 @@ protected:
     // Creates the temporary for `target`, writes `text` into it and closes it.
     std::string Prepare(const std::string& target, const std::string& text) {
         WideString temp;
-        HANDLE file = CreateReplacementFile(WideFromBytes(target).c_str(), &temp);
+        HANDLE file = INVALID_HANDLE_VALUE;
+        ReplaceResult made = CreateReplacementFile(WideFromBytes(target).c_str(), &file, &temp);
+        EXPECT_EQ(made.problem == kReplaceDone, file != INVALID_HANDLE_VALUE);
         if (file == INVALID_HANDLE_VALUE) {
             return "";
         }
@@ -66,8 +68,10 @@ TEST_F(ReplacementFile, TemporaryIsHiddenBesideTheTargetUnderAFreshNameWithItsMo
     EXPECT_EQ(Mode(first), 0640u);
     EXPECT_EQ(ReadBytes(target), "old") << "the target is untouched until the commit";
 
-    EXPECT_TRUE(CommitReplacementFile(WideFromBytes(first).c_str(), WideFromBytes(target).c_str(),
-                                      nullptr));
+    EXPECT_EQ(
+        CommitReplacementFile(WideFromBytes(first).c_str(), WideFromBytes(target).c_str(), nullptr)
+            .problem,
+        kReplaceDone);
     EXPECT_EQ(ReadBytes(target), "new");
     EXPECT_EQ(Mode(target), 0640u);
     EXPECT_FALSE(FileExists(first));
@@ -80,8 +84,10 @@ TEST_F(ReplacementFile, NewTargetGetsTheUsualModeForANewFile) {
     std::string temp = Prepare(target, "text");
     umask(mask);
     ASSERT_FALSE(temp.empty());
-    EXPECT_TRUE(
-        CommitReplacementFile(WideFromBytes(temp).c_str(), WideFromBytes(target).c_str(), nullptr));
+    EXPECT_EQ(
+        CommitReplacementFile(WideFromBytes(temp).c_str(), WideFromBytes(target).c_str(), nullptr)
+            .problem,
+        kReplaceDone);
     EXPECT_EQ(Mode(target), 0644u);
     EXPECT_EQ(ReadBytes(target), "text");
 }
@@ -92,8 +98,10 @@ TEST_F(ReplacementFile, TargetWithTheLongestNameCanBeReplaced) {
     ASSERT_EQ(ReadBytes(target), "old");
     std::string temp = Prepare(target, "new");
     ASSERT_FALSE(temp.empty()) << "no temporary for a name of " << NAME_MAX << " bytes";
-    EXPECT_TRUE(
-        CommitReplacementFile(WideFromBytes(temp).c_str(), WideFromBytes(target).c_str(), nullptr));
+    EXPECT_EQ(
+        CommitReplacementFile(WideFromBytes(temp).c_str(), WideFromBytes(target).c_str(), nullptr)
+            .problem,
+        kReplaceDone);
     EXPECT_EQ(ReadBytes(target), "new");
     EXPECT_EQ(Entries(), 1);
 }
@@ -107,8 +115,10 @@ TEST_F(ReplacementFile, ThroughALinkTheFileItNamesIsReplacedAndTheLinkStays) {
     std::string temp = Prepare(link, "new");
     ASSERT_FALSE(temp.empty());
     EXPECT_EQ(temp.rfind(elsewhere + "/", 0), 0u) << "the temporary belongs beside the file";
-    EXPECT_TRUE(
-        CommitReplacementFile(WideFromBytes(temp).c_str(), WideFromBytes(link).c_str(), nullptr));
+    EXPECT_EQ(
+        CommitReplacementFile(WideFromBytes(temp).c_str(), WideFromBytes(link).c_str(), nullptr)
+            .problem,
+        kReplaceDone);
     struct stat info {};
     ASSERT_EQ(lstat(link.c_str(), &info), 0);
     EXPECT_TRUE(S_ISLNK(info.st_mode));
@@ -126,8 +136,10 @@ TEST_F(ReplacementFile, ALinkChangedBeforeTheCommitIsNotFollowedElsewhere) {
     ASSERT_FALSE(temp.empty());
     unlink(link.c_str());
     ASSERT_EQ(symlink("other/b.txt", link.c_str()), 0);
-    EXPECT_FALSE(
-        CommitReplacementFile(WideFromBytes(temp).c_str(), WideFromBytes(link).c_str(), nullptr));
+    EXPECT_EQ(
+        CommitReplacementFile(WideFromBytes(temp).c_str(), WideFromBytes(link).c_str(), nullptr)
+            .problem,
+        kReplaceRefused);
     EXPECT_EQ(ReadBytes(other + "/b.txt"), "b");
     EXPECT_EQ(ReadBytes(folder + "/a.txt"), "a");
     DeleteFileW(WideFromBytes(temp).c_str());
@@ -200,7 +212,7 @@ TEST_F(ReplacementFile, LinkOfAnotherUserInASharedFolderIsNotFollowed) {
 }
 
 // The commit of a file that must still be as it was read: any change since gives
-// kErrorTargetChanged, and the temporary, discarded, leaves the file as the change made it.
+// kReplaceTargetChanged, and the temporary, discarded, leaves the file as the change made it.
 struct ChangedTarget {
     const char* name;
     void (*change)(const std::string& target);  // nullptr: left alone
@@ -228,11 +240,10 @@ TEST_P(ChangedTargets, AreNotReplaced) {
     if (c.change != nullptr) {
         c.change(target);
     }
-    BOOL committed =
+    ReplaceResult committed =
         CommitReplacementFile(WideFromBytes(temp).c_str(), WideFromBytes(target).c_str(), &loaded);
-    EXPECT_EQ(committed != FALSE, c.change == nullptr);
-    if (!committed) {
-        EXPECT_EQ(GetLastError(), kErrorTargetChanged);
+    EXPECT_EQ(committed.problem, c.change == nullptr ? kReplaceDone : kReplaceTargetChanged);
+    if (committed.problem != kReplaceDone) {
         EXPECT_TRUE(DiscardReplacementFile(WideFromBytes(temp).c_str()));
     }
     EXPECT_EQ(ReadBytes(target), c.after);

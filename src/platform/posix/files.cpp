@@ -6,13 +6,12 @@
 #include <time.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <vector>
 
 #include "src/platform/platform.h"
 #include "src/platform/posix/files.h"
+#include "src/platform/posix/paths.h"
 #include "src/platform/posix/signals.h"
 #include "src/platform/posix/wide_text.h"
 
@@ -39,9 +38,7 @@ static int LockFor(DWORD access, DWORD shareMode) {
 // and only then linked to its name, which fails when the name exists. Where hard links are not
 // to be had, the plain exclusive create is used.
 static int CreateNewLocked(const std::string& path, int flags, int lock) {
-    size_t slash = path.rfind('/');
-    std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-    std::string temp = FolderOf(path) + "/." + base + "." + RandomSuffix() + ".new";
+    std::string temp = FolderOf(path) + "/." + LeafOf(path) + "." + RandomSuffix() + ".new";
     int fd =
         CreateTemporary(kCreationTemporary, AT_FDCWD, temp.c_str(), flags | O_CREAT | O_EXCL, 0666);
     if (fd < 0) {
@@ -64,26 +61,14 @@ static int CreateNewLocked(const std::string& path, int flags, int lock) {
     return -1;
 }
 
-HANDLE CreateFileW(LPCWSTR name, DWORD access, DWORD shareMode, LPSECURITY_ATTRIBUTES,
-                   DWORD disposition, DWORD, HANDLE) {
-    std::string path = BytesFromWide(name);
+HANDLE OpenFilePath(const std::string& path, DWORD access, DWORD shareMode, DWORD disposition,
+                    int moreFlags) {
     if (path.empty()) {
         return Fail(ERROR_PATH_NOT_FOUND);
     }
     bool reads = (access & GENERIC_READ) != 0;
     bool writes = (access & GENERIC_WRITE) != 0;
-    int flags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
-    // A name written through (the log) follows links by the rules of a replaced output: a link
-    // that another user planted in a shared folder is refused, and a link to a file still to be
-    // made leads to that file, which is then created.
-    if (writes) {
-        std::string final;
-        if (!FinalPath(path, &final)) {
-            return Fail(ERROR_ACCESS_DENIED);
-        }
-        path = final;
-        flags |= O_NOFOLLOW;
-    }
+    int flags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK | moreFlags;
     flags |= writes ? (reads ? O_RDWR : O_WRONLY) : O_RDONLY;
     switch (disposition) {
         case CREATE_NEW:
@@ -123,6 +108,11 @@ HANDLE CreateFileW(LPCWSTR name, DWORD access, DWORD shareMode, LPSECURITY_ATTRI
     }
     SetLastError(ERROR_SUCCESS);
     return HandleOf(fd);
+}
+
+HANDLE CreateFileW(LPCWSTR name, DWORD access, DWORD shareMode, LPSECURITY_ATTRIBUTES,
+                   DWORD disposition, DWORD, HANDLE) {
+    return OpenFilePath(BytesFromWide(name), access, shareMode, disposition, 0);
 }
 
 DWORD GetFileSize(HANDLE file, LPDWORD sizeHigh) {
@@ -182,14 +172,16 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPP
     return TRUE;
 }
 
+// Like the Windows call, a write to a pipe whose reader went away fails (ERROR_NO_DATA) instead
+// of ending the process.
 BOOL WriteFile(HANDLE file, LPCVOID buffer, DWORD toWrite, LPDWORD written, LPOVERLAPPED) {
     DWORD total = 0;
     const char* at = static_cast<const char*>(buffer);
+    int fd = Descriptor(file);
+    bool pipe = GetFileType(file) == FILE_TYPE_PIPE;
     while (total < toWrite) {
-        int fd = Descriptor(file);
-        ssize_t n = fd == streamTargetDescriptor
-                        ? WriteHoldingPipeSignal(fd, at + total, toWrite - total)
-                        : ::write(fd, at + total, toWrite - total);
+        ssize_t n = pipe ? WriteHoldingPipeSignal(fd, at + total, toWrite - total)
+                         : ::write(fd, at + total, toWrite - total);
         if (n < 0 && errno == EINTR) {
             continue;
         }
@@ -235,9 +227,6 @@ BOOL SetEndOfFile(HANDLE file) {
 }
 
 BOOL CloseHandle(HANDLE handle) {
-    if (Descriptor(handle) == streamTargetDescriptor) {
-        streamTargetDescriptor = -1;
-    }
     return close(Descriptor(handle)) == 0 ? TRUE : FALSE;
 }
 
@@ -258,91 +247,6 @@ BOOL DeleteFileW(LPCWSTR name) {
     }
     ForgetTemporaryNamed(path.c_str());
     return TRUE;
-}
-
-// --- Paths shared with the replacement of files ---------------------------------------------
-
-std::string FolderOf(const std::string& path) {
-    size_t slash = path.rfind('/');
-    if (slash == std::string::npos) {
-        return ".";
-    }
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-// A link that another user left in a shared folder (sticky and writable by everybody, like
-// /tmp) is not followed: it could aim the output at any file the running user may write. The
-// kernel refuses the same links when fs.protected_symlinks is on; following links by hand must
-// not get round that.
-static bool MayFollow(const std::string& link, const struct stat& linkInfo) {
-    struct stat folder {};
-    if (stat(FolderOf(link).c_str(), &folder) != 0) {
-        return false;
-    }
-    bool shared = (folder.st_mode & S_ISVTX) != 0 && (folder.st_mode & S_IWOTH) != 0;
-    return !shared || linkInfo.st_uid == geteuid() || linkInfo.st_uid == folder.st_uid;
-}
-
-// The path's parts, in order, without empty ones ("a//b/" has two).
-static void AppendParts(const std::string& path, std::vector<std::string>* parts) {
-    for (size_t at = 0; at <= path.size();) {
-        size_t end = path.find('/', at);
-        end = end == std::string::npos ? path.size() : end;
-        if (end > at) {
-            parts->push_back(path.substr(at, end - at));
-        }
-        at = end + 1;
-    }
-}
-
-// Links are followed by hand, one part of the path at a time, so that each one can be judged
-// (above): a folder link along the way could aim the output elsewhere just as well as a link
-// in the last part. What has been resolved holds no link, so ".." simply takes a part away.
-bool FinalPath(const std::string& name, std::string* path) {
-    constexpr int kMaxLinks = 40;
-    std::vector<std::string> parts;
-    AppendParts(name, &parts);
-    std::reverse(parts.begin(), parts.end());  // the next part is at the back
-    std::string done = !name.empty() && name[0] == '/' ? "/" : "";
-    int hops = 0;
-    while (!parts.empty()) {
-        std::string part = parts.back();
-        parts.pop_back();
-        if (part == ".") {
-            continue;
-        }
-        size_t last = done.rfind('/');
-        std::string lastPart = last == std::string::npos ? done : done.substr(last + 1);
-        if (part == ".." && !done.empty() && done != "/" && lastPart != "..") {
-            done = last == std::string::npos ? "" : last == 0 ? "/" : done.substr(0, last);
-            continue;
-        }
-        std::string next = done.empty() ? part : done == "/" ? "/" + part : done + "/" + part;
-        struct stat info {};
-        if (part == ".." || lstat(next.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
-            // Not there (yet): nothing past it can be a link.
-            done = next;
-            continue;
-        }
-        if (++hops > kMaxLinks || !MayFollow(next, info)) {
-            return false;
-        }
-        char link[4096];
-        ssize_t n = readlink(next.c_str(), link, sizeof(link) - 1);
-        if (n <= 0) {
-            return false;
-        }
-        std::string target(link, static_cast<size_t>(n));
-        std::vector<std::string> more;
-        AppendParts(target, &more);
-        parts.insert(parts.end(), more.rbegin(), more.rend());
-        if (target[0] == '/') {
-            done = "/";
-        }
-    }
-    // A name that ends in "/" stands for a folder, and must still fail as a file.
-    *path = (done.empty() ? "." : done) + (!name.empty() && name.back() == '/' ? "/" : "");
-    return true;
 }
 
 std::string RandomSuffix() {

@@ -1,5 +1,5 @@
-// What the Linux file calls (files.cpp) share with the replacement of files (replace_file.cpp):
-// handles that are descriptors, the final path behind symbolic links, and random names.
+// What the Linux file calls (files.cpp) share with the rest of the platform layer: handles that
+// are descriptors, the open behind CreateFileW, and random names.
 #pragma once
 
 #include <sys/stat.h>
@@ -23,18 +23,10 @@ inline HANDLE Fail(DWORD error) {
     return INVALID_HANDLE_VALUE;
 }
 
-// The descriptor of the stream the output is written through in place, or -1: its writes hold
-// SIGPIPE back, so that a reader that went away fails the write instead of ending the run.
-extern int streamTargetDescriptor;
-
-// The folder of a path: "." for a bare name, "/" for a name in the root.
-std::string FolderOf(const std::string& path);
-
-// The file a name finally stands for: symbolic links are followed, even to a file that does
-// not exist yet, so that the link itself stays and its target is what gets replaced. False
-// when the chain cannot be followed: a loop, or a link that another user left in a shared
-// folder such as /tmp.
-bool FinalPath(const std::string& name, std::string* path);
+// CreateFileW on a path of bytes, with `moreFlags` for open(2) besides those the access and the
+// disposition give (O_NOFOLLOW, for a path whose links were followed already).
+HANDLE OpenFilePath(const std::string& path, DWORD access, DWORD shareMode, DWORD disposition,
+                    int moreFlags);
 
 // Sixteen hexadecimal digits from the system's random source (from the clock where it fails),
 // so that a private file's name cannot be guessed in advance.

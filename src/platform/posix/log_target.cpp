@@ -1,5 +1,6 @@
-// What the Linux program needs to know of a log file it opened, and how it takes back one it
-// made.
+// How the Linux program opens its log, what it needs to know of the file it opened, and how it
+// takes back one it made.
+#include <fcntl.h>
 #include <linux/magic.h>
 #include <sys/stat.h>
 #include <sys/vfs.h>
@@ -9,7 +10,21 @@
 
 #include "src/platform/platform.h"
 #include "src/platform/posix/files.h"
+#include "src/platform/posix/paths.h"
 #include "src/platform/posix/wide_text.h"
+
+HANDLE OpenLogTarget(LPCWSTR name, DWORD disposition) {
+    std::string path = BytesFromWide(name);
+    // The log's name follows links by the rules of a replaced output: a link that another user
+    // planted in a shared folder is refused, and a link to a file still to be made leads to that
+    // file, which is then created. What was followed must not turn into a link meanwhile.
+    std::string final;
+    if (!path.empty() && !FinalPath(path, &final)) {
+        return Fail(ERROR_ACCESS_DENIED);
+    }
+    return OpenFilePath(path.empty() ? path : final, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ,
+                        disposition, O_NOFOLLOW);
+}
 
 // File systems whose files the kernel makes up as they are read: their sizes say nothing of
 // what they hold, and what is written to them is a command to the kernel, never kept.

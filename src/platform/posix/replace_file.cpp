@@ -16,6 +16,7 @@
 
 #include "src/platform/platform.h"
 #include "src/platform/posix/files.h"
+#include "src/platform/posix/paths.h"
 #include "src/platform/posix/signals.h"
 #include "src/platform/posix/wide_text.h"
 
@@ -51,12 +52,6 @@ static void ForgetReplacement(const std::string& temp) {
         keptTemporaries.erase(kept);
     }
     ForgetTemporary(kOutputTemporary);
-}
-
-// The last part of a path.
-static std::string LeafOf(const std::string& path) {
-    size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 // libattr asks which of the target's attributes to copy: first those that carry access rules
@@ -120,128 +115,168 @@ static bool FolderRefused(int error) {
     return error == EACCES || error == EPERM;
 }
 
+static ReplaceResult Done() {
+    return ReplaceResult{kReplaceDone, ERROR_SUCCESS};
+}
+static ReplaceResult Refused(DWORD error) {
+    return ReplaceResult{kReplaceRefused, error};
+}
+
 // Gives the temporary, made for a target described by `info`, what it must have from the start:
 // the target's owner and group, its permissions (the set-id bits come at the commit, since
 // changing the owner and writing the text would clear them), access rules, attributes and inode
-// flags. ERROR_SUCCESS, or the error the creation fails with.
-static DWORD TakeOverTarget(int fd, const std::string& target, int source, const std::string& temp,
-                            const struct stat& info, int targetFlags) {
+// flags.
+static ReplaceResult TakeOverTarget(int fd, const std::string& target, int source,
+                                    const std::string& temp, const struct stat& info,
+                                    int targetFlags) {
     // The replacement must belong to whoever the target belongs to: a file that became the
     // writer's would lock its owner out. Only the superuser may hand a file over, so another
     // user's file is refused, and so is a group the writer is not a member of.
     struct stat made {};
     bool owned = fstat(fd, &made) == 0 && made.st_uid == info.st_uid && made.st_gid == info.st_gid;
     if (!owned && fchown(fd, info.st_uid, info.st_gid) != 0) {
-        return ERROR_INVALID_OWNER;
+        return ReplaceResult{kReplaceOwnerNotKept, ErrorFromErrno(errno)};
     }
     if (fchmod(fd, info.st_mode & 07777 & ~(S_ISUID | S_ISGID)) != 0 ||
         !KeepAttributes(target, source, temp, fd)) {
-        return ERROR_INVALID_SECURITY_DESCR;
+        return ReplaceResult{kReplaceRulesNotKept, ErrorFromErrno(errno)};
     }
-    return KeepFlags(targetFlags, fd) ? ERROR_SUCCESS : kErrorRightsNotKept;
+    return KeepFlags(targetFlags, fd) ? Done()
+                                      : ReplaceResult{kReplaceRightsNotKept, ERROR_SUCCESS};
 }
 
-HANDLE CreateReplacementFile(LPCWSTR targetName, WideString* tempName) {
-    std::string target;
-    if (!FinalPath(BytesFromWide(targetName), &target)) {
-        return Fail(ERROR_ACCESS_DENIED);
+// What is known of the target before anything is made for it.
+struct TargetProbe {
+    std::string path;  // the file the name finally stands for
+    bool exists;
+    struct stat info;
+    int flags;  // its inode flags; none where the file system keeps none
+};
+
+// The first step: where the target is, and whether it could be replaced at all. What could not
+// be opened for writing in place may not be replaced either.
+static ReplaceResult ProbeTarget(LPCWSTR targetName, TargetProbe* target) {
+    if (!FinalPath(BytesFromWide(targetName), &target->path)) {
+        return Refused(ERROR_ACCESS_DENIED);
     }
-    if (target.empty()) {
-        return Fail(ERROR_PATH_NOT_FOUND);
+    target->flags = 0;
+    target->exists = stat(target->path.c_str(), &target->info) == 0;
+    if (!target->exists) {
+        return errno == ENOENT ? Done() : Refused(ErrorFromErrno(errno));
     }
-    struct stat info {};
-    bool exists = stat(target.c_str(), &info) == 0;
-    if (!exists && errno != ENOENT) {
-        return Fail(ErrorFromErrno(errno));
+    if (!S_ISREG(target->info.st_mode)) {
+        return Refused(NotRegularFileError(target->info.st_mode));
     }
-    int targetFlags = 0;
-    if (exists) {
-        // What could not be opened for writing in place may not be replaced either.
-        if (!S_ISREG(info.st_mode)) {
-            return Fail(NotRegularFileError(info.st_mode));
-        }
-        int probe = open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-        if (probe < 0) {
-            return Fail(ErrorFromErrno(errno));
-        }
-        bool busy = flock(probe, LOCK_EX | LOCK_NB) != 0;
-        // A file system without inode flags has none to keep.
-        if (ioctl(probe, FS_IOC_GETFLAGS, &targetFlags) != 0) {
-            targetFlags = 0;
-        }
-        close(probe);
-        if (busy) {
-            return Fail(ERROR_SHARING_VIOLATION);
-        }
+    int probe = open(target->path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (probe < 0) {
+        return Refused(ErrorFromErrno(errno));
     }
-    std::string folder = FolderOf(target);
-    int folderFd = open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    bool busy = flock(probe, LOCK_EX | LOCK_NB) != 0;
+    if (ioctl(probe, FS_IOC_GETFLAGS, &target->flags) != 0) {
+        target->flags = 0;
+    }
+    close(probe);
+    return busy ? Refused(ERROR_SHARING_VIOLATION) : Done();
+}
+
+// The temporary as it is being made: the folder held for it (AT_FDCWD when the process has no
+// descriptor to spare, the paths then whole), its name and its descriptor.
+struct MadeTemporary {
+    int folder = AT_FDCWD;
     struct stat folderInfo {};
-    if ((folderFd < 0 && errno != EMFILE) ||
-        (folderFd >= 0 ? fstat(folderFd, &folderInfo) : stat(folder.c_str(), &folderInfo)) != 0) {
-        DWORD error = ErrorFromErrno(errno);
-        if (folderFd >= 0) {
-            close(folderFd);
-        }
-        return Fail(error);
+    std::string path;
+    std::string leaf;  // its name in `folder`
+    int fd = -1;
+};
+
+// The second step: the temporary, created exclusively beside the target under a fresh name.
+static ReplaceResult MakeTemporary(const TargetProbe& target, MadeTemporary* made) {
+    std::string folder = FolderOf(target.path);
+    int held = open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (held < 0 && errno != EMFILE) {
+        return Refused(ErrorFromErrno(errno));
     }
-    folderFd = folderFd < 0 ? AT_FDCWD : folderFd;
+    made->folder = held < 0 ? AT_FDCWD : held;
+    if ((held >= 0 ? fstat(held, &made->folderInfo) : stat(folder.c_str(), &made->folderInfo)) !=
+        0) {
+        return Refused(ErrorFromErrno(errno));
+    }
     // The temporary's name must fit where the target's did, on file systems with short limits too.
-    std::string base = LeafOf(target).substr(0, kTempBaseBytes);
+    std::string base = LeafOf(target.path).substr(0, kTempBaseBytes);
     for (int attempt = 0; attempt < 16; ++attempt) {
-        std::string temp = folder + "/." + base + "." + RandomSuffix() + ".tmp";
-        std::string leaf = folderFd == AT_FDCWD ? temp : LeafOf(temp);
-        int fd = CreateTemporary(kOutputTemporary, folderFd, leaf.c_str(),
-                                 O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (fd < 0 && errno == EMFILE && folderFd != AT_FDCWD) {
-            close(folderFd);
-            folderFd = AT_FDCWD;
+        made->path = folder + "/." + base + "." + RandomSuffix() + ".tmp";
+        made->leaf = made->folder == AT_FDCWD ? made->path : LeafOf(made->path);
+        made->fd = CreateTemporary(kOutputTemporary, made->folder, made->leaf.c_str(),
+                                   O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (made->fd >= 0) {
+            return Done();
+        }
+        if (errno == EMFILE && made->folder != AT_FDCWD) {
+            close(made->folder);
+            made->folder = AT_FDCWD;
             --attempt;
-            continue;
-        }
-        if (fd < 0) {
-            if (errno == EEXIST) {
-                continue;
-            }
+        } else if (errno != EEXIST) {
             int error = errno;
-            if (folderFd != AT_FDCWD) {
-                close(folderFd);
-            }
-            return Fail(exists && FolderRefused(error) ? kErrorFolderNotWritable
-                                                       : ErrorFromErrno(error));
+            return ReplaceResult{
+                target.exists && FolderRefused(error) ? kReplaceFolderRefused : kReplaceRefused,
+                ErrorFromErrno(error)};
         }
-        DWORD refused = ERROR_SUCCESS;
-        if (exists) {
-            std::string at = folderFd == AT_FDCWD ? target : LeafOf(target);
-            int source = openat(folderFd, at.c_str(),
-                                O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-            refused = TakeOverTarget(fd, target, source, temp, info, targetFlags);
-            if (source >= 0) {
-                close(source);
-            }
-        } else {
-            mode_t mask = umask(0);
-            umask(mask);
-            fchmod(fd, 0666 & ~mask);
-        }
-        if (refused != ERROR_SUCCESS) {
-            close(fd);
-            unlinkat(folderFd, leaf.c_str(), 0);
-            ForgetTemporary(kOutputTemporary);
-            if (folderFd != AT_FDCWD) {
-                close(folderFd);
-            }
-            return Fail(refused);
-        }
-        keptTemporaries[temp] = KeptTemporary{folderFd, leaf, folderInfo.st_dev, folderInfo.st_ino};
-        *tempName = WideFromBytes(temp);
-        SetLastError(ERROR_SUCCESS);
-        return HandleOf(fd);
     }
-    if (folderFd != AT_FDCWD) {
-        close(folderFd);
+    return Refused(ERROR_FILE_EXISTS);
+}
+
+// The third step: the temporary takes what the target has, or a new file's usual mode.
+static ReplaceResult CarryOver(const TargetProbe& target, const MadeTemporary& made) {
+    if (!target.exists) {
+        mode_t mask = umask(0);
+        umask(mask);
+        fchmod(made.fd, 0666 & ~mask);
+        return Done();
     }
-    return Fail(ERROR_FILE_EXISTS);
+    std::string at = made.folder == AT_FDCWD ? target.path : LeafOf(target.path);
+    int source =
+        openat(made.folder, at.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    ReplaceResult result =
+        TakeOverTarget(made.fd, target.path, source, made.path, target.info, target.flags);
+    if (source >= 0) {
+        close(source);
+    }
+    return result;
+}
+
+// Takes back whatever a creation that failed had made.
+static void Abandon(MadeTemporary* made) {
+    if (made->fd >= 0) {
+        close(made->fd);
+        unlinkat(made->folder, made->leaf.c_str(), 0);
+        ForgetTemporary(kOutputTemporary);
+    }
+    if (made->folder != AT_FDCWD) {
+        close(made->folder);
+    }
+}
+
+ReplaceResult CreateReplacementFile(LPCWSTR targetName, HANDLE* file, WideString* tempName) {
+    *file = INVALID_HANDLE_VALUE;
+    TargetProbe target;
+    ReplaceResult result = ProbeTarget(targetName, &target);
+    if (result.problem != kReplaceDone) {
+        return result;
+    }
+    MadeTemporary made;
+    result = MakeTemporary(target, &made);
+    if (result.problem == kReplaceDone) {
+        result = CarryOver(target, made);
+    }
+    if (result.problem != kReplaceDone) {
+        Abandon(&made);
+        return result;
+    }
+    keptTemporaries[made.path] =
+        KeptTemporary{made.folder, made.leaf, made.folderInfo.st_dev, made.folderInfo.st_ino};
+    *tempName = WideFromBytes(made.path);
+    *file = HandleOf(made.fd);
+    return result;
 }
 
 // Gives the finished temporary the rights of the file it replaces, described by `info`, that
@@ -272,61 +307,61 @@ static bool FolderStillThere(const std::string& folder, const KeptTemporary& kep
 // Readies the temporary to take the place of `target`, which `info` describes: its lost rights
 // back, and its data on the disk. A file that is replaced must survive a power cut as the old
 // text or the new one: many file systems may otherwise carry out the rename before the data and
-// leave an empty file under the name. False with the error set.
-static bool ReadyToReplace(const KeptTemporary& kept, const std::string& target,
-                           const struct stat& info) {
+// leave an empty file under the name.
+static ReplaceResult ReadyToReplace(const KeptTemporary& kept, const std::string& target,
+                                    const struct stat& info) {
     int fd = openat(kept.folder, kept.leaf.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) {
-        SetLastError(ErrorFromErrno(errno));
-        return false;
+        return Refused(ErrorFromErrno(errno));
     }
-    bool ready = RestoreRights(fd, target, info);
-    SetLastError(ready ? ERROR_SUCCESS : kErrorRightsNotKept);
-    if (ready && fsync(fd) != 0) {
-        SetLastError(ErrorFromErrno(errno));
-        ready = false;
+    ReplaceResult result = RestoreRights(fd, target, info)
+                               ? Done()
+                               : ReplaceResult{kReplaceRightsNotKept, ERROR_SUCCESS};
+    if (result.problem == kReplaceDone && fsync(fd) != 0) {
+        result = Refused(ErrorFromErrno(errno));
     }
     close(fd);
-    return ready;
+    return result;
 }
 
-BOOL CommitReplacementFile(LPCWSTR tempName, LPCWSTR targetName, const FileIdentity* unchanged) {
+ReplaceResult CommitReplacementFile(LPCWSTR tempName, LPCWSTR targetName,
+                                    const FileIdentity* unchanged) {
     std::string temp = BytesFromWide(tempName);
     auto found = keptTemporaries.find(temp);
     if (found == keptTemporaries.end()) {
-        SetLastError(ERROR_FILE_NOT_FOUND);
-        return FALSE;
+        return Refused(ERROR_FILE_NOT_FOUND);
     }
     const KeptTemporary& kept = found->second;
     std::string target;
     // The link may have been changed since the temporary was made: never move it elsewhere.
     if (!FinalPath(BytesFromWide(targetName), &target) || FolderOf(target) != FolderOf(temp)) {
-        SetLastError(ERROR_ACCESS_DENIED);
-        return FALSE;
+        return Refused(ERROR_ACCESS_DENIED);
     }
     if (!FolderStillThere(FolderOf(target), kept)) {
-        SetLastError(kErrorFolderMoved);
-        return FALSE;
+        return ReplaceResult{kReplaceFolderMoved, ERROR_SUCCESS};
     }
     std::string leaf = kept.folder == AT_FDCWD ? target : LeafOf(target);
     // A new file risks nothing of the user's, and is not waited for.
     struct stat info {};
     bool replaces = fstatat(kept.folder, leaf.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0;
-    if (replaces && !ReadyToReplace(kept, target, info)) {
-        return FALSE;
+    if (replaces) {
+        ReplaceResult ready = ReadyToReplace(kept, target, info);
+        if (ready.problem != kReplaceDone) {
+            return ready;
+        }
     }
     // Last, so that only the rename itself lies between the look and the replacement.
     struct stat now {};
     if (unchanged != nullptr &&
         (fstatat(kept.folder, leaf.c_str(), &now, AT_SYMLINK_NOFOLLOW) != 0 ||
          !SameFileState(IdentityOf(now), *unchanged))) {
-        SetLastError(kErrorTargetChanged);
-        return FALSE;
+        return ReplaceResult{kReplaceTargetChanged, ERROR_SUCCESS};
     }
     if (renameat(kept.folder, kept.leaf.c_str(), kept.folder, leaf.c_str()) != 0) {
-        SetLastError(replaces && FolderRefused(errno) ? kErrorFolderNotWritable
-                                                      : ErrorFromErrno(errno));
-        return FALSE;
+        int error = errno;
+        return ReplaceResult{
+            replaces && FolderRefused(error) ? kReplaceFolderRefused : kReplaceRefused,
+            ErrorFromErrno(error)};
     }
     ForgetTemporary(kOutputTemporary);
     // The rename itself lasts once the folder is on the disk. The text is in place already
@@ -341,8 +376,7 @@ BOOL CommitReplacementFile(LPCWSTR tempName, LPCWSTR targetName, const FileIdent
         }
     }
     ForgetReplacement(temp);
-    SetLastError(ERROR_SUCCESS);
-    return TRUE;
+    return Done();
 }
 
 BOOL DiscardReplacementFile(LPCWSTR tempName) {

@@ -10,12 +10,8 @@
 
 #include "src/platform/platform.h"
 #include "src/platform/posix/files.h"
+#include "src/platform/posix/paths.h"
 #include "src/platform/posix/wide_text.h"
-
-int streamTargetDescriptor = -1;
-
-// Symbolic links followed by hand before giving up, as the kernel does.
-constexpr int kMaxLinks = 40;
 
 // Whether `folder` (already resolved) is this process's descriptor folder, /proc/PID/fd or
 // /proc/PID/task/TID/fd. Another process's descriptors are not ours to write through.
@@ -34,32 +30,31 @@ static bool IsOwnDescriptorFolder(const std::string& folder) {
     return folder.find('/', tasks.size()) == folder.size() - suffix.size();
 }
 
-// Follows `name` link by link, as opening it would, and stops at the first step that lies in
-// this process's descriptor folder: /dev/stdout and /dev/fd/1 both lead to /proc/PID/fd/1. The
-// link in that folder must not be followed further, since it leads to whatever file the
-// descriptor has open. Returns the descriptor's number, or -1.
-static int DescriptorNamed(std::string name) {
-    for (int step = 0; step <= kMaxLinks; ++step) {
-        std::string folder = FolderOf(name);
-        std::string leaf =
-            name.substr(name.rfind('/') == std::string::npos ? 0 : name.rfind('/') + 1);
-        char resolved[PATH_MAX];
-        if (realpath(folder.c_str(), resolved) == nullptr) {
-            return -1;
-        }
-        if (IsOwnDescriptorFolder(resolved) && !leaf.empty() &&
-            leaf.find_first_not_of("0123456789") == std::string::npos && leaf.size() < 10) {
-            return std::atoi(leaf.c_str());
-        }
-        char link[PATH_MAX];
-        ssize_t length = readlink(name.c_str(), link, sizeof link - 1);
-        if (length < 0) {
-            return -1;
-        }
-        link[length] = 0;
-        name = link[0] == '/' ? std::string(link) : std::string(resolved) + "/" + link;
+// Whether `path` is a descriptor's name in this process's descriptor folder.
+static bool IsOwnDescriptor(const std::string& path) {
+    std::string leaf = LeafOf(path);
+    char folder[PATH_MAX];
+    return !leaf.empty() && leaf.find_first_not_of("0123456789") == std::string::npos &&
+           leaf.size() < 10 && realpath(FolderOf(path).c_str(), folder) != nullptr &&
+           IsOwnDescriptorFolder(folder);
+}
+
+// A link in this process's descriptor folder ends the walk: /dev/stdout and /dev/fd/1 both lead
+// to /proc/PID/fd/1, and that link must not be followed further, since it leads to whatever file
+// the descriptor has open. Any other link is followed as opening the name would follow it.
+static LinkVerdict EndsAtOwnDescriptor(const std::string& link, const struct stat&) {
+    return IsOwnDescriptor(link) ? kLinkEndsWalk : kLinkFollowed;
+}
+
+// The number of the descriptor of this process that `name` leads to, or -1. A descriptor that is
+// not open is named all the same, and fails as a stream that cannot be opened.
+static int DescriptorNamed(const std::string& name) {
+    std::string path;
+    if (name.empty() || name.back() == '/' ||
+        WalkLinks(name, EndsAtOwnDescriptor, &path) == kWalkRefused || !IsOwnDescriptor(path)) {
+        return -1;
     }
-    return -1;
+    return std::atoi(LeafOf(path).c_str());
 }
 
 // A stream target's handle from `fd` (-1 with errno when it could not be had).
@@ -67,7 +62,6 @@ static HANDLE StreamHandle(int fd) {
     if (fd < 0) {
         return Fail(ErrorFromErrno(errno));
     }
-    streamTargetDescriptor = fd;
     return HandleOf(fd);
 }
 

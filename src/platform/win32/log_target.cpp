@@ -1,6 +1,11 @@
-// What the Windows programs need to know of a log file they opened, and how they take back one
-// they made.
+// How the Windows programs open their log, what they need to know of the file they opened, and
+// how they take back one they made.
 #include "src/platform/platform.h"
+
+HANDLE OpenLogTarget(LPCWSTR name, DWORD disposition) {
+    return CreateFileW(name, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, disposition,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+}
 
 bool KeepsWrittenText(HANDLE file) {
     // NUL, CON, COM1, AUX and the like open as devices, "aux.txt" included.

@@ -76,10 +76,15 @@ static WideString RandomSuffix() {
     return suffix;
 }
 
-HANDLE CreateReplacementFile(LPCWSTR targetName, WideString* tempName) {
+static ReplaceResult Refused(DWORD error) {
+    return ReplaceResult{kReplaceRefused, error};
+}
+
+ReplaceResult CreateReplacementFile(LPCWSTR targetName, HANDLE* file, WideString* tempName) {
+    *file = INVALID_HANDLE_VALUE;
     WideString target;
     if (!FinalTarget(targetName, &target)) {
-        return INVALID_HANDLE_VALUE;
+        return Refused(GetLastError());
     }
     size_t cut = target.find_last_of(L"\\/");
     WideString folder = cut == WideString::npos ? WideString() : target.substr(0, cut + 1);
@@ -87,22 +92,24 @@ HANDLE CreateReplacementFile(LPCWSTR targetName, WideString* tempName) {
     WideString base = (cut == WideString::npos ? target : target.substr(cut + 1)).substr(0, 100);
     for (int attempt = 0; attempt < 16; ++attempt) {
         WideString temp = folder + L"~" + base + L"." + RandomSuffix() + L".tmp";
-        HANDLE file = CreateFileW(temp.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+        HANDLE made = CreateFileW(temp.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                   CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file != INVALID_HANDLE_VALUE) {
+        if (made != INVALID_HANDLE_VALUE) {
             *tempName = temp;
-            return file;
+            *file = made;
+            return ReplaceResult{kReplaceDone, ERROR_SUCCESS};
         }
         DWORD error = GetLastError();
         // The target was opened for writing above: a refusal now lies with its folder.
-        bool folderRefused = error == ERROR_ACCESS_DENIED &&
-                             GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES;
-        SetLastError(folderRefused ? kErrorFolderNotWritable : error);
+        if (error == ERROR_ACCESS_DENIED &&
+            GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES) {
+            return ReplaceResult{kReplaceFolderRefused, error};
+        }
         if (error != ERROR_FILE_EXISTS) {
-            return INVALID_HANDLE_VALUE;
+            return Refused(error);
         }
     }
-    return INVALID_HANDLE_VALUE;
+    return Refused(ERROR_FILE_EXISTS);
 }
 
 // A file's access rules: its DACL and whether it is protected from inheritance. The
@@ -208,25 +215,25 @@ static bool StillUnchanged(LPCWSTR name, const FileIdentity& unchanged) {
 // One rename puts the temporary in the target's place: a run stopped at any moment leaves the
 // old file or the new one, never neither. The data go to the disk before the target's
 // attributes come on, a read-only one among them, and the look at the target comes last.
-BOOL CommitReplacementFile(LPCWSTR tempName, LPCWSTR targetName, const FileIdentity* unchanged) {
+ReplaceResult CommitReplacementFile(LPCWSTR tempName, LPCWSTR targetName,
+                                    const FileIdentity* unchanged) {
     WideString target;
     if (!FinalTarget(targetName, &target) ||
         (GetFileAttributesW(target.c_str()) != INVALID_FILE_ATTRIBUTES && !FlushToDisk(tempName)) ||
         !TakeOverSettings(tempName, target.c_str())) {
-        return FALSE;
+        return Refused(GetLastError());
     }
     if (unchanged != nullptr && !StillUnchanged(target.c_str(), *unchanged)) {
-        SetLastError(kErrorTargetChanged);
-        return FALSE;
+        return ReplaceResult{kReplaceTargetChanged, ERROR_SUCCESS};
     }
     ULONGLONG started = GetTickCount64();
     while (!MoveFileExW(tempName, target.c_str(),
                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         if (!WaitWhileBusy(GetLastError(), target.c_str(), started)) {
-            return FALSE;
+            return Refused(GetLastError());
         }
     }
-    return TRUE;
+    return ReplaceResult{kReplaceDone, ERROR_SUCCESS};
 }
 
 // A temporary that took a read-only attribute over must lose it before it can be deleted.

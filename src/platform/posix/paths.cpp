@@ -1,0 +1,95 @@
+#include "src/platform/posix/paths.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <vector>
+
+std::string FolderOf(const std::string& path) {
+    size_t slash = path.rfind('/');
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string LeafOf(const std::string& path) {
+    size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The path's parts, in order, without empty ones ("a//b/" has two).
+static void AppendParts(const std::string& path, std::vector<std::string>* parts) {
+    for (size_t at = 0; at <= path.size();) {
+        size_t end = path.find('/', at);
+        end = end == std::string::npos ? path.size() : end;
+        if (end > at) {
+            parts->push_back(path.substr(at, end - at));
+        }
+        at = end + 1;
+    }
+}
+
+// What has been walked holds no link, so ".." simply takes a part away.
+WalkEnd WalkLinks(const std::string& name, LinkJudge judge, std::string* path) {
+    std::vector<std::string> parts;
+    AppendParts(name, &parts);
+    std::reverse(parts.begin(), parts.end());  // the next part is at the back
+    std::string done = !name.empty() && name[0] == '/' ? "/" : "";
+    int hops = 0;
+    while (!parts.empty()) {
+        std::string part = parts.back();
+        parts.pop_back();
+        if (part == ".") {
+            continue;
+        }
+        std::string lastPart = LeafOf(done);
+        if (part == ".." && !done.empty() && done != "/" && lastPart != "..") {
+            size_t last = done.rfind('/');
+            done = last == std::string::npos ? "" : last == 0 ? "/" : done.substr(0, last);
+            continue;
+        }
+        std::string next = done.empty() ? part : done == "/" ? "/" + part : done + "/" + part;
+        struct stat info {};
+        if (part == ".." || lstat(next.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
+            // Not there (yet): nothing past it can be a link.
+            done = next;
+            continue;
+        }
+        LinkVerdict verdict = ++hops > kMaxLinks ? kLinkRefused : judge(next, info);
+        if (verdict == kLinkEndsWalk) {
+            *path = next;
+            return kWalkStopped;
+        }
+        char link[4096];
+        ssize_t n = verdict == kLinkRefused ? -1 : readlink(next.c_str(), link, sizeof(link) - 1);
+        if (n <= 0) {
+            return kWalkRefused;
+        }
+        std::string target(link, static_cast<size_t>(n));
+        std::vector<std::string> more;
+        AppendParts(target, &more);
+        parts.insert(parts.end(), more.rbegin(), more.rend());
+        if (target[0] == '/') {
+            done.assign(1, '/');
+        }
+    }
+    *path = (done.empty() ? "." : done) + (!name.empty() && name.back() == '/' ? "/" : "");
+    return kWalkDone;
+}
+
+// A link in a folder that everybody may write to and whose sticky bit keeps each user's names
+// their own (like /tmp) is followed only when it is the running user's or the folder owner's.
+static LinkVerdict MayFollow(const std::string& link, const struct stat& linkInfo) {
+    struct stat folder {};
+    if (stat(FolderOf(link).c_str(), &folder) != 0) {
+        return kLinkRefused;
+    }
+    bool shared = (folder.st_mode & S_ISVTX) != 0 && (folder.st_mode & S_IWOTH) != 0;
+    bool trusted = !shared || linkInfo.st_uid == geteuid() || linkInfo.st_uid == folder.st_uid;
+    return trusted ? kLinkFollowed : kLinkRefused;
+}
+
+bool FinalPath(const std::string& name, std::string* path) {
+    return WalkLinks(name, MayFollow, path) == kWalkDone;
+}

@@ -1,0 +1,41 @@
+// The Linux program's rules for paths: where a name's folder and last part are, and how the
+// symbolic links on the way to a file are followed, by hand and one at a time, so that each can
+// be judged before the run goes where it leads.
+#pragma once
+
+#include <sys/stat.h>
+
+#include <cstdint>
+#include <string>
+
+// The folder of a path: "." for a bare name, "/" for a name in the root.
+std::string FolderOf(const std::string& path);
+// The last part of a path: the name itself when it has no folder, empty when it ends in "/".
+std::string LeafOf(const std::string& path);
+
+// Symbolic links followed on the way to one file before giving up, as the kernel does.
+constexpr int kMaxLinks = 40;
+
+// What becomes of a symbolic link met on the way.
+enum LinkVerdict : uint8_t { kLinkFollowed, kLinkEndsWalk, kLinkRefused };
+// Asked about each link before it is followed: `link` is its path, with no link before its last
+// part, and `info` what lstat says of it.
+typedef LinkVerdict (*LinkJudge)(const std::string& link, const struct stat& info);
+
+enum WalkEnd : uint8_t {
+    kWalkDone,     // every link followed: the path is the file the name finally stands for
+    kWalkStopped,  // a link the judge ended the walk at: the path is that link
+    kWalkRefused,  // a link refused, more than kMaxLinks of them, or one that cannot be read
+};
+
+// Follows the links of `name` one part at a time, as opening it would, into `*path`. A part that
+// is not there (yet) ends the search for links: a link to a file still to be made leads to that
+// file. A name that ends in "/" keeps it, so that it still fails as a file.
+WalkEnd WalkLinks(const std::string& name, LinkJudge judge, std::string* path);
+
+// The file a name finally stands for, even one that does not exist yet, so that the link itself
+// stays and its target is what gets written or replaced. False when the chain cannot be
+// followed: a loop, or a link that another user left in a shared folder such as /tmp, which
+// could aim the run at any file the running user may write. The kernel refuses the same links
+// when fs.protected_symlinks is on; following links by hand must not get round that.
+bool FinalPath(const std::string& name, std::string* path);

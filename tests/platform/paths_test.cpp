@@ -1,0 +1,129 @@
+// The Linux path rules: a path's folder and last part, and the walk along its symbolic links.
+#include "src/platform/posix/paths.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "tests/support/test_files.h"
+
+namespace {
+
+struct SplitCase {
+    const char* path;
+    const char* folder;
+    const char* leaf;
+};
+
+TEST(PathParts, FolderAndLeaf) {
+    const SplitCase cases[] = {
+        {"name", ".", "name"}, {"/name", "/", "name"}, {"a/b/c.txt", "a/b", "c.txt"},
+        {"a/b/", "a/b", ""},   {"/", "/", ""},         {"./-", ".", "-"},
+        {"a//b", "a/", "b"},
+    };
+    for (const SplitCase& c : cases) {
+        EXPECT_EQ(FolderOf(c.path), c.folder) << c.path;
+        EXPECT_EQ(LeafOf(c.path), c.leaf) << c.path;
+    }
+}
+
+LinkVerdict FollowEvery(const std::string&, const struct stat&) {
+    return kLinkFollowed;
+}
+LinkVerdict EndAtEvery(const std::string&, const struct stat&) {
+    return kLinkEndsWalk;
+}
+LinkVerdict RefuseEvery(const std::string&, const struct stat&) {
+    return kLinkRefused;
+}
+
+// In a fresh folder holding dir/file.txt, dir/sub and the links below; paths are relative to the
+// folder.
+struct WalkCase {
+    const char* name;
+    std::vector<std::pair<std::string, std::string>> links;  // link, what it holds
+    std::string walked;                                      // the name given to the walk
+    LinkJudge judge;
+    WalkEnd end;
+    std::string path;  // where the walk ends, unless refused
+};
+
+void PrintTo(const WalkCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+// A chain of `count` links, l1 to l<count>, the last of them to dir/file.txt.
+std::vector<std::pair<std::string, std::string>> Chain(int count) {
+    std::vector<std::pair<std::string, std::string>> links;
+    for (int i = 1; i <= count; ++i) {
+        links.emplace_back("l" + std::to_string(i),
+                           i == count ? "dir/file.txt" : "l" + std::to_string(i + 1));
+    }
+    return links;
+}
+
+class LinkWalk : public ::testing::TestWithParam<WalkCase> {};
+
+TEST_P(LinkWalk, EndsWhereTheLinksLead) {
+    const WalkCase& c = GetParam();
+    std::string folder = MakeTempDir();
+    ASSERT_EQ(mkdir((folder + "/dir").c_str(), 0755), 0);
+    ASSERT_EQ(mkdir((folder + "/dir/sub").c_str(), 0755), 0);
+    WriteBytes(folder + "/dir/file.txt", "text");
+    for (const auto& link : c.links) {
+        ASSERT_EQ(symlink(link.second.c_str(), (folder + "/" + link.first).c_str()), 0)
+            << link.first;
+    }
+    std::string path;
+    WalkEnd end = WalkLinks(folder + "/" + c.walked, c.judge, &path);
+    EXPECT_EQ(end, c.end);
+    if (c.end != kWalkRefused) {
+        EXPECT_EQ(path, folder + "/" + c.path);
+    }
+    RemoveTree(folder);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Links, LinkWalk,
+    ::testing::Values(
+        WalkCase{"NoLink", {}, "dir/./file.txt", FollowEvery, kWalkDone, "dir/file.txt"},
+        WalkCase{
+            "LinkToAFile", {{"l", "dir/file.txt"}}, "l", FollowEvery, kWalkDone, "dir/file.txt"},
+        // ".." after a link to a folder leaves the folder the link leads to, as the kernel does.
+        WalkCase{"DotDotAfterAFolderLink",
+                 {{"up", "dir/sub"}},
+                 "up/../file.txt",
+                 FollowEvery,
+                 kWalkDone,
+                 "dir/file.txt"},
+        WalkCase{"LinkToAFileStillToBeMade",
+                 {{"l", "dir/new.txt"}},
+                 "l",
+                 FollowEvery,
+                 kWalkDone,
+                 "dir/new.txt"},
+        WalkCase{"LinkInAFolderLink",
+                 {{"d", "dir"}, {"dir/l", "file.txt"}},
+                 "d/l",
+                 FollowEvery,
+                 kWalkDone,
+                 "dir/file.txt"},
+        WalkCase{"TrailingSlashStays", {{"d", "dir"}}, "d/", FollowEvery, kWalkDone, "dir/"},
+        WalkCase{"Loop", {{"a", "b"}, {"b", "a"}}, "a", FollowEvery, kWalkRefused, ""},
+        WalkCase{"FortyLinks", Chain(40), "l1", FollowEvery, kWalkDone, "dir/file.txt"},
+        WalkCase{"FortyOneLinks", Chain(41), "l1", FollowEvery, kWalkRefused, ""},
+        WalkCase{"EndedAtALink",
+                 {{"d", "dir"}, {"dir/l", "file.txt"}},
+                 "d/l",
+                 EndAtEvery,
+                 kWalkStopped,
+                 "d"},
+        WalkCase{"RefusedLink", {{"l", "dir/file.txt"}}, "l", RefuseEvery, kWalkRefused, ""}),
+    [](const ::testing::TestParamInfo<WalkCase>& info) { return info.param.name; });
+
+}  // namespace
