@@ -78,7 +78,9 @@ echo "-- in memory" >&2
   --benchmark_out="$data/guess.memory.json" --benchmark_out_format=json > /dev/null
 {
   echo "program_bytes=$(stat -c %s "$prog")"
-  echo "model_bytes=$(nm -S "$root/build/bench/CMakeFiles/codeshift_core.dir/src/input/guess_page.cpp.o" | awk '/kPageModel/ {print strtonum("0x" $2)}' | head -1)"
+  model=$(nm -S "$root/build/bench/CMakeFiles/codeshift_core.dir/src/input/guess_page.cpp.o" |
+    awk '/kPageModel/ {print $2; exit}')
+  echo "model_bytes=$(( 16#$model ))"
   echo "model_file_bytes=$(stat -c %s "$root/src/input/page_model.bin")"
   echo "guesser_text_bytes=$(size -A "$root/build/bench/CMakeFiles/codeshift_core.dir/src/input/guess_page.cpp.o" | awk '$1 ~ /^\.(text|rodata)/ {s += $2} END {print s}')"
 } >> "$data/meta.txt"
