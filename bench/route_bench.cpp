@@ -6,6 +6,10 @@
 // The work is TranscodeBuffer alone, in the block laid out as the loader leaves it; the flushes
 // happen but write nowhere. Rates are per CPU second, which a busy machine disturbs least.
 //
+// The "lineends/" benchmarks time the routes that write many lines (CP1251 to UTF-8, UTF-8 to
+// UTF-16LE) with every line end rewritten (-LF over CR LF text, -CRLF over LF text) beside the
+// same route keeping the line ends of the same text, at the level the program uses.
+//
 //   codeshift_route_bench [--benchmark_filter=cyrillic] [--corpus_size=4M]
 #include <benchmark/benchmark.h>
 
@@ -65,7 +69,7 @@ void Prepare(Block& block, const std::string& input) {
 }
 
 void RunConversion(benchmark::State& state, const BenchRoute& route, const std::string& input,
-                   int variant) {
+                   int variant, LineEnds lineEnds = kLineEndsKept) {
     Block block;
     block.bytes.resize(BlockBytesFor(static_cast<uint32_t>(input.size())));
     block.inputSize = input.size();
@@ -76,6 +80,7 @@ void RunConversion(benchmark::State& state, const BenchRoute& route, const std::
         Prepare(block, input);
         runState.sourceCp = route.source;
         runState.targetCp = route.target;
+        runState.lineEnds = lineEnds;
         state.ResumeTiming();
         TranscodeBuffer();
         benchmark::DoNotOptimize(runState.outputByteCount);
@@ -135,6 +140,47 @@ int main(int argc, char** argv) {
                         RunConversion(state, *r, *text, variant);
                     })
                     ->Unit(benchmark::kMillisecond);
+            }
+        }
+    }
+    // The line ends: each text with LF lines and with CR LF lines, kept and rewritten.
+    for (const char* kind : {"ascii", "cyrillic"}) {
+        std::string lf = CorpusText(kind, size);
+        std::string crLf;
+        for (char c : lf) {
+            crLf += c == '\n' ? "\r\n" : std::string(1, c);
+        }
+        for (const std::string* utf8 : {&lf, &crLf}) {
+            std::vector<uint32_t> codePoints;
+            DecodeCorpusText(*utf8, codePoints);
+            bool lfText = utf8 == &lf;
+            for (const BenchRoute& route : kRoutes) {
+                std::string input;
+                if ((std::string(route.name) != "cp1251-utf8" &&
+                     std::string(route.name) != "utf8-utf16le") ||
+                    !EncodeCorpusText(route.sourceForm, *utf8, codePoints, input)) {
+                    continue;
+                }
+                inputs.push_back(input);
+                const std::string* text = &inputs.back();
+                const BenchRoute* r = &route;
+                int best = BestKernelLevel();
+                const struct {
+                    const char* name;
+                    LineEnds mode;
+                } modes[] = {{"kept", kLineEndsKept},
+                             {lfText ? "crlf" : "lf", lfText ? kLineEndsCrLf : kLineEndsLf}};
+                for (const auto& mode : modes) {
+                    LineEnds lineEnds = mode.mode;
+                    benchmark::RegisterBenchmark(
+                        (std::string("lineends/") + route.name + "/" + kind +
+                         (lfText ? "/lf-text/" : "/crlf-text/") + mode.name)
+                            .c_str(),
+                        [r, text, best, lineEnds](benchmark::State& state) {
+                            RunConversion(state, *r, *text, best, lineEnds);
+                        })
+                        ->Unit(benchmark::kMillisecond);
+                }
             }
         }
     }

@@ -8,8 +8,9 @@
 #include "src/state/run_state.h"
 
 // Hands `count` bytes of output, in the target's form with little-endian units, to `write`
-// with every line end (LF, CR LF, or a CR alone) written as runState.lineEnds asks, in pieces
-// of at most kLineEndPieceBytes. A CR at the end of the bytes is settled by the next call or by
+// with every line end (LF, CR LF, or a CR alone) written as runState.lineEnds asks: rebuilt
+// stretches in pieces of at most kLineEndPieceBytes, long unchanged ones straight from where
+// they lie. A CR at the end of the bytes is settled by the next call or by
 // FinishLineEnds. Counts each line end written otherwise than it stood in lineEndsChanged.
 void RewriteLineEnds(uint8_t* bytes, uint32_t count, void (*write)(uint8_t*, uint32_t));
 

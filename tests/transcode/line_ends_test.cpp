@@ -2,6 +2,7 @@
 // with the text cut into two flush pieces at every place (a CR LF across the cut above all).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "src/state/run_state.h"
@@ -90,6 +91,96 @@ TEST(LineEnds, LongOutputLeavesInBoundedPieces) {
     EXPECT_EQ(written, Units(expected, 2));
     EXPECT_LE(largest, kLineEndPieceBytes);
     EXPECT_EQ(runState.lineEndsChanged, 100000u);
+}
+
+// The bytes of a text in UTF-16LE or UTF-32LE.
+template <typename Unit, size_t N>
+std::string Wide(const Unit (&text)[N]) {
+    return std::string(reinterpret_cast<const char*>(text), (N - 1) * sizeof(Unit));
+}
+
+// Units whose bytes hold a CR's or an LF's value without being one (the low byte of U+040A, a
+// high byte of U+0D0A, U+0A0D, U+D0D0A) pass unchanged; only the line ends are rewritten.
+TEST(LineEnds, BytesOfCrAndLfInsideOtherUnitsAreNoLineEnds) {
+    const struct {
+        CodePageId target;
+        LineEnds mode;
+        std::string input, output;
+    } cases[] = {
+        {CP_UTF16LE, kLineEndsLf, Wide(u"\u040A\n\u0D0A\r\u0A0D\r\n\u0D0D"),
+         Wide(u"\u040A\n\u0D0A\n\u0A0D\n\u0D0D")},
+        {CP_UTF16LE, kLineEndsCrLf, Wide(u"\u040A\n\u0D0A\r\u0A0D\r\n\u0D0D"),
+         Wide(u"\u040A\r\n\u0D0A\r\n\u0A0D\r\n\u0D0D")},
+        {CP_UTF32LE, kLineEndsLf, Wide(U"\u040A\n\u0D0A\r\u0A0D\r\n\U000D0D0A"),
+         Wide(U"\u040A\n\u0D0A\n\u0A0D\n\U000D0D0A")},
+        {CP_UTF32LE, kLineEndsCrLf, Wide(U"\u040A\n\u0D0A\r\u0A0D\r\n\U000D0D0A"),
+         Wide(U"\u040A\r\n\u0D0A\r\n\u0A0D\r\n\U000D0D0A")},
+    };
+    for (const auto& c : cases) {
+        ResetRunState();
+        runState.targetCp = c.target;
+        runState.lineEnds = c.mode;
+        written.clear();
+        std::string input = c.input;
+        RewriteLineEnds(reinterpret_cast<uint8_t*>(input.data()),
+                        static_cast<uint32_t>(input.size()), Capture);
+        FinishLineEnds(Capture);
+        SCOPED_TRACE(testing::Message() << "target " << c.target << ", mode " << c.mode);
+        EXPECT_EQ(written, c.output);
+        EXPECT_EQ(runState.lineEndsChanged, 2u);
+    }
+}
+
+// Long texts, whose unchanged stretches are long enough to be written straight from the caller's
+// bytes and whose rebuilt pieces fill up, come out as a unit-by-unit rewrite makes them, in
+// every form and mode, cut in two at places around the piece size.
+TEST(LineEnds, LongTextsAsAUnitByUnitRewrite) {
+    // Lines of many lengths (one longer than a piece), ended every way, with a CR at the end.
+    std::string text;
+    const char* ends[] = {"\n", "\r\n", "\r", "\n\r", "\r\r\n"};
+    for (int line = 0; line < 400; ++line) {
+        size_t length = line == 200 ? 70000 : static_cast<size_t>(line * 37 % 600);
+        text.append(length, static_cast<char>('a' + line % 26));
+        text += ends[line % 5];
+    }
+    text += "\r";
+    for (int width : {1, 2, 4}) {
+        CodePageId target = width == 1 ? CP_UTF8 : width == 2 ? CP_UTF16LE : CP_UTF32LE;
+        std::string input = Units(text, width);
+        for (LineEnds mode : {kLineEndsLf, kLineEndsCrLf}) {
+            // The rewrite, one unit at a time.
+            std::string expected;
+            for (size_t i = 0; i < text.size(); ++i) {
+                if (text[i] == '\r' || text[i] == '\n') {
+                    expected += mode == kLineEndsLf ? "\n" : "\r\n";
+                    i += text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n' ? 1 : 0;
+                } else {
+                    expected += text[i];
+                }
+            }
+            std::string wanted = Units(expected, width);
+            for (size_t cut : {size_t{0}, size_t{kLineEndPieceBytes} - 1,
+                               size_t{kLineEndPieceBytes}, input.size() / 2, input.size() - 1}) {
+                cut -= cut % static_cast<size_t>(width);
+                ResetRunState();
+                runState.targetCp = target;
+                runState.lineEnds = mode;
+                written.clear();
+                std::string first = input.substr(0, cut), second = input.substr(cut);
+                RewriteLineEnds(reinterpret_cast<uint8_t*>(first.data()),
+                                static_cast<uint32_t>(first.size()), Capture);
+                RewriteLineEnds(reinterpret_cast<uint8_t*>(second.data()),
+                                static_cast<uint32_t>(second.size()), Capture);
+                FinishLineEnds(Capture);
+                SCOPED_TRACE(testing::Message()
+                             << "width " << width << ", mode " << mode << ", cut " << cut);
+                ASSERT_EQ(written.size(), wanted.size());
+                EXPECT_EQ(std::mismatch(written.begin(), written.end(), wanted.begin()).first -
+                              written.begin(),
+                          static_cast<std::ptrdiff_t>(written.size()));
+            }
+        }
+    }
 }
 
 }  // namespace

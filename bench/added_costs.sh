@@ -1,0 +1,89 @@
+#!/usr/bin/env bash
+# What two options add to a run, each beside the same run without it, in one hyperfine run:
+#  - line ends: CP1251 -> UTF-8 and UTF-8 -> UTF-16LE on large ASCII and Cyrillic text, every
+#    line end rewritten (-CRLF over LF lines, -LF over CR LF lines) beside the same text with
+#    its line ends kept;
+#  - the page guess: a 1 KiB Windows-1251 file converted to UTF-8 with its source guessed (-T)
+#    beside the same file with its source named (-A1251).
+# Then the in-memory figures: the "lineends/" rows of codeshift_route_bench and
+# codeshift_guess_bench (the guesser on large texts), and the size of the guesser's model in the
+# program. Prints Markdown for bench/results.md.
+#
+#   bash bench/added_costs.sh [--size 64M] [--runs 15] [--dir DIR] [--no-build]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root="$PWD"
+size=64M
+runs=15
+dir=/dev/shm/codeshift-costs
+build=1
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --size) size="$2"; shift 2 ;;
+    --runs) runs="$2"; shift 2 ;;
+    --dir) dir="$2"; shift 2 ;;
+    --no-build) build=0; shift ;;
+    *) echo "unknown option: $1" >&2; exit 2 ;;
+  esac
+done
+if [ "$build" = 1 ]; then
+  cmake --preset bench > /dev/null
+  cmake --build --preset bench -j "$(nproc 2> /dev/null || echo 2)" --target codeshift \
+    codeshift_corpus codeshift_route_bench codeshift_guess_bench >&2
+fi
+prog="${BENCH_PROGRAM:-$root/build/bench/codeshift}"
+bin="$root/build/bench/bench"
+data="$root/bench/corpus/costs"
+rm -rf "$data"
+mkdir -p "$data" "$dir"
+cd "$dir"
+for kind in ascii cyrillic; do
+  "$bin/codeshift_corpus" "$kind" "$size" . utf8,cp1251
+  for form in utf8 cp1251; do
+    sed 's/$/\r/' "$kind-$size.$form" > "$kind-$size.crlf.$form"
+  done
+done
+"$bin/codeshift_corpus" cyrillic 1K . cp1251
+
+echo "date=$(date -u '+%Y-%m-%d %H:%M UTC')" > "$data/meta.txt"
+echo "commit=$(git -C "$root" rev-parse --short HEAD)" >> "$data/meta.txt"
+echo "load_before=$(cut -d' ' -f1-3 /proc/loadavg)" >> "$data/meta.txt"
+for kind in ascii cyrillic; do
+  for route in "cp1251|-A1251 -U8-" "utf8|-UTF8 -U16-"; do
+    IFS='|' read -r form opts <<< "$route"
+    echo "-- line ends, $kind, $opts" >&2
+    # shellcheck disable=SC2086
+    hyperfine -N --style none -w 2 -r "$runs" --prepare "rm -f o" \
+      --export-json "$data/lineends.$kind.$form.json" \
+      -n "lf kept" "$prog $opts $kind-$size.$form o" \
+      -n "lf to crlf" "$prog $opts -CRLF $kind-$size.$form o" \
+      -n "crlf kept" "$prog $opts $kind-$size.crlf.$form o" \
+      -n "crlf to lf" "$prog $opts -LF $kind-$size.crlf.$form o" > /dev/null
+  done
+done
+echo "-- guess, 1 KiB" >&2
+hyperfine -N --style none -w 20 -r 300 --prepare "rm -f o" --export-json "$data/guess.json" \
+  -n named "$prog -A1251 -U8- cyrillic-1K.cp1251 o" \
+  -n guessed "$prog -T -U8- cyrillic-1K.cp1251 o" > /dev/null
+"$prog" -A1251 -U8- cyrillic-1K.cp1251 o1 2> /dev/null
+"$prog" -T -U8- cyrillic-1K.cp1251 o2 2> /dev/null
+cmp -s o1 o2 || { echo "the guessed source read the file otherwise" >&2; exit 1; }
+rm -f o1 o2
+echo "load_after=$(cut -d' ' -f1-3 /proc/loadavg)" >> "$data/meta.txt"
+echo "-- in memory" >&2
+"$bin/codeshift_route_bench" --benchmark_filter='^lineends/' --benchmark_min_time=0.2 \
+  --benchmark_repetitions=5 --benchmark_enable_random_interleaving=true \
+  --benchmark_out="$data/lineends.memory.json" --benchmark_out_format=json > /dev/null
+"$bin/codeshift_guess_bench" --benchmark_min_time=0.2 --benchmark_repetitions=5 \
+  --benchmark_out="$data/guess.memory.json" --benchmark_out_format=json > /dev/null
+{
+  echo "program_bytes=$(stat -c %s "$prog")"
+  model=$(nm -S "$root/build/bench/CMakeFiles/codeshift_core.dir/src/input/guess_page.cpp.o" |
+    awk '/kPageModel/ {print $2; exit}')
+  echo "model_bytes=$(( 16#$model ))"
+  echo "model_file_bytes=$(stat -c %s "$root/src/input/page_model.bin")"
+  echo "guesser_text_bytes=$(size -A "$root/build/bench/CMakeFiles/codeshift_core.dir/src/input/guess_page.cpp.o" | awk '$1 ~ /^\.(text|rodata)/ {s += $2} END {print s}')"
+} >> "$data/meta.txt"
+rm -f o
+cd "$root"
+python3 bench/added_costs_report.py "$data" "$size"
