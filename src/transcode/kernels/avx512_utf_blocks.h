@@ -237,23 +237,6 @@ AVX512 inline uint8_t* EncodeLanes(uint8_t* w, __m512i u) {
     return StoreCounted(w, bytes, _mm512_shuffle_epi8(counts, Index(kIndexes.repeat)));
 }
 
-// Thirty-two UTF-16 units below 0x800 (Latin, Greek, Cyrillic, Hebrew, Arabic text), in their own
-// 16-bit lanes: each as the byte pair EncodeUtf8Char makes of it, of which an ASCII unit keeps
-// only the first, all compressed together.
-AVX512 inline uint8_t* EncodeTwoByteUnits(uint8_t* w, __m512i units) {
-    __mmask32 ascii = _mm512_cmplt_epu16_mask(units, Halves(0x80));
-    __m512i lead = _mm512_or_si512(_mm512_srli_epi16(units, 6), Halves(0xC0));
-    __m512i trail = _mm512_or_si512(_mm512_and_si512(units, Halves(0x3F)), Halves(0x80));
-    __m512i pairs =
-        _mm512_mask_mov_epi16(_mm512_or_si512(lead, _mm512_slli_epi16(trail, 8)), ascii, units);
-    // A pair's bytes have their high bit set beyond ASCII, and an ASCII unit's second byte is
-    // zero: every first byte is kept, and the second where its high bit is set.
-    __mmask64 keep = _mm512_movepi8_mask(pairs) | 0x5555555555555555ull;
-    uint32_t n = CountBits(keep);
-    _mm512_mask_storeu_epi8(w, LowBits(n), _mm512_maskz_compress_epi8(keep, pairs));
-    return w + n;
-}
-
 // Thirty-two UTF-16 units, none a surrogate.
 AVX512 inline bool Utf16ToUtf8Block(const uint8_t*& read, uint8_t*& w, Replacements&) {
     __m512i v = Load64(read);
@@ -261,11 +244,6 @@ AVX512 inline bool Utf16ToUtf8Block(const uint8_t*& read, uint8_t*& w, Replaceme
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(w), _mm512_cvtepi16_epi8(v));
         read += 64;
         w += 32;
-        return true;
-    }
-    if (_mm512_cmpge_epu16_mask(v, Halves(0x800)) == 0) {
-        w = EncodeTwoByteUnits(w, v);
-        read += 64;
         return true;
     }
     if (Surrogates(v) != 0) {
