@@ -116,19 +116,14 @@ AVX2 inline bool Utf32ToUtf8Block(const uint8_t*& read, uint8_t*& w, Replacement
     return true;
 }
 
-// A run of AVX2 blocks of kBlock bytes, in a loop of its own, which stays tight.
+// A run of AVX2 blocks of kBlock bytes (block_frame.h), compiled for AVX2.
 template <ptrdiff_t kBlock, Block block>
 KERNEL_ENTRY AVX2 bool RunAvx2(const uint8_t*& read, const uint8_t* limit, uint8_t*& w,
                                Replacements& counts) {
-    if (!block(read, w, counts)) {
-        return false;
-    }
-    while (limit - read >= kBlock && block(read, w, counts)) {
-    }
-    return true;
+    return RunOfBlocks<kBlock, block>(read, limit, w, counts);
 }
 
-template <uint32_t kWidth, ptrdiff_t kBlock, Block block, Step step>
+template <uint32_t kWidth, ptrdiff_t kBlock, Block block, auto step>
 constexpr RouteKernel BlocksAvx2 =
     RunBlocks<kWidth, kBlock, RunAvx2<kBlock, block>, step, kWidth == 1>;
 

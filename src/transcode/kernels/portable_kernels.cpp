@@ -93,21 +93,8 @@ bool NoRun(const uint8_t*&, const uint8_t*, uint8_t*&, Replacements&) {
 
 // Runs of ASCII through `run`, all else through `step`, while a whole source unit of kWidth
 // bytes is left.
-template <uint32_t kWidth, BlockRun run, Step step>
+template <uint32_t kWidth, BlockRun run, auto step>
 constexpr RouteKernel Kernel = RunBlocks<kWidth, 8, run, step, false>;
-
-// The code page step may leave a unit to the route (one the tables do not hold): it stops there.
-const uint8_t* Utf8ToCodePage(const uint8_t* read, const uint8_t* limit, const uint8_t*,
-                              uint8_t** write, Replacements* counts) {
-    uint8_t* w = *write;
-    Replacements r{};
-    while (read < limit &&
-           (CopyAsciiToTarget(read, limit, w, r) || StepUtf8ToCodePage(read, w, r))) {
-    }
-    *write = w;
-    AddReplacements(*counts, r);
-    return read;
-}
 
 // Sixteen bytes a round, their entries added up and tested for flags at once: the tightest loop
 // there is, where one more instruction per byte would show.
@@ -163,7 +150,7 @@ void SwapUnits32(uint8_t* bytes, size_t count) {
 constinit const RouteKernels kPortableKernels = {
     Kernel<1, WidenAscii<2, StoreUnit16>, StepUtf8ToUtf16>,
     Kernel<1, WidenAscii<4, StoreUnit32>, StepUtf8ToUtf32>,
-    Utf8ToCodePage,
+    Kernel<1, CopyAsciiToTarget, StepUtf8ToCodePage>,
     Kernel<2, NarrowAscii<2, kAsciiUnits16>, StepUtf16ToUtf8>,
     Kernel<2, NoRun, StepUtf16ToUtf32>,
     Kernel<2, NoRun, StepUtf16ToCodePage>,

@@ -12,21 +12,17 @@
 
 namespace {
 
-// A run of SSE2 blocks of kBlock bytes, in a loop of its own, which stays tight.
-template <ptrdiff_t kBlock, Block block>
+// A run of SSE2 blocks of kBlock bytes (block_frame.h), compiled for SSE2.
+template <ptrdiff_t kBlock, auto block, auto hold>
 KERNEL_ENTRY SSE2 bool RunSse2(const uint8_t*& read, const uint8_t* limit, uint8_t*& w,
                                Replacements& counts) {
-    if (!block(read, w, counts)) {
-        return false;
-    }
-    while (limit - read >= kBlock && block(read, w, counts)) {
-    }
-    return true;
+    return RunOfBlocks<kBlock, block, nullptr, 0, hold>(read, limit, w, counts);
 }
 
-template <uint32_t kWidth, ptrdiff_t kBlock, Block block, Step step, bool kWholeBlock>
+template <uint32_t kWidth, ptrdiff_t kBlock, auto block, auto step, bool kWholeBlock,
+          auto hold = nullptr>
 constexpr RouteKernel BlocksSse2 =
-    RunBlocks<kWidth, kBlock, RunSse2<kBlock, block>, step, kWholeBlock>;
+    RunBlocks<kWidth, kBlock, RunSse2<kBlock, block, hold>, step, kWholeBlock>;
 
 // The blocks: sixteen bytes at `read` (thirty-two for UTF-32 to UTF-16), converted whole where
 // they qualify.
@@ -114,31 +110,6 @@ SSE2 inline bool NarrowValues(const uint8_t*& read, uint8_t*& w, Replacements&) 
     return true;
 }
 
-KERNEL_ENTRY SSE2 const uint8_t* Utf8ToCodePageSse2(const uint8_t* read, const uint8_t* limit,
-                                                    const uint8_t*, uint8_t** write,
-                                                    Replacements* counts) {
-    uint8_t* w = *write;
-    Replacements r{};
-    while (read < limit) {
-        __m128i v;
-        if (targetPage.keepsAscii && limit - read >= 16 && Mask(v = Load(read)) == 0) {
-            // A run of ASCII blocks in a loop of its own, which stays tight.
-            do {
-                Store(w, v);
-                read += 16;
-                w += 16;
-            } while (limit - read >= 16 && Mask(v = Load(read)) == 0);
-            continue;
-        }
-        if (!StepUtf8ToCodePage(read, w, r)) {
-            break;
-        }
-    }
-    *write = w;
-    AddReplacements(*counts, r);
-    return read;
-}
-
 KERNEL_ENTRY SSE2 void SwapUnits16Sse2(uint8_t* bytes, size_t count) {
     size_t i = 0;
     for (; count - i >= 16; i += 16) {
@@ -169,7 +140,8 @@ bool Sse2Runs() {
 void AddSse2Kernels(RouteKernels& k) {
     k.utf8ToUtf16 = BlocksSse2<1, 16, WidenAscii<WidenTo16, 32>, StepUtf8ToUtf16, true>;
     k.utf8ToUtf32 = BlocksSse2<1, 16, WidenAscii<WidenTo32, 64>, StepUtf8ToUtf32, true>;
-    k.utf8ToCodePage = Utf8ToCodePageSse2;
+    k.utf8ToCodePage =
+        BlocksSse2<1, 16, CopyAsciiToTarget, StepUtf8ToCodePage, false, TargetKeepsAscii>;
     k.utf16ToUtf8 = BlocksSse2<2, 16, NarrowAsciiUnits, StepUtf16ToUtf8, false>;
     k.utf16ToUtf32 = BlocksSse2<2, 16, WidenUnits, StepUtf16ToUtf32, false>;
     k.utf32ToUtf8 = BlocksSse2<4, 16, NarrowAsciiValues, StepUtf32ToUtf8, false>;

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 
+#include "src/transcode/codecs/code_page_tables.h"
 #include "src/transcode/kernels/route_kernels.h"
 
 // The 32-bit Windows stack is only 4-byte aligned; vector spills need 16.
@@ -47,5 +48,25 @@ SSE2 inline void WidenTo32(uint8_t* w, __m128i v) {
 
 // A block converts a whole block of input at `read` where it qualifies, and says whether it did.
 typedef bool (*Block)(const uint8_t*& read, uint8_t*& write, Replacements& counts);
+
+// What a run of blocks into a byte code page holds (block_frame.h): whether the target page keeps
+// ASCII, read once for the run. A block that read it itself would read it again after every
+// store, which might as far as the compiler knows have changed it.
+inline bool TargetKeepsAscii(const uint8_t*, const uint8_t*) {
+    return targetPage.keepsAscii;
+}
+
+// Sixteen bytes of ASCII, copied where the target page keeps ASCII.
+SSE2 inline bool CopyAsciiToTarget(const uint8_t*& read, uint8_t*& w, Replacements&,
+                                   bool keepsAscii) {
+    __m128i v = Load(read);
+    if (!keepsAscii || Mask(v) != 0) {
+        return false;
+    }
+    Store(w, v);
+    read += 16;
+    w += 16;
+    return true;
+}
 
 #endif
