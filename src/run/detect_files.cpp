@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "src/cmdline/name_table.h"
 #include "src/input/guess_page.h"
 #include "src/input/load_input.h"
 #include "src/run/report_words.h"
