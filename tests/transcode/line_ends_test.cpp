@@ -51,7 +51,7 @@ TEST(LineEnds, EveryLineEndWrittenOneWayAcrossEveryCut) {
         for (const LineEndCase& c : cases) {
             std::string input = Units(c.input, form.width);
             for (size_t cut = 0; cut <= input.size(); cut += static_cast<size_t>(form.width)) {
-                ResetRunState();
+                runState = RunState{};
                 runState.targetCp = form.target;
                 runState.lineEnds = c.mode;
                 written.clear();
@@ -72,7 +72,7 @@ TEST(LineEnds, EveryLineEndWrittenOneWayAcrossEveryCut) {
 
 // A text that doubles its line ends leaves in pieces that each fit the writer's buffer.
 TEST(LineEnds, LongOutputLeavesInBoundedPieces) {
-    ResetRunState();
+    runState = RunState{};
     runState.targetCp = CP_UTF16LE;
     runState.lineEnds = kLineEndsCrLf;
     std::string input = Units(std::string(100000, '\n'), 2);
