@@ -17,7 +17,7 @@
 #include "bench/corpus_text.h"
 #include "src/state/run_state.h"
 #include "src/transcode/kernels/route_kernels.h"
-#include "src/transcode/test_hooks.h"
+#include "src/transcode/route_hooks.h"
 #include "src/transcode/transcode_buffer.h"
 
 namespace {

@@ -17,6 +17,7 @@
 # Writes DATA_DIR/small.latency.json, DATA_DIR/small.batch.<route>[@disk].json,
 # DATA_DIR/small.flush.round<N>.json and small.meta.txt.
 set -euo pipefail
+here="$(cd "$(dirname "$0")" && pwd)"
 prog="$1"
 gen="$2"
 work="$3"
@@ -37,26 +38,8 @@ cd "$work"
 # and in CP1251; seeded, so every run converts the same files.
 if [ ! -f batch/.complete ]; then
   rm -rf batch
-  mkdir -p batch/utf8 batch/cp1251
   "$gen" cyrillic 16M . utf8
-  python3 - "$files" << 'EOF'
-import random
-import sys
-
-count = int(sys.argv[1])
-text = open("cyrillic-16M.utf8", encoding="utf-8").read()
-rng = random.Random(15)
-for i in range(count):
-    size = rng.randint(1024, 64 * 1024)
-    start = rng.randrange(0, len(text) - size)
-    # Characters take one or two bytes here: grow the piece until it has the size in UTF-8.
-    piece = text[start:start + size // 2]
-    while len(piece.encode("utf-8")) < size and start + len(piece) < len(text):
-        piece = text[start:start + len(piece) + (size - len(piece.encode("utf-8")) + 1) // 2]
-    name = f"{i:05d}.txt"
-    open(f"batch/utf8/{name}", "wb").write(piece.encode("utf-8"))
-    open(f"batch/cp1251/{name}", "wb").write(piece.encode("cp1251"))
-EOF
+  python3 "$here/batch_files.py" "$files" cyrillic-16M.utf8 batch
   rm -f cyrillic-16M.utf8
   (cd batch/utf8 && ls) > batch/names
   touch batch/.complete

@@ -12,6 +12,7 @@
 #include "src/platform/posix/command_line.h"
 #include "src/platform/posix/wide_text.h"
 #include "src/state/run_state.h"
+#include "tests/support/split_command_line.h"
 
 namespace {
 

@@ -34,7 +34,7 @@
 #include "src/state/run_state.h"
 #include "src/transcode/flush_output.h"
 #include "src/transcode/kernels/route_kernels.h"
-#include "src/transcode/test_hooks.h"
+#include "src/transcode/route_hooks.h"
 #include "src/transcode/transcode_buffer.h"
 #include "tests/reference/reference_conversion.h"
 

@@ -6,32 +6,35 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 jobs="$(nproc 2>/dev/null || echo 2)"
+# Each stage's heading says how long the suite has run so far, to see where CI's time goes.
+started=$(date +%s)
+stage() { echo "== $1 (at $(( $(date +%s) - started )) s)"; }
 version="$(sed -n 's/^project(codeshift VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)"
 
-echo "== packages"
+stage "packages"
 bash scripts/install-deps.sh
 
-echo "== format"
+stage "format"
 files=$(git ls-files 'src/*.cpp' 'src/*.h' 'tests/*.cpp' 'tests/*.h' 'bench/*.cpp' 'bench/*.h' 'fuzz/*.cpp' 'fuzz/*.h' 'tools/*.cpp' 2>/dev/null || true)
 if [ -n "$files" ]; then
   clang-format --dry-run --Werror $files
 fi
 
-echo "== Windows builds"
+stage "Windows builds"
 for preset in windows-x64 windows-x86; do
   cmake --preset "$preset" > /dev/null
   cmake --build --preset "$preset" -j "$jobs"
 done
 
-echo "== code page tables"
+stage "code page tables"
 # The Linux program's tables are what the Windows calls answer today, asked afresh under Wine.
 bash scripts/code-pages.sh --check
 
-echo "== page model"
+stage "page model"
 # The page guesser's model is what its generator makes from the training packages today.
 bash scripts/page-model.sh --check
 
-echo "== release archive"
+stage "release archive"
 bash scripts/release.sh
 version="$(sed -n 's/^project(codeshift VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)"
 archive="build/release/codeshift-$version-windows.zip"
@@ -64,7 +67,7 @@ cmp "$archive" "$archive.first" || { echo "the release archive is not reproducib
 rm -f "$archive.first"
 echo "release archive: $listing"
 
-echo "== Linux build"
+stage "Linux build"
 # Both Windows programs were just built: their checks and Wine runs must not be skipped, unless
 # the packages step could not install 32-bit Wine at all.
 wine32_required=ON
@@ -80,7 +83,7 @@ fi
 cmake --preset ci -DCODESHIFT_WINDOWS_REQUIRED=ON -DCODESHIFT_WINE32_REQUIRED=$wine32_required > /dev/null
 cmake --build --preset ci -j "$jobs"
 
-echo "== install (the GNU layout)"
+stage "install (the GNU layout)"
 installed="$(mktemp -d)"
 cmake --install build/ci --prefix "$installed" > /dev/null
 layout="$(cd "$installed" && find . -type f | sort | tr '\n' ' ')"
@@ -102,7 +105,7 @@ fi
 rm -rf "$installed"
 echo "installed: $expected"
 
-echo "== Debian package"
+stage "Debian package"
 cmake --preset release > /dev/null
 cmake --build --preset release -j "$jobs"
 cpack --preset deb > /dev/null
@@ -118,12 +121,12 @@ grep -v '^running with root' "$lint" || true
 rm -f "$lint"
 bash scripts/check-package.sh "$deb" "$version"
 
-echo "== Sanitizers: unit and end-to-end tests under AddressSanitizer and UBSan"
+stage "Sanitizers: unit and end-to-end tests under AddressSanitizer and UBSan"
 cmake --preset asan > /dev/null
 cmake --build --preset asan -j "$jobs"
 ctest --preset asan -j "$jobs"
 
-echo "== Fuzzing"
+stage "Fuzzing"
 # A minute per target in CI; a short smoke run elsewhere unless FUZZ_SECONDS says otherwise.
 if [ "${CI:-}" = "true" ]; then
   FUZZ_SECONDS="${FUZZ_SECONDS:-60}" bash scripts/fuzz.sh
@@ -131,5 +134,6 @@ else
   FUZZ_SECONDS="${FUZZ_SECONDS:-10}" bash scripts/fuzz.sh
 fi
 
-echo "== tests"
+stage "tests"
 ctest --preset ci -j "$jobs"
+echo "== done (at $(( $(date +%s) - started )) s)"

@@ -1,6 +1,7 @@
-// The hook through which the tests reach inside the platform layer; the conversion's own hooks
-// are in src/transcode/test_hooks.h. No option, setting or stored file leads to it: the program
-// never sets it, so a user always runs with the default given below.
+// The hook through which tests reach inside the platform layer, declared here and nowhere else.
+// No option, setting or stored file leads to it in the Windows programs; the Linux program reads
+// it from an environment variable that nothing tells users of. (The conversion's own hooks are in
+// transcode/route_hooks.h.)
 #pragma once
 
 // The shell trace, an environment variable read by the Linux program's ShellExecuteW

@@ -2,7 +2,7 @@
 
 #include "src/transcode/kernels/route_kernels.h"
 #include "src/transcode/line_ends.h"
-#include "src/transcode/test_hooks.h"
+#include "src/transcode/route_hooks.h"
 #include "src/transcode/transcode_buffer.h"
 
 void (*flushObserver)(const uint8_t* bytes, DWORD count) = nullptr;

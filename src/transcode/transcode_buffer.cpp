@@ -6,7 +6,7 @@
 #include "src/transcode/kernels/route_kernels.h"
 #include "src/transcode/plain/character_steps.h"
 #include "src/transcode/plain/plain_routes.h"
-#include "src/transcode/test_hooks.h"
+#include "src/transcode/route_hooks.h"
 
 bool usePlainRoutes = false;
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "src/platform/posix/wide_text.h"
+#include "tests/support/split_command_line.h"
 
 namespace {
 

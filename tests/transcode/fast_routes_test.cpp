@@ -13,7 +13,7 @@
 #include "src/transcode/codecs/output_marks.h"
 #include "src/transcode/flush_output.h"
 #include "src/transcode/kernels/route_kernels.h"
-#include "src/transcode/test_hooks.h"
+#include "src/transcode/route_hooks.h"
 #include "src/transcode/transcode_buffer.h"
 #include "tests/reference/reference_conversion.h"
 #include "tests/support/test_files.h"

@@ -8,7 +8,7 @@
 
 #include "src/transcode/flush_output.h"
 #include "src/transcode/output_step.h"
-#include "src/transcode/test_hooks.h"
+#include "src/transcode/route_hooks.h"
 #include "src/transcode/transcode_buffer.h"
 #include "tests/support/test_files.h"
 

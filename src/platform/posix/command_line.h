@@ -7,13 +7,9 @@
 
 #include "src/platform/platform.h"
 
-// Joins the arguments with single spaces, quoting each one that needs it so that
-// SplitCommandLine gives them back unchanged.
+// Joins the arguments with single spaces, quoting each one that needs it so that a split by
+// the Windows rules for blanks, quotes and backslashes gives them back unchanged.
 WideString QuoteCommandLine(const std::vector<WideString>& arguments);
-
-// Splits by the platform's rules for blanks, quotes and backslashes; the first argument (the
-// program) is taken up to the closing quote or the first blank, without escapes.
-std::vector<WideString> SplitCommandLine(LPCWSTR commandLine);
 
 // Keeps the process's arguments for ReadProcessArguments and GetCommandLineW.
 void SetProcessArguments(const std::vector<WideString>& arguments);

@@ -150,8 +150,13 @@ KERNEL_ENTRY AVX2 void SwapUnitsAvx2(uint8_t* bytes, size_t count) {
     }
 }
 
-RouteKernels MakeAvx2Kernels() {
-    RouteKernels k = *Ssse3Kernels();
+}  // namespace
+
+bool Avx2Runs() {
+    return __builtin_cpu_supports("avx2");
+}
+
+void AddAvx2Kernels(RouteKernels& k) {
     k.utf8ToUtf16 = BlocksAvx2<1, 32, Utf8Block<2>, StepUtf8ToUtf16>;
     k.utf8ToUtf32 = BlocksAvx2<1, 32, Utf8Block<4>, StepUtf8ToUtf32>;
     k.utf16ToUtf8 = BlocksAvx2<2, 32, Utf16ToUtf8Block, StepUtf16ToUtf8>;
@@ -160,24 +165,14 @@ RouteKernels MakeAvx2Kernels() {
     k.utf32ToUtf16 = BlocksAvx2<4, 64, Utf32ToUtf16Block, StepUtf32ToUtf16>;
     k.swapUnits16 = SwapUnitsAvx2<2>;
     k.swapUnits32 = SwapUnitsAvx2<4>;
-    return k;
-}
-
-}  // namespace
-
-const RouteKernels* Avx2Kernels() {
-    if (!__builtin_cpu_supports("avx2") || Ssse3Kernels() == nullptr) {
-        return nullptr;
-    }
-    // Made on first use, from the level below, whose table another file fills.
-    static const RouteKernels kernels = MakeAvx2Kernels();
-    return &kernels;
 }
 
 #else  // no vector kernels for this processor
 
-const RouteKernels* Avx2Kernels() {
-    return nullptr;
+bool Avx2Runs() {
+    return false;
 }
+
+void AddAvx2Kernels(RouteKernels&) {}
 
 #endif

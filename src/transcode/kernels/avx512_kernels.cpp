@@ -768,8 +768,15 @@ template <uint32_t kWidth, int kLines, Block block, Step step,
 constexpr RouteKernel BlocksAvx512 =
     RunBlocks<kWidth, 64, RunAvx512<block, tail, kLines>, step, kWidth == 1>;
 
-RouteKernels MakeAvx512Kernels() {
-    RouteKernels k = *Avx2Kernels();
+}  // namespace
+
+bool Avx512Runs() {
+    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+           __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512vbmi") &&
+           __builtin_cpu_supports("avx512vbmi2");
+}
+
+void AddAvx512Kernels(RouteKernels& k) {
     k.utf8ToUtf16 = BlocksAvx512<1, 2, Utf8ToUtf16Block, StepUtf8ToUtf16, AsciiTail<2>>;
     k.utf8ToUtf32 = BlocksAvx512<1, 4, Utf8ToUtf32Block, StepUtf8ToUtf32, AsciiTail<4>>;
     k.utf8ToCodePage = Utf8ToCodePageAvx512;
@@ -786,27 +793,14 @@ RouteKernels MakeAvx512Kernels() {
     k.codePageToCodePage = RunBlocks<1, 64, PageRun<2, CodePageToCodePageBlock, kTargetPlanes, 1>,
                                      StepCodePageToCodePage, false>;
     k.loadPages = LoadWindowAndPlanes;
-    return k;
-}
-
-}  // namespace
-
-const RouteKernels* Avx512Kernels() {
-    bool runs = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-                __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512vbmi") &&
-                __builtin_cpu_supports("avx512vbmi2") && Avx2Kernels() != nullptr;
-    if (!runs) {
-        return nullptr;
-    }
-    // Made on first use, from the level below, whose table another file fills.
-    static const RouteKernels kernels = MakeAvx512Kernels();
-    return &kernels;
 }
 
 #else  // no vector kernels for this processor
 
-const RouteKernels* Avx512Kernels() {
-    return nullptr;
+bool Avx512Runs() {
+    return false;
 }
+
+void AddAvx512Kernels(RouteKernels&) {}
 
 #endif

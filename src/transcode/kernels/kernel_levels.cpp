@@ -1,25 +1,50 @@
-// The choice of the kernel level the routes use: the widest this processor runs, unless a test
-// or the benchmark chose another.
+// The kernel levels and their tables, and the choice of the level the routes use: the widest this
+// processor runs, unless a test or the benchmark chose another.
 #include "src/transcode/kernels/route_kernels.h"
-#include "src/transcode/test_hooks.h"
+#include "src/transcode/route_hooks.h"
 
 namespace {
 
-const RouteKernels* PortableKernels() {
-    return &kPortableKernels;
+bool Always() {
+    return true;
+}
+
+void AddPortableKernels(RouteKernels& kernels) {
+    kernels = kPortableKernels;
 }
 
 KernelLevel chosenLevel = kKernelLevels;  // not yet chosen
 
+struct LevelTables {
+    RouteKernels table[kKernelLevels];
+};
+
+// Each level's table is the one below it with what the level adds written over it.
+LevelTables MakeLevelTables() {
+    LevelTables tables{};
+    RouteKernels kernels{};
+    for (int level = 0; level < kKernelLevels; ++level) {
+        kKernelLevelTable[level].add(kernels);
+        tables.table[level] = kernels;
+    }
+    return tables;
+}
+
 }  // namespace
 
 const KernelLevelEntry kKernelLevelTable[kKernelLevels] = {
-    {"portable", PortableKernels}, {"sse2", Sse2Kernels},     {"ssse3", Ssse3Kernels},
-    {"avx2", Avx2Kernels},         {"avx512", Avx512Kernels},
+    {"portable", Always, AddPortableKernels}, {"sse2", Sse2Runs, AddSse2Kernels},
+    {"ssse3", Ssse3Runs, AddSsse3Kernels},    {"avx2", Avx2Runs, AddAvx2Kernels},
+    {"avx512", Avx512Runs, AddAvx512Kernels},
 };
 
 bool KernelLevelRuns(KernelLevel level) {
-    return kKernelLevelTable[level].kernels() != nullptr;
+    for (int below = 0; below <= level; ++below) {
+        if (!kKernelLevelTable[below].runs()) {
+            return false;
+        }
+    }
+    return true;
 }
 
 KernelLevel BestKernelLevel() {
@@ -31,8 +56,10 @@ KernelLevel BestKernelLevel() {
 }
 
 const RouteKernels& KernelsAt(KernelLevel level) {
-    const RouteKernels* kernels = kKernelLevelTable[level].kernels();
-    return kernels != nullptr ? *kernels : kPortableKernels;
+    // Made on first use: the tables of all levels hold only addresses of functions, which any
+    // processor may hold, whether or not it runs them.
+    static const LevelTables tables = MakeLevelTables();
+    return KernelLevelRuns(level) ? tables.table[level] : kPortableKernels;
 }
 
 const RouteKernels& ActiveKernels() {

@@ -160,7 +160,7 @@ void SwapUnits32(uint8_t* bytes, size_t count) {
 
 }  // namespace
 
-const RouteKernels kPortableKernels = {
+constinit const RouteKernels kPortableKernels = {
     Kernel<1, WidenAscii<2, StoreUnit16>, StepUtf8ToUtf16>,
     Kernel<1, WidenAscii<4, StoreUnit32>, StepUtf8ToUtf32>,
     Utf8ToCodePage,

@@ -54,27 +54,38 @@ enum KernelLevel {
     kKernelLevels
 };
 
-// Every level, in order: its name and its table, null where this processor or build lacks its
-// instructions. The tests, the fuzzer and the route benchmark run each level that is there.
+// Every level, in order: its name, whether this processor and build have its instructions, and
+// what it adds to the table of the level below (the portable level writes the whole table). Each
+// level's table is made on first use, from the portable one up, so no table depends on another
+// being made first. The tests, the fuzzer and the route benchmark run each level that is there.
 struct KernelLevelEntry {
     const char* name;
-    const RouteKernels* (*kernels)();
+    bool (*runs)();
+    void (*add)(RouteKernels& kernels);
 };
 extern const KernelLevelEntry kKernelLevelTable[kKernelLevels];
 
+// Whether this processor runs the level and every level below it.
 bool KernelLevelRuns(KernelLevel level);
 // The widest level this processor runs.
 KernelLevel BestKernelLevel();
+// The table of the level, or the portable one where the level does not run.
 const RouteKernels& KernelsAt(KernelLevel level);
 
-// The kernels the routes use: the best level, unless a test chose another (test_hooks.h here).
+// The kernels the routes use: the best level, unless a test chose another (route_hooks.h).
 const RouteKernels& ActiveKernels();
 
-// The per-level tables, each defined in the file of its level (portable_kernels.cpp,
-// sse2_kernels.cpp, ...).
+// The portable table, which the plain routes also use for turning the byte order; its entries
+// are constants, so it is whole before anything runs.
 extern const RouteKernels kPortableKernels;
-// Null on processors and builds without these instructions.
-const RouteKernels* Sse2Kernels();
-const RouteKernels* Ssse3Kernels();
-const RouteKernels* Avx2Kernels();
-const RouteKernels* Avx512Kernels();
+
+// What each level adds, each in the file of its level (sse2_kernels.cpp, ...), and whether this
+// processor and build run it.
+bool Sse2Runs();
+void AddSse2Kernels(RouteKernels& kernels);
+bool Ssse3Runs();
+void AddSsse3Kernels(RouteKernels& kernels);
+bool Avx2Runs();
+void AddAvx2Kernels(RouteKernels& kernels);
+bool Avx512Runs();
+void AddAvx512Kernels(RouteKernels& kernels);

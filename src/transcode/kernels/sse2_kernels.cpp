@@ -162,33 +162,29 @@ KERNEL_ENTRY SSE2 void SwapUnits32Sse2(uint8_t* bytes, size_t count) {
 
 }  // namespace
 
-const RouteKernels kSse2Kernels = {
-    BlocksSse2<1, 16, WidenAscii<WidenTo16, 32>, StepUtf8ToUtf16, true>,
-    BlocksSse2<1, 16, WidenAscii<WidenTo32, 64>, StepUtf8ToUtf32, true>,
-    Utf8ToCodePageSse2,
-    BlocksSse2<2, 16, NarrowAsciiUnits, StepUtf16ToUtf8, false>,
-    BlocksSse2<2, 16, WidenUnits, StepUtf16ToUtf32, false>,
-    kPortableKernels.utf16ToCodePage,
-    BlocksSse2<4, 16, NarrowAsciiValues, StepUtf32ToUtf8, false>,
-    BlocksSse2<4, 32, NarrowValues, StepUtf32ToUtf16, false>,
-    kPortableKernels.utf32ToCodePage,
-    BlocksSse2<1, 16, CopyAsciiFromSource, StepCodePageToUtf8, true>,
-    kPortableKernels.codePageToUtf16,
-    kPortableKernels.codePageToUtf32,
-    kPortableKernels.codePageToCodePage,
-    SwapUnits16Sse2,
-    SwapUnits32Sse2,
-    kPortableKernels.loadPages,
-};
+bool Sse2Runs() {
+    return __builtin_cpu_supports("sse2");
+}
 
-const RouteKernels* Sse2Kernels() {
-    return __builtin_cpu_supports("sse2") ? &kSse2Kernels : nullptr;
+void AddSse2Kernels(RouteKernels& k) {
+    k.utf8ToUtf16 = BlocksSse2<1, 16, WidenAscii<WidenTo16, 32>, StepUtf8ToUtf16, true>;
+    k.utf8ToUtf32 = BlocksSse2<1, 16, WidenAscii<WidenTo32, 64>, StepUtf8ToUtf32, true>;
+    k.utf8ToCodePage = Utf8ToCodePageSse2;
+    k.utf16ToUtf8 = BlocksSse2<2, 16, NarrowAsciiUnits, StepUtf16ToUtf8, false>;
+    k.utf16ToUtf32 = BlocksSse2<2, 16, WidenUnits, StepUtf16ToUtf32, false>;
+    k.utf32ToUtf8 = BlocksSse2<4, 16, NarrowAsciiValues, StepUtf32ToUtf8, false>;
+    k.utf32ToUtf16 = BlocksSse2<4, 32, NarrowValues, StepUtf32ToUtf16, false>;
+    k.codePageToUtf8 = BlocksSse2<1, 16, CopyAsciiFromSource, StepCodePageToUtf8, true>;
+    k.swapUnits16 = SwapUnits16Sse2;
+    k.swapUnits32 = SwapUnits32Sse2;
 }
 
 #else  // no vector kernels for this processor
 
-const RouteKernels* Sse2Kernels() {
-    return nullptr;
+bool Sse2Runs() {
+    return false;
 }
+
+void AddSse2Kernels(RouteKernels&) {}
 
 #endif

@@ -98,36 +98,26 @@ KERNEL_ENTRY SSSE3 const uint8_t* Utf8ToCodePageSsse3(const uint8_t* read, const
     return read;
 }
 
-// What SSSE3 adds: the UTF-8 blocks of one- to three-byte characters, and UTF-16 to UTF-8.
-const RouteKernels kSsse3Kernels = {
-    BlocksSsse3<1, DecodeUtf8<WidenTo16, 32, StoreLanesAs16>, StepUtf8ToUtf16>,
-    BlocksSsse3<1, DecodeUtf8<WidenTo32, 64, StoreLanesAs32>, StepUtf8ToUtf32>,
-    Utf8ToCodePageSsse3,
-    BlocksSsse3<2, EncodeUnits, StepUtf16ToUtf8>,
-    kSse2Kernels.utf16ToUtf32,
-    kPortableKernels.utf16ToCodePage,
-    kSse2Kernels.utf32ToUtf8,
-    kSse2Kernels.utf32ToUtf16,
-    kPortableKernels.utf32ToCodePage,
-    kSse2Kernels.codePageToUtf8,
-    kPortableKernels.codePageToUtf16,
-    kPortableKernels.codePageToUtf32,
-    kPortableKernels.codePageToCodePage,
-    kSse2Kernels.swapUnits16,
-    kSse2Kernels.swapUnits32,
-    kPortableKernels.loadPages,
-};
-
 }  // namespace
 
-const RouteKernels* Ssse3Kernels() {
-    return __builtin_cpu_supports("ssse3") ? &kSsse3Kernels : nullptr;
+bool Ssse3Runs() {
+    return __builtin_cpu_supports("ssse3");
+}
+
+// What SSSE3 adds: the UTF-8 blocks of one- to three-byte characters, and UTF-16 to UTF-8.
+void AddSsse3Kernels(RouteKernels& k) {
+    k.utf8ToUtf16 = BlocksSsse3<1, DecodeUtf8<WidenTo16, 32, StoreLanesAs16>, StepUtf8ToUtf16>;
+    k.utf8ToUtf32 = BlocksSsse3<1, DecodeUtf8<WidenTo32, 64, StoreLanesAs32>, StepUtf8ToUtf32>;
+    k.utf8ToCodePage = Utf8ToCodePageSsse3;
+    k.utf16ToUtf8 = BlocksSsse3<2, EncodeUnits, StepUtf16ToUtf8>;
 }
 
 #else  // no vector kernels for this processor
 
-const RouteKernels* Ssse3Kernels() {
-    return nullptr;
+bool Ssse3Runs() {
+    return false;
 }
+
+void AddSsse3Kernels(RouteKernels&) {}
 
 #endif

@@ -1,5 +1,5 @@
-// What the x86 kernels share: the x86 vector helpers, compiled for their instruction
-// set whatever the build's own baseline, and the SSE2 table that the SSSE3 one builds on.
+// What the x86 kernels share: the x86 vector helpers, compiled for their instruction set whatever
+// the build's own baseline.
 #pragma once
 
 #if defined(__i386__) || defined(__x86_64__)
@@ -47,8 +47,5 @@ SSE2 inline void WidenTo32(uint8_t* w, __m128i v) {
 
 // A block converts a whole block of input at `read` where it qualifies, and says whether it did.
 typedef bool (*Block)(const uint8_t*& read, uint8_t*& write, Replacements& counts);
-
-// The SSE2 level; the SSSE3 level takes the kernels it has no better version of from it.
-extern const RouteKernels kSse2Kernels;
 
 #endif

@@ -1,6 +1,7 @@
-// The hooks through which tests, the fuzzer and the benchmarks reach inside a conversion, each
+// The hooks through which tests, the fuzzer and the benchmarks reach inside the conversion, each
 // declared here and nowhere else. No option, setting or stored file leads to them: the program
-// never sets one, so a user always runs with the defaults given below.
+// never sets one, so a user always runs with the defaults given below. (The platform's own hook
+// is in platform/test_hooks.h.)
 #pragma once
 
 #include <cstdint>
