@@ -60,7 +60,7 @@ void Prepare(Block& block, const std::string& input) {
     uint8_t* text = base + kBlockOverhead;
     std::memcpy(text, input.data(), input.size());
     std::memset(text + input.size(), 0, kZeroBytes);
-    ResetRunState();
+    runState = RunState{};
     runState.workBuffer = WorkBuffer{base, base + kUnusedBytes, text, text + input.size()};
     runState.inputByteCount = static_cast<uint32_t>(input.size());
     runState.inputSize = runState.inputByteCount;

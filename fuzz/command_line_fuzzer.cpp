@@ -96,7 +96,7 @@ struct Parsed {
 
 Parsed ParseWithPlantedState(std::vector<WideString>* arguments, bool garbage,
                              const CommandLineRules& rules) {
-    ResetRunState();
+    runState = RunState{};
     runState.status = kPlantedStatus;
     runState.logMode = kPlantedLogMode;
     runState.requestedSourceCp = kPlantedRequestedSource;

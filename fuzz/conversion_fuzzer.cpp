@@ -159,7 +159,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const uint8_t* input = data + 2;
     size_t inputSize = size - 2;
 
-    ResetRunState();
+    runState = RunState{};
     runState.sourceCp = source;
     runState.targetCp = target;
     runState.inputName = InputFileName(input, inputSize);

@@ -185,7 +185,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const std::string folder = MakeTempDir();
     static const std::string logPath = folder + "/run.log";
 
-    ResetRunState();
+    runState = RunState{};
     runState.status = data[0];
     runState.sourceCp = PickCodePage(data + 1);
     runState.targetCp = PickCodePage(data + 4);

@@ -15,20 +15,35 @@ struct Encoding {
     const WCHAR* names[4];
     // The name --help lists, by index into `names`; -1 for none.
     int8_t shown;
+    // For a Unicode form named without its byte order mark, the form it stands for, which the
+    // command line resolves it to; 0 for every other row.
+    CodePageId marked = 0;
 };
 
 inline constexpr Encoding kEncodings[] = {
     {CP_AUTODETECT, {WSTR("TEST"), WSTR("TST"), WSTR("T")}, -1},
     {CP_UTF8, {WSTR("UTF-8"), WSTR("UTF8"), WSTR("U8"), WSTR("U8+")}, 1},
-    {CP_UTF8_NOBOM, {WSTR("UTF-8n"), WSTR("UTF8n"), WSTR("U8n"), WSTR("U8-")}, 3},
+    {CP_UTF8_NOBOM, {WSTR("UTF-8n"), WSTR("UTF8n"), WSTR("U8n"), WSTR("U8-")}, 3, CP_UTF8},
     {CP_UTF16LE, {WSTR("UTF-16LE"), WSTR("UTF16"), WSTR("U16"), WSTR("U16+")}, 1},
-    {CP_UTF16LE_NOBOM, {WSTR("UTF-16LEn"), WSTR("UTF16n"), WSTR("U16n"), WSTR("U16-")}, 3},
+    {CP_UTF16LE_NOBOM,
+     {WSTR("UTF-16LEn"), WSTR("UTF16n"), WSTR("U16n"), WSTR("U16-")},
+     3,
+     CP_UTF16LE},
     {CP_UTF16BE, {WSTR("UTF-16BE"), WSTR("UTF16BE"), WSTR("U16BE"), WSTR("U16BE+")}, 1},
-    {CP_UTF16BE_NOBOM, {WSTR("UTF-16BEn"), WSTR("UTF16BEn"), WSTR("U16BEn"), WSTR("U16BE-")}, 3},
+    {CP_UTF16BE_NOBOM,
+     {WSTR("UTF-16BEn"), WSTR("UTF16BEn"), WSTR("U16BEn"), WSTR("U16BE-")},
+     3,
+     CP_UTF16BE},
     {CP_UTF32LE, {WSTR("UTF-32LE"), WSTR("UTF32"), WSTR("U32"), WSTR("U32+")}, 1},
-    {CP_UTF32LE_NOBOM, {WSTR("UTF-32LEn"), WSTR("UTF32n"), WSTR("U32n"), WSTR("U32-")}, 3},
+    {CP_UTF32LE_NOBOM,
+     {WSTR("UTF-32LEn"), WSTR("UTF32n"), WSTR("U32n"), WSTR("U32-")},
+     3,
+     CP_UTF32LE},
     {CP_UTF32BE, {WSTR("UTF-32BE"), WSTR("UTF32BE"), WSTR("U32BE"), WSTR("U32BE+")}, 1},
-    {CP_UTF32BE_NOBOM, {WSTR("UTF-32BEn"), WSTR("UTF32BEn"), WSTR("U32BEn"), WSTR("U32BE-")}, 3},
+    {CP_UTF32BE_NOBOM,
+     {WSTR("UTF-32BEn"), WSTR("UTF32BEn"), WSTR("U32BEn"), WSTR("U32BE-")},
+     3,
+     CP_UTF32BE},
     {CP_ACP, {WSTR("ANSI"), WSTR("A")}, 0},
     // Never chosen on the command line ("-O" begins a log option); it labels the page.
     {CP_OEMCP, {WSTR("OEM")}, -1},
@@ -92,28 +107,35 @@ inline constexpr Encoding kEncodings[] = {
 };
 inline constexpr int kEncodingCount = static_cast<int>(std::size(kEncodings));
 
+// The row of `id`; nullptr for an identifier the table does not hold.
+constexpr const Encoding* EncodingRow(CodePageId id) {
+    for (const Encoding& e : kEncodings) {
+        if (e.id == id) {
+            return &e;
+        }
+    }
+    return nullptr;
+}
+
 // A Unicode form named without its byte order mark, which the command line resolves.
 constexpr bool IsNoMarkForm(CodePageId id) {
-    return id == CP_UTF8_NOBOM || id == CP_UTF16LE_NOBOM || id == CP_UTF16BE_NOBOM ||
-           id == CP_UTF32LE_NOBOM || id == CP_UTF32BE_NOBOM;
+    const Encoding* row = EncodingRow(id);
+    return row != nullptr && row->marked != 0;
 }
 
 // The Unicode form a name without a byte order mark stands for; any other identifier as it is.
 constexpr CodePageId MarkedForm(CodePageId id) {
-    switch (id) {
-        case CP_UTF8_NOBOM:
-            return CP_UTF8;
-        case CP_UTF16LE_NOBOM:
-            return CP_UTF16LE;
-        case CP_UTF16BE_NOBOM:
-            return CP_UTF16BE;
-        case CP_UTF32LE_NOBOM:
-            return CP_UTF32LE;
-        case CP_UTF32BE_NOBOM:
-            return CP_UTF32BE;
-        default:
-            return id;
+    return IsNoMarkForm(id) ? EncodingRow(id)->marked : id;
+}
+
+// The name without a byte order mark of a Unicode form; any other identifier as it is.
+constexpr CodePageId NoMarkForm(CodePageId id) {
+    for (const Encoding& e : kEncodings) {
+        if (e.marked == id && id != 0) {
+            return e.id;
+        }
     }
+    return id;
 }
 
 // A byte code page of its own, one character per byte: neither a Unicode form, nor a pseudo

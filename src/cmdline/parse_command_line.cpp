@@ -5,23 +5,27 @@
 #include "src/cmdline/name_table.h"
 #include "src/state/run_state.h"
 
+// The fields a command line fills, and the counts a run fills after it, start from their values
+// at program start whatever an earlier parse left, so that a parse depends on its arguments
+// alone; the status, the log mode and the rest are left as they are.
 static void ResetParsedFields() {
-    runState.writeBom = 1;
-    runState.inputByteCount = 0;
-    runState.inputSize = 0;
-    runState.outputByteCount = 0;
-    runState.inputHadBom = 0;
-    runState.sourceCp = CP_UNSET;
-    runState.targetCp = CP_UNSET;
-    runState.inputName.clear();
-    runState.outputName.clear();
-    runState.logName.clear();
-    runState.inputIsStream = false;
-    runState.outputIsStream = false;
-    runState.usageProblem = kUsageNone;
-    runState.usageArgument.clear();
-    runState.request = kRequestRun;
-    runState.lineEnds = kLineEndsKept;
+    const RunState start{};
+    runState.writeBom = start.writeBom;
+    runState.inputByteCount = start.inputByteCount;
+    runState.inputSize = start.inputSize;
+    runState.outputByteCount = start.outputByteCount;
+    runState.inputHadBom = start.inputHadBom;
+    runState.sourceCp = start.sourceCp;
+    runState.targetCp = start.targetCp;
+    runState.inputName = start.inputName;
+    runState.outputName = start.outputName;
+    runState.logName = start.logName;
+    runState.inputIsStream = start.inputIsStream;
+    runState.outputIsStream = start.outputIsStream;
+    runState.usageProblem = start.usageProblem;
+    runState.usageArgument = start.usageArgument;
+    runState.request = start.request;
+    runState.lineEnds = start.lineEnds;
 }
 
 static int UsageError(UsageProblem problem, LPCWSTR argument = WSTR("")) {

@@ -15,11 +15,23 @@ static void AppendEncodingName(CodePageId id, WideString* buffer) {
     }
 }
 
+// Without a target named the output repeats the input, mark and all; a run that never read its
+// input for an output (a usage error, or an input that failed before its text was converted)
+// shows its target unnamed, as the command line left it.
+static bool ShowsOutputsEncoding() {
+    bool inputFailed =
+        runState.status == kStatusInputFailed && runState.failure != kFailureInputReplaced;
+    return runState.status != kStatusUsage && !inputFailed;
+}
+
 LPCWSTR FormatCodePageLabel(uint8_t side, WideString* buffer) {
     static const WCHAR kNoLabel[] = WSTR("");
     bool source = side == kSourceSide;
-    CodePageId id = source ? runState.sourceCp : runState.targetCp;
-    uint8_t withBom = source ? runState.inputHadBom : runState.writeBom;
+    bool output = !source && ShowsOutputsEncoding();
+    CodePageId id = source ? runState.sourceCp : output ? OutputCp(runState) : runState.targetCp;
+    uint8_t withBom = source   ? runState.inputHadBom
+                      : output ? static_cast<uint8_t>(OutputMarked(runState))
+                               : runState.writeBom;
     if (id == CP_DETECT_ONLY) {
         return kNoLabel;
     }

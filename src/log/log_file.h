@@ -4,7 +4,7 @@
 #include <string>
 
 #include "src/platform/platform.h"
-#include "src/state/run_state.h"
+#include "src/state/log_terms.h"
 
 // Opens the log so that no other process can write to it until it is closed: a missing file
 // is created, an existing one is opened as it is, with the position at its end. `*created`

@@ -120,13 +120,12 @@ void WriteRunLog() {
     HANDLE file = OpenLogFile(runState.logName.c_str(), &created);
     if (file == INVALID_HANDLE_VALUE) {
         // The exit code stays the run's; only the closing message tells.
-        runState.logFailed = true;
+        runState.logRefusal = kLogUnwritten;
         runState.logError = GetLastError();
         return;
     }
     runState.logRefusal = JudgeLog(file);
     if (runState.logRefusal != kLogTaken) {
-        runState.logFailed = true;
         // A log that only this run's option brought into being goes again with the refusal.
         if (created) {
             RemoveCreatedFile(runState.logName.c_str(), file);
@@ -138,7 +137,7 @@ void WriteRunLog() {
     if (!created && runState.logMode == kLogOverwrite) {
         SetFilePointer(file, 0, nullptr, FILE_BEGIN);
         if (!SetEndOfFile(file)) {
-            runState.logFailed = true;
+            runState.logRefusal = kLogUnwritten;
             runState.logError = GetLastError();
             CloseHandle(file);
             return;
@@ -151,7 +150,7 @@ void WriteRunLog() {
         record.insert(record.begin(), kByteOrderMark);
     }
     if (!WriteUtf8Text(file, record.c_str(), &runState.logRecordLeft)) {
-        runState.logFailed = true;
+        runState.logRefusal = kLogUnwritten;
         runState.logError = GetLastError();
     }
     CloseHandle(file);

@@ -30,7 +30,7 @@ void AddReplacementLines(const RunState& run, MessageLines* lines) {
         return;
     }
     const WideString source = LabelOf(run.sourceCp);
-    const WideString target = LabelOf(run.targetCp);
+    const WideString target = LabelOf(OutputCp(run));
     const WideString question = WSTR("\"?\"");
     AddCountLine(run, counts.unreadable, WSTR("could not be read as ") + source,
                  WSTR("could not be read as ") + source, question, lines);

@@ -74,7 +74,7 @@ void AddOutputFailureLines(const RunState& run, MessageLines* lines) {
             failed = WSTR("replace output");
             break;
         case kFailureTargetPage:
-            reason = WSTR("the system cannot convert to ") + LabelOf(run.targetCp);
+            reason = WSTR("the system cannot convert to ") + LabelOf(OutputCp(run));
             break;
         case kFailureOutputOwner:
             reason = WSTR("its owner and group could not be kept");

@@ -33,12 +33,8 @@ static WideString Number(long value) {
 }
 
 WideString OptionFor(CodePageId id, bool marked) {
-    if (IsUnicodeForm(id) && !marked) {
-        id = id == static_cast<CodePageId>(CP_UTF8) ? CP_UTF8_NOBOM
-             : id == CP_UTF16LE                     ? CP_UTF16LE_NOBOM
-             : id == CP_UTF16BE                     ? CP_UTF16BE_NOBOM
-             : id == CP_UTF32LE                     ? CP_UTF32LE_NOBOM
-                                                    : CP_UTF32BE_NOBOM;
+    if (!marked) {
+        id = NoMarkForm(id);
     }
     // The short names (-U8, -U16BE-) for the Unicode forms, the listed name for a page.
     for (const Encoding& encoding : kEncodings) {

@@ -29,7 +29,7 @@ MessageLines RunReport(const RunState& run) {
         default:
             break;
     }
-    if (run.logFailed) {
+    if (run.logRefusal != kLogTaken) {
         AddLogWarning(run, &lines);
     }
     return lines;

@@ -51,7 +51,7 @@ static int ConvertEach() {
 }
 
 int RunOnce() {
-    ResetRunState();
+    runState = RunState{};
     if (ParseCommandLine() != 0) {
         if (UsageErrorOpensGuide()) {
             OpenReadme();

@@ -7,6 +7,7 @@
 
 #include "src/platform/platform.h"
 #include "src/state/code_pages.h"
+#include "src/state/log_terms.h"
 #include "src/state/replacements.h"
 #include "src/state/work_buffer.h"
 
@@ -23,9 +24,6 @@ constexpr RunStatus kStatusBomOffset = 10;
 constexpr RunStatus kStatusUsage = 20;
 constexpr RunStatus kStatusInputFailed = 21;
 constexpr RunStatus kStatusOutputFailed = 22;
-
-constexpr DWORD kLogAppend = OPEN_ALWAYS;
-constexpr DWORD kLogOverwrite = CREATE_ALWAYS;
 
 // Why a run failed, for the one line a user is told; the status already says that it failed.
 // The first failure of a run is the one kept.
@@ -74,22 +72,6 @@ enum UsageProblem : uint8_t {
     kUsageLogIsStream,        // a log option given "-" (usageArgument: the option)
 };
 
-// Why the log was given no record although it could be opened.
-enum LogRefusal : uint8_t {
-    kLogTaken,    // not refused
-    kLogIsInput,  // the log option names the run's input
-    kLogIsOutput,
-    kLogNotALog,  // a file that holds something other than this program's log
-    kLogNoFile,   // a device, or a file the system makes up as it is read
-};
-
-// What a record that could not be written whole left in the log.
-enum LogRecordLeft : uint8_t {
-    kLogRecordNothing,    // none of it reached the file
-    kLogRecordTakenBack,  // part of it did, and was cut away again: the log is as it was
-    kLogRecordPart,       // part of it did, and could not be cut away: the log ends in that part
-};
-
 // How the output writes its line ends: as they stand, or every one (LF, CR LF, a CR alone) as
 // LF or as CR LF.
 enum LineEnds : uint8_t { kLineEndsKept, kLineEndsLf, kLineEndsCrLf };
@@ -103,25 +85,26 @@ enum RunRequest : uint8_t {
     kRequestDetect
 };
 
-// Each field says who writes it and who reads it.
+// Each field says who writes it and who reads it; its value at program start is written beside
+// it, and RunState{} is a run that has not begun.
 struct RunState {
     // Written by the parse, the recognition and the output step; read by the run sequence (the
     // exit code), the closing message and the log.
-    RunStatus status;
+    RunStatus status = kStatusUsage;
     // Written by the parse, then by the recognition (a mark or the guess); read by the output
     // step, the routes, the closing message and the log.
-    CodePageId sourceCp;
-    // Written by the parse (by the output step when none was named); read by the output step,
-    // the routes, the flush writer, the closing message and the log.
-    CodePageId targetCp;
+    CodePageId sourceCp = CP_UNSET;
+    // Written by the parse, CP_UNSET when none was named (OutputCp then gives the source's);
+    // read through OutputCp by the output step, the routes, the flush writer, the closing
+    // message and the log.
+    CodePageId targetCp = CP_UNSET;
     // Written by the recognition, first, as the parse left sourceCp; read by it and by the log.
-    CodePageId requestedSourceCp;
-    // Written by the parse (by the output step when no target was named); read by the output
-    // step and the log.
-    uint8_t writeBom;
+    CodePageId requestedSourceCp = 0;
+    // Written by the parse; read through OutputMarked by the output step and the log.
+    uint8_t writeBom = 1;
     // Written by the mark test; read by the recognition-only exit code, the output step and the
     // log.
-    uint8_t inputHadBom;
+    uint8_t inputHadBom = 0;
     // Written by the parse; read by the loader, the closing message and the log.
     WideString inputName;
     // Written by the parse; read by the output step, the closing message and the log.
@@ -130,92 +113,88 @@ struct RunState {
     WideString logName;
     // Set by the parse when the input or the output name is "-" under rules that make it a
     // standard stream; read by the loader, the output step, the log and the closing message.
-    bool inputIsStream;
-    bool outputIsStream;
+    bool inputIsStream = false;
+    bool outputIsStream = false;
     // Written by the parse: the names after inputName that -r replaces, each in a run of its own
     // with the same options; read by the run sequence.
     std::vector<WideString> moreInputNames;
     // Set by the run sequence when this run is one file of several; read by the closing message,
     // which then names the file on every line.
-    bool oneOfMany;
+    bool oneOfMany = false;
     // Written by the recognition when 8-bit text was left to the guess: the pages its letters
     // point to, likeliest first, how many, and whether the first is sure; and the bytes that
     // were no UTF-8 in a text otherwise read as UTF-8. Read by the closing message.
-    CodePageId guessedPages[3];
-    int guessedPageCount;
-    bool guessSure;
-    uint32_t guessStrayBytes;
+    CodePageId guessedPages[3] = {};
+    int guessedPageCount = 0;
+    bool guessSure = false;
+    uint32_t guessStrayBytes = 0;
     // Written by the parse; read by the log.
-    DWORD logMode;
+    DWORD logMode = 0;
     // Written by the loader (bytes read, a mark included); read by the log.
-    uint32_t inputSize;
+    uint32_t inputSize = 0;
     // Written by the loader, less a mark by the mark test; read by the guess and the routes.
-    uint32_t inputByteCount;
+    uint32_t inputByteCount = 0;
     // Written by the output step (the mark) and the flush writer; read by the log.
-    uint32_t outputByteCount;
+    uint32_t outputByteCount = 0;
     // Characters not carried over as they were: written as "?" for unreadable input or for a
     // character the target page lacks, or as a similar character of the page; written by the
     // routes, read by the run's closing message.
-    Replacements replacements;
+    Replacements replacements = {};
     // Bytes of a source page read as private-use characters into a Unicode target; written by
     // the conversion, read by the run's closing message.
-    uint64_t privateUseRead;
+    uint64_t privateUseRead = 0;
     // Written by the parse; read by the loader (which then leaves no text to the system's copy),
     // the flush writer and the closing message.
-    LineEnds lineEnds;
+    LineEnds lineEnds = kLineEndsKept;
     // Line ends the flush writer wrote otherwise than they stood; read by the closing message.
-    uint64_t lineEndsChanged;
+    uint64_t lineEndsChanged = 0;
     // Set by the flush writer when the last unit it was handed is a CR, whose line end the next
     // unit settles.
-    bool lineEndAfterCr;
+    bool lineEndAfterCr = false;
     // Written by the loader; read by the recognition, the routes and the flush writer; given back
     // by the loader on a failure, otherwise by the recognition-only run or the output step.
-    WorkBuffer workBuffer;
+    WorkBuffer workBuffer = {nullptr, nullptr, nullptr, nullptr};
     // Written and read by the loader, open only between the open and the reads; when the text
     // stays in its file for the system to copy, until the output step has copied it.
-    HANDLE inputFile;
+    HANDLE inputFile = INVALID_HANDLE_VALUE;
     // Written by the loader as the input is opened: the input's state then, and whether the
     // output is that file itself (under its name or another, or as standard output); read by
     // the output step, which replaces the input only if it is still in that state, and never
     // writes over it in place.
-    FileIdentity inputIdentity;
-    bool outputIsInput;
+    FileIdentity inputIdentity = {};
+    bool outputIsInput = false;
     // Written by the output step; read by the flush writer.
-    HANDLE outputFile;
+    HANDLE outputFile = INVALID_HANDLE_VALUE;
     // Set by any write to the output that fails or falls short; the run then ends with
     // kStatusOutputFailed and the target keeps its old content.
-    bool outputWriteFailed;
+    bool outputWriteFailed = false;
     // Written by the output step: the file it replaces has other names (hard links), which keep
     // the old text; read by the closing message.
-    bool outputHadOtherNames;
+    bool outputHadOtherNames = false;
     // The temporary the output is written to before it replaces the target; written and read by
     // the output step.
     WideString outputTempName;
     // Set by the output step when the target is a stream written in place (a device, a FIFO, an
     // open descriptor) rather than a file replaced; read by the closing message, since what a
     // failed run wrote there cannot be taken back.
-    bool outputInPlace;
+    bool outputInPlace = false;
     // Written by the step that fails (input, output); read by the run's closing message.
-    RunFailure failure;
+    RunFailure failure = kFailureNone;
     // The platform's error code (GetLastError) of the call that failed, 0 when there was none;
     // written with failure, read by the closing message.
-    DWORD failureError;
+    DWORD failureError = ERROR_SUCCESS;
     // Written by the parse; read by the closing message of a usage error and by the run sequence.
-    UsageProblem usageProblem;
+    UsageProblem usageProblem = kUsageNone;
     // Written by the parse with usageProblem; read by the closing message.
     WideString usageArgument;
     // Written by the parse; read by the run sequence and the closing message.
-    RunRequest request;
-    // Set by WriteRunLog when the record could not be written, with the system's reason; read by
-    // the closing message.
-    bool logFailed;
-    DWORD logError;
-    // Set by WriteRunLog with logFailed when the file was no place for a record; read by the
-    // closing message.
-    LogRefusal logRefusal;
-    // Set by WriteRunLog with logFailed when the write of the record failed; read by the closing
-    // message.
-    LogRecordLeft logRecordLeft;
+    RunRequest request = kRequestRun;
+    // Set by WriteRunLog when the log got no record, or only part of one: why, and the system's
+    // reason where the system refused; read by the closing message.
+    LogRefusal logRefusal = kLogTaken;
+    DWORD logError = ERROR_SUCCESS;
+    // Set by WriteRunLog when the write of the record failed; read by the closing message.
+    LogRecordLeft logRecordLeft = kLogRecordNothing;
 };
 
 extern RunState runState;
@@ -228,5 +207,11 @@ inline void NoteFailure(RunFailure failure, DWORD error) {
     }
 }
 
-// Puts every field back to its value at program start (tests run many runs in one process).
-void ResetRunState();
+// The encoding the output is written in, and whether it begins with its byte order mark: the
+// target named, or without one the input's own encoding, mark and all.
+inline CodePageId OutputCp(const RunState& run) {
+    return run.targetCp == CP_UNSET ? run.sourceCp : run.targetCp;
+}
+inline bool OutputMarked(const RunState& run) {
+    return (run.targetCp == CP_UNSET ? run.inputHadBom : run.writeBom) == 1;
+}

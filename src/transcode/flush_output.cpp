@@ -12,9 +12,10 @@ void (*flushObserver)(const uint8_t* bytes, DWORD count) = nullptr;
 // number of units) is written as it stands.
 static void TurnBigEndian(uint8_t* bytes, DWORD count) {
     const RouteKernels& kernels = usePlainRoutes ? kPortableKernels : ActiveKernels();
-    if (runState.targetCp == CP_UTF16BE) {
+    CodePageId target = OutputCp(runState);
+    if (target == CP_UTF16BE) {
         kernels.swapUnits16(bytes, count);
-    } else if (runState.targetCp == CP_UTF32BE) {
+    } else if (target == CP_UTF32BE) {
         kernels.swapUnits32(bytes, count);
     }
 }

@@ -11,7 +11,7 @@ constexpr uint32_t kLf = 0x0A;
 static uint8_t piece[kLineEndPieceBytes];
 
 static uint32_t UnitBytes() {
-    CodePageId target = runState.targetCp;
+    CodePageId target = OutputCp(runState);
     if (target == CP_UTF16LE || target == CP_UTF16BE) {
         return 2;
     }

@@ -8,8 +8,8 @@
 #include "src/transcode/transcode_buffer.h"
 
 static void WriteMark() {
-    OutputMark mark = OutputMarkOf(runState.targetCp);
-    if (runState.writeBom != 1 || mark.length == 0) {
+    OutputMark mark = OutputMarkOf(OutputCp(runState));
+    if (!OutputMarked(runState) || mark.length == 0) {
         return;
     }
     runState.outputByteCount = mark.length;
@@ -26,7 +26,7 @@ static void WriteMark() {
 // (one page on both sides, or Unicode to Unicode) convert nothing and ask nothing.
 static bool CodePagesAvailable() {
     CodePageId source = runState.sourceCp;
-    CodePageId target = runState.targetCp;
+    CodePageId target = OutputCp(runState);
     bool sourcePage = !IsUnicodeForm(source);
     bool targetPage = !IsUnicodeForm(target);
     if (sourcePage && targetPage && source == target) {
@@ -103,13 +103,6 @@ static bool Commit() {
 // as it was. A stream target (a device, a FIFO, an open descriptor) is written in place.
 RunStatus WriteOutputFile() {
     runState.status = kStatusConverted;
-    CodePageId namedTarget = runState.targetCp;
-    uint8_t namedBom = runState.writeBom;
-    // Without a target the output repeats the input, mark and all.
-    if (runState.targetCp == CP_UNSET) {
-        runState.targetCp = runState.sourceCp;
-        runState.writeBom = runState.inputHadBom;
-    }
     if (!CodePagesAvailable()) {
         ReleaseInput();
         return runState.status;
@@ -163,10 +156,6 @@ RunStatus WriteOutputFile() {
     // A replaced target that keeps its old content got nothing of this run.
     if (failed || (!runState.outputInPlace && !Commit())) {
         runState.outputByteCount = 0;
-    }
-    if (inputFailed) {
-        runState.targetCp = namedTarget;
-        runState.writeBom = namedBom;
     }
     runState.outputTempName.clear();
     ReleaseWorkBuffer();

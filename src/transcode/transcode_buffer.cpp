@@ -88,10 +88,11 @@ const Route kRoutes[4][4] = {
 void TranscodeBuffer() {
     NormaliseByteOrder();
     EncodingFamily source = FamilyOf(runState.sourceCp);
-    EncodingFamily target = FamilyOf(runState.targetCp);
+    CodePageId targetCp = OutputCp(runState);
+    EncodingFamily target = FamilyOf(targetCp);
     // The same byte code page on both sides is a copy; only two different pages convert.
-    bool samePage = source == kFamilyCodePage && target == kFamilyCodePage &&
-                    runState.sourceCp == runState.targetCp;
+    bool samePage =
+        source == kFamilyCodePage && target == kFamilyCodePage && runState.sourceCp == targetCp;
     if (samePage) {
         Copy();
         return;
@@ -99,7 +100,7 @@ void TranscodeBuffer() {
     // The tables the route looks its characters up in: the target page first, since a copy
     // between two pages goes through it.
     if (target == kFamilyCodePage) {
-        LoadTargetPage(static_cast<UINT>(runState.targetCp));
+        LoadTargetPage(static_cast<UINT>(targetCp));
     }
     if (source == kFamilyCodePage) {
         LoadSourcePage(static_cast<UINT>(runState.sourceCp), target == kFamilyCodePage);

@@ -31,7 +31,7 @@ int Parse(const std::vector<WideString>& arguments,
     for (WideString& a : all) {
         pointers.push_back(a.data());
     }
-    ResetRunState();
+    runState = RunState{};
     return ParseArguments(static_cast<int>(pointers.size()), pointers.data(), rules);
 }
 

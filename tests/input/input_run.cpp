@@ -1,7 +1,7 @@
 #include "tests/input/input_run.h"
 
 void StartRun(const std::string& name, CodePageId sourceCp, CodePageId targetCp) {
-    ResetRunState();
+    runState = RunState{};
     runState.inputName = WideString(name.begin(), name.end());
     runState.sourceCp = sourceCp;
     runState.targetCp = targetCp;

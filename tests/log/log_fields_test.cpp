@@ -36,7 +36,7 @@ class LabelTable : public ::testing::TestWithParam<LabelCase> {};
 
 TEST_P(LabelTable, NamesTheEncoding) {
     const LabelCase& c = GetParam();
-    ResetRunState();
+    runState = RunState{};
     runState.requestedSourceCp = c.requested;
     if (c.side == kSourceSide) {
         runState.sourceCp = c.id;
@@ -83,8 +83,46 @@ INSTANTIATE_TEST_SUITE_P(
         LabelCase{"SourceDetectOnly", kSourceSide, 0, CP_DETECT_ONLY, 0, ""}),
     [](const ::testing::TestParamInfo<LabelCase>& info) { return info.param.name; });
 
+// Without a target named the record shows the input's encoding, mark and all, once the input
+// was read for an output; a run that stopped before that shows the target unnamed.
+struct UnsetTargetCase {
+    const char* name;
+    RunStatus status;
+    RunFailure failure;
+    const char* label;
+};
+
+void PrintTo(const UnsetTargetCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+class UnsetTarget : public ::testing::TestWithParam<UnsetTargetCase> {};
+
+TEST_P(UnsetTarget, ShowsTheOutputOnceThereIsOne) {
+    const UnsetTargetCase& c = GetParam();
+    runState = RunState{};
+    runState.sourceCp = CP_UTF16BE;
+    runState.requestedSourceCp = CP_UTF16BE;
+    runState.status = c.status;
+    runState.failure = c.failure;
+    WideString buffer;
+    EXPECT_EQ(Ascii(FormatCodePageLabel(kTargetSide, &buffer)), c.label);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Runs, UnsetTarget,
+    ::testing::Values(
+        UnsetTargetCase{"Converted", kStatusConverted, kFailureNone, "UTF-16BEn"},
+        UnsetTargetCase{"OutputFailed", kStatusOutputFailed, kFailureOutputCreate, "UTF-16BEn"},
+        UnsetTargetCase{"InputReplacedMeanwhile", kStatusInputFailed, kFailureInputReplaced,
+                        "UTF-16BEn"},
+        UnsetTargetCase{"InputUnread", kStatusInputFailed, kFailureInputRead, "?"},
+        UnsetTargetCase{"InputChangedAsItWasCopied", kStatusInputFailed, kFailureInputChanged, "?"},
+        UnsetTargetCase{"UsageError", kStatusUsage, kFailureNone, "?"}),
+    [](const ::testing::TestParamInfo<UnsetTargetCase>& info) { return info.param.name; });
+
 TEST(Label, DetectOnlyLeavesTheBufferAlone) {
-    ResetRunState();
+    runState = RunState{};
     runState.targetCp = CP_DETECT_ONLY;
     WideString buffer = WSTR("kept");
     EXPECT_EQ(Ascii(FormatCodePageLabel(kTargetSide, &buffer)), "");

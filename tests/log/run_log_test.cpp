@@ -48,7 +48,7 @@ protected:
     void SetUp() override {
         folder = MakeTempDir();
         path = folder + "/run.log";
-        ResetRunState();
+        runState = RunState{};
         runState.logName = WideFromBytes(path);
         runState.logMode = kLogAppend;
         SetProcessArguments({WSTR("C:\\Program Files\\codeshift.exe"), WSTR("-o"), WSTR("run.log"),
@@ -218,7 +218,7 @@ TEST_F(RunLog, AppendingKeepsWhatIsThere) {
         std::string log = ReadBytes(path);
         EXPECT_EQ(log.substr(0, earlier.size() + 2), earlier + "\n-");
         EXPECT_EQ(Count(log, kMark), Count(earlier, kMark));
-        EXPECT_FALSE(runState.logFailed);
+        EXPECT_EQ(runState.logRefusal, kLogTaken);
     }
 }
 
@@ -229,10 +229,9 @@ TEST_F(RunLog, FileThatIsNoLogIsLeftAlone) {
                                         kMark + "\n" + kRule.substr(1) + "\n"}) {
             WriteBytes(path, text);
             runState.logMode = mode;
-            runState.logFailed = false;
+            runState.logRefusal = kLogTaken;
             WriteRunLog();
             EXPECT_EQ(ReadBytes(path), text);
-            EXPECT_TRUE(runState.logFailed);
             EXPECT_EQ(runState.logRefusal, kLogNotALog);
         }
     }
@@ -407,14 +406,22 @@ TEST_F(RunLog, RefusedLogIsRemovedOnlyWhenThisRunMadeIt) {
             }
             runState.inputName = input ? runState.logName : WSTR("in.txt");
             runState.outputName = input ? WSTR("out.txt") : runState.logName;
-            runState.logFailed = false;
+            runState.logRefusal = kLogTaken;
             WriteRunLog();
-            EXPECT_TRUE(runState.logFailed);
             EXPECT_EQ(runState.logRefusal, input ? kLogIsInput : kLogIsOutput);
             EXPECT_EQ(FileExists(path), before) << "input " << input;
             std::filesystem::remove(path);
         }
     }
+}
+
+// A log the system will not open is noted with the system's reason, and nothing is made.
+TEST_F(RunLog, UnopenableLogIsNotedWithTheSystemsReason) {
+    runState.logName = WideFromBytes(folder + "/missing/run.log");
+    WriteRunLog();
+    EXPECT_EQ(runState.logRefusal, kLogUnwritten);
+    EXPECT_NE(runState.logError, static_cast<DWORD>(ERROR_SUCCESS));
+    EXPECT_FALSE(FileExists(folder + "/missing"));
 }
 
 // A file the kernel makes up reads as empty, yet a record written there is a command to it
@@ -424,7 +431,6 @@ TEST_F(RunLog, NoRecordIntoTheKernelsFiles) {
     std::string before = ReadBytes(name);
     runState.logName = WideFromBytes(name);
     WriteRunLog();
-    EXPECT_TRUE(runState.logFailed);
     EXPECT_EQ(runState.logRefusal, kLogNoFile);
     EXPECT_EQ(ReadBytes(name), before);
 }

@@ -23,8 +23,7 @@ void PrintTo(const ReportCase& c, std::ostream* out) {
 
 // A run that converted in.txt from A1251 into out.txt as UTF-8, before each row changes it.
 RunState ConvertedRun() {
-    ResetRunState();
-    RunState run = runState;
+    RunState run;
     run.status = kStatusConverted;
     run.sourceCp = 1251;
     run.targetCp = CP_UTF8;
@@ -344,7 +343,6 @@ INSTANTIATE_TEST_SUITE_P(
                    "the old text\n"}));
 
 void LogFailed(RunState& run, LogRefusal refusal, DWORD error) {
-    run.logFailed = true;
     run.logRefusal = refusal;
     run.logError = error;
 }
@@ -353,7 +351,8 @@ void LogFailed(RunState& run, LogRefusal refusal, DWORD error) {
 INSTANTIATE_TEST_SUITE_P(
     LogWarning, ReportTable,
     ::testing::Values(
-        ReportCase{"NotOpened", [](RunState& r) { LogFailed(r, kLogTaken, ERROR_ACCESS_DENIED); },
+        ReportCase{"NotOpened",
+                   [](RunState& r) { LogFailed(r, kLogUnwritten, ERROR_ACCESS_DENIED); },
                    "codeshift: warning: no record written to the log \"run.log\": Permission "
                    "denied\n"},
         ReportCase{"IsInput", [](RunState& r) { LogFailed(r, kLogIsInput, ERROR_SUCCESS); },
@@ -370,14 +369,14 @@ INSTANTIATE_TEST_SUITE_P(
                    "or a file of the system, which keeps no log\n"},
         ReportCase{"PartLeft",
                    [](RunState& r) {
-                       LogFailed(r, kLogTaken, ERROR_DISK_FULL);
+                       LogFailed(r, kLogUnwritten, ERROR_DISK_FULL);
                        r.logRecordLeft = kLogRecordPart;
                    },
                    "codeshift: warning: the record was written to the log \"run.log\" only in "
                    "part: No space left on device\n"},
         ReportCase{"PartTakenBack",
                    [](RunState& r) {
-                       LogFailed(r, kLogTaken, ERROR_DISK_FULL);
+                       LogFailed(r, kLogUnwritten, ERROR_DISK_FULL);
                        r.logRecordLeft = kLogRecordTakenBack;
                    },
                    "codeshift: warning: the record was written to the log \"run.log\" only in "

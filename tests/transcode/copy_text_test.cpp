@@ -46,7 +46,7 @@ TEST_P(ChangedInput, EndsTheRunAsAFailedRead) {
     const std::string input = "\xEF\xBB\xBF" + std::string(100000, 'x');
     WriteBytes(folder + "/in.txt", input);
     WriteBytes(folder + "/out.txt", "old");
-    ResetRunState();
+    runState = RunState{};
     runState.inputName = WideAscii(folder + "/in.txt");
     runState.outputName = WideAscii(folder + "/out.txt");
     runState.sourceCp = c.source;

@@ -39,7 +39,7 @@ void Watch(const uint8_t* bytes, DWORD count) {
 
 Outcome Transcode(CodePageId source, CodePageId target, const std::string& file,
                   uint32_t markLength, bool plain) {
-    ResetRunState();
+    runState = RunState{};
     runState.sourceCp = source;
     runState.targetCp = target;
     LayOutInput(file, markLength, kPoison);

@@ -99,7 +99,7 @@ TEST(FlushPieces, NothingProducedNothingWritten) {
 
 // A flush of nothing neither counts nor writes; a piece is counted as it is handed over.
 TEST(FlushOutputCall, CountsWhatItHandsOver) {
-    ResetRunState();
+    runState = RunState{};
     runState.targetCp = CP_UTF16BE;
     LayOutInput("", 0);
     std::string folder = MakeTempDir();

@@ -52,7 +52,7 @@ TEST(LineEnds, EveryLineEndWrittenOneWayAcrossEveryCut) {
         for (const LineEndCase& c : cases) {
             std::string input = Units(c.input, form.width);
             for (size_t cut = 0; cut <= input.size(); cut += static_cast<size_t>(form.width)) {
-                ResetRunState();
+                runState = RunState{};
                 runState.targetCp = form.target;
                 runState.lineEnds = c.mode;
                 written.clear();
@@ -73,7 +73,7 @@ TEST(LineEnds, EveryLineEndWrittenOneWayAcrossEveryCut) {
 
 // A text that doubles its line ends leaves in pieces that each fit the writer's buffer.
 TEST(LineEnds, LongOutputLeavesInBoundedPieces) {
-    ResetRunState();
+    runState = RunState{};
     runState.targetCp = CP_UTF16LE;
     runState.lineEnds = kLineEndsCrLf;
     std::string input = Units(std::string(100000, '\n'), 2);
@@ -117,7 +117,7 @@ TEST(LineEnds, BytesOfCrAndLfInsideOtherUnitsAreNoLineEnds) {
          Wide(U"\u040A\r\n\u0D0A\r\n\u0A0D\r\n\U000D0D0A")},
     };
     for (const auto& c : cases) {
-        ResetRunState();
+        runState = RunState{};
         runState.targetCp = c.target;
         runState.lineEnds = c.mode;
         written.clear();
@@ -162,7 +162,7 @@ TEST(LineEnds, LongTextsAsAUnitByUnitRewrite) {
             for (size_t cut : {size_t{0}, size_t{kLineEndPieceBytes} - 1,
                                size_t{kLineEndPieceBytes}, input.size() / 2, input.size() - 1}) {
                 cut -= cut % static_cast<size_t>(width);
-                ResetRunState();
+                runState = RunState{};
                 runState.targetCp = target;
                 runState.lineEnds = mode;
                 written.clear();

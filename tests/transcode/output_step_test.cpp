@@ -72,8 +72,8 @@ TEST_P(TargetLeftOpen, RepeatsTheInput) {
     EXPECT_EQ(run.status, kStatusConverted);
     EXPECT_EQ(Hex(run.output), Hex(c.file));
     EXPECT_EQ(run.outputByteCount, c.file.size());
-    EXPECT_EQ(runState.targetCp, c.source) << "the log labels the target by the source";
-    EXPECT_EQ(runState.writeBom, c.markLength > 0 ? 1 : 0);
+    EXPECT_EQ(OutputCp(runState), c.source) << "the log labels the target by the source";
+    EXPECT_EQ(OutputMarked(runState), c.markLength > 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -96,7 +96,7 @@ protected:
 
     // One conversion of `text` from UTF-8 to UTF-16LE with a mark into `output`.
     RunStatus Run(const std::string& output, const std::string& text) {
-        ResetRunState();
+        runState = RunState{};
         runState.sourceCp = kUtf8;
         runState.targetCp = CP_UTF16LE;
         runState.outputName = WideAscii(output);
@@ -231,7 +231,7 @@ TEST_F(OutputFile, PageThePlatformCannotConvertStopsTheRunBeforeAnyOutput) {
     };
     for (const PageCase& c : cases) {
         WriteBytes(folder + "/out.txt", "old");
-        ResetRunState();
+        runState = RunState{};
         runState.sourceCp = c.source;
         runState.targetCp = c.target;
         runState.outputName = WideAscii(folder + "/out.txt");

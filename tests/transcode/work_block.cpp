@@ -37,7 +37,7 @@ static void Watch(const uint8_t* bytes, DWORD count) {
 Conversion Convert(CodePageId source, CodePageId target, bool writeBom, const std::string& file,
                    uint32_t markLength) {
     std::string folder = MakeTempDir();
-    ResetRunState();
+    runState = RunState{};
     runState.sourceCp = source;
     runState.requestedSourceCp = source;
     runState.targetCp = target;
@@ -63,7 +63,7 @@ Conversion Convert(CodePageId source, CodePageId target, bool writeBom, const st
 
 std::string TranscodeOnly(CodePageId source, CodePageId target, const std::string& text) {
     std::string folder = MakeTempDir();
-    ResetRunState();
+    runState = RunState{};
     runState.sourceCp = source;
     runState.targetCp = target;
     LayOutInput(text, 0);
