@@ -22,6 +22,7 @@ static void ResetParsedFields() {
     runState.usageArgument.clear();
     runState.request = kRequestRun;
     runState.lineEnds = kLineEndsKept;
+    runState.refusesLoss = false;
 }
 
 static int UsageError(UsageProblem problem, LPCWSTR argument = WSTR("")) {
@@ -87,6 +88,7 @@ static void TakeLogName(LPCWSTR argument, bool* logNamePending) {
 // What a parse holds besides the run state while it reads the arguments.
 struct ParseProgress {
     bool replaceInput = false;
+    bool lossAccepted = false;
     bool logNamePending = false;
     bool optionsEnded = false;
     std::vector<LPCWSTR> names;  // file names, in order: the input, the output, or with -r inputs
@@ -172,6 +174,8 @@ static UsageProblem TakeOption(LPCWSTR argument, const CommandLineRules& rules,
         TakeLogName(argument, &progress->logNamePending);
     } else if ((c == 'r' || c == 'R') && (argument[2] == 0 || !rules.refusesWhatItWouldIgnore)) {
         progress->replaceInput = true;
+    } else if (rules.refusesLossInPlace && WideString(argument) == WSTR("--lossy")) {
+        progress->lossAccepted = true;
     } else if (_wcsicmp(argument + 1, WSTR("LF")) == 0) {
         runState.lineEnds = kLineEndsLf;
     } else if (_wcsicmp(argument + 1, WSTR("CRLF")) == 0) {
@@ -266,6 +270,7 @@ int ParseArguments(int count, LPWSTR* arguments, const CommandLineRules& rules) 
             return UsageError(kUsageReplaceStream);
         }
     }
+    runState.refusesLoss = rules.refusesLossInPlace && !progress.lossAccepted;
     if (runState.sourceCp == CP_UNSET) {
         runState.sourceCp = CP_AUTODETECT;
     }

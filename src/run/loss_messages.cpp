@@ -24,3 +24,22 @@ WideString PrivateUseLine() {
                                         : WSTR(" bytes have no standard character in ") + page +
                                               WSTR(" and were written as private-use characters"));
 }
+
+WideString LossRefusalReason() {
+    const Replacements& counts = runState.replacements;
+    uint64_t count = counts.unreadable + counts.missing + counts.similar;
+    WideString reason =
+        Grouped(count) + (count == 1 ? WSTR(" character would be written as \"?\" or as a "
+                                            "similar one")
+                                     : WSTR(" characters would be written as \"?\" or as a "
+                                            "similar one"));
+    if (runState.lossLine > 0) {
+        WideString line;
+        WideString column;
+        AppendNumber(runState.lossLine, 10, 1, &line);
+        AppendNumber(runState.lossColumn, 10, 1, &column);
+        reason.append((count == 1 ? WSTR(", at line ") : WSTR(", the first at line ")) + line +
+                      WSTR(", column ") + column);
+    }
+    return reason;
+}

@@ -7,3 +7,7 @@
 // "N bytes have no standard character in <page> and were written as private-use characters",
 // or nothing when the run read none.
 WideString PrivateUseLine();
+
+// Why a replacement in place was refused for what it would lose: how many characters, where the
+// first one stands, and the option that accepts the loss.
+WideString LossRefusalReason();

@@ -245,6 +245,11 @@ static void ReportOutputFailure(WideString* text) {
         case kFailureOutputIsInput:
             reason = WSTR("it is the input file, and the text would be written over itself");
             break;
+        case kFailureOutputLossy:
+            ReportFileFailure(text, WSTR("replace input"), runState.inputName, false,
+                              LossRefusalReason(),
+                              WSTR("; it was left as it is (--lossy accepts the loss)"));
+            return;
         case kFailureOutputFolder:
             reason.append(
                 WSTR("; the folder it is in must be writable to replace it, not only the file"));
@@ -497,7 +502,10 @@ static WideString HelpText() {
     text.append(WSTR(
         "  -oLOG, -o LOG    append a record of the run to the file LOG\n"
         "  -OLOG, -O LOG    write the file LOG afresh with the record of this run\n"
-        "  -r               replace each FILE with its text converted, one run a file\n"
+        "  -r               replace each FILE with its text converted, one run a file; a\n"
+        "                   file whose text would lose characters (written as \"?\" or as a\n"
+        "                   similar one) is left as it is, exit code 22\n"
+        "  --lossy          replace such a file all the same\n"
         "  -LF, -CRLF       write every line end (LF, CR LF, or CR alone) as LF, or as CR LF\n"
         "  --               every later argument is a file name\n"
         "  -                as INPUT, standard input; as OUTPUT, standard output\n"

@@ -25,6 +25,9 @@ void ResetRunState() {
     runState.outputByteCount = 0;
     runState.replacements = Replacements{};
     runState.privateUseRead = 0;
+    runState.refusesLoss = false;
+    runState.lossLine = 0;
+    runState.lossColumn = 0;
     runState.lineEnds = kLineEndsKept;
     runState.lineEndsChanged = 0;
     runState.lineEndAfterCr = false;

@@ -4,6 +4,7 @@
 #include "src/transcode/codecs/output_marks.h"
 #include "src/transcode/copy_text.h"
 #include "src/transcode/flush_output.h"
+#include "src/transcode/loss_refusal.h"
 #include "src/transcode/transcode_buffer.h"
 
 static void WriteMark() {
@@ -153,8 +154,8 @@ RunStatus WriteOutputFile() {
     // An input that could not be read after all ends the run as a failed load would have.
     bool inputFailed = runState.status == kStatusInputFailed;
     bool changed = false;
-    bool committed =
-        !inputFailed && !runState.outputWriteFailed && (runState.outputInPlace || Commit());
+    bool committed = !inputFailed && !runState.outputWriteFailed && !RefusesLoss() &&
+                     (runState.outputInPlace || Commit());
     if (!committed) {
         if (!runState.outputInPlace) {
             DWORD error = GetLastError();
