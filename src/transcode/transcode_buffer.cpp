@@ -7,6 +7,7 @@
 #include "src/transcode/kernels/route_kernels.h"
 #include "src/transcode/plain/character_steps.h"
 #include "src/transcode/plain/plain_routes.h"
+#include "src/transcode/plain/utf8_repair.h"
 #include "src/transcode/private_use_count.h"
 
 bool usePlainRoutes = false;
@@ -89,6 +90,11 @@ void TranscodeBuffer() {
     NormaliseByteOrder();
     EncodingFamily source = FamilyOf(runState.sourceCp);
     EncodingFamily target = FamilyOf(runState.targetCp);
+    // Stray bytes the guess found are no text, whatever the target form.
+    if (source == kFamilyUtf8 && target == kFamilyUtf8 && runState.guessStrayBytes > 0) {
+        RunPlainRoute<WholeCharacter<StepUtf8ToUtf8>>();
+        return;
+    }
     // The same byte code page on both sides is a copy; only two different pages convert.
     bool samePage = source == kFamilyCodePage && target == kFamilyCodePage &&
                     runState.sourceCp == runState.targetCp;

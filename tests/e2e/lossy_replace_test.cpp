@@ -19,6 +19,8 @@ const std::string kBroken = "ok\nab\xff\xfe c\n";  // two bytes no UTF-8 charact
 const std::string kBrokenIn1251 = "ok\nab?? c\n";
 const std::string kCyrillic = "\xd0\x96\n";  // U+0416, in 1251 but not in 1252
 const std::string kClean = "caf\xc3\xa9\n";
+const std::string kStray = "caf\xc3\xa9 na\xefve \xc3\xa9t\xc3\xa9 \xc3\xa0 la plage\n";
+const std::string kStrayAsked = "caf\xc3\xa9 na?ve \xc3\xa9t\xc3\xa9 \xc3\xa0 la plage\n";
 
 struct LossyCase {
     const char* name;
@@ -108,6 +110,24 @@ INSTANTIATE_TEST_SUITE_P(
                   0,
                   {{"c.txt", kCyrillic}, {"out.txt", "?\n"}},
                   "codeshift: 1 character is not in A1252 and was written as \"?\"\n",
+                  false},
+        // UTF-8 but for a stray byte, into UTF-8: the byte is no text there either.
+        LossyCase{"StrayByteIntoUtf8",
+                  {"-T", "-U8-", "s.txt", "out.txt"},
+                  {{"s.txt", kStray}},
+                  0,
+                  {{"s.txt", kStray}, {"out.txt", kStrayAsked}},
+                  "codeshift: read as -U8- (UTF-8 but for 1 stray byte)\n"
+                  "codeshift: 1 character could not be read as UTF-8 and was written as \"?\"\n",
+                  false},
+        LossyCase{"StrayByteRefusedInPlace",
+                  {"-T", "-U8-", "-r", "s.txt"},
+                  {{"s.txt", kStray}},
+                  22,
+                  {{"s.txt", kStray}},
+                  "codeshift: cannot replace input \"s.txt\": 1 character would be written as "
+                  "\"?\" or as a similar one, at line 1, column 8; it was left as it is "
+                  "(--lossy accepts the loss)\n",
                   false},
         LossyCase{"EachFileForItself",
                   {"-u8", "-a1252", "-r", "e.txt", "c.txt"},
