@@ -208,6 +208,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Replacements expectedCounts{};
     std::string expected =
         ReferenceConversion(text, runState.sourceCp, runState.targetCp, &expectedCounts);
+    // A text guessed UTF-8 but for stray bytes is no copy into UTF-8: each sequence that is no
+    // character becomes "?", as on its way through UTF-32.
+    if (runState.guessStrayBytes > 0 && runState.sourceCp == static_cast<CodePageId>(CP_UTF8) &&
+        runState.targetCp == static_cast<CodePageId>(CP_UTF8)) {
+        Replacements none{};
+        std::string utf32 = ReferenceConversion(text, CP_UTF8, CP_UTF32LE, &expectedCounts);
+        expected = ReferenceConversion(utf32, CP_UTF32LE, CP_UTF8, &none);
+    }
 
     // Every way the text can be converted, each on the block as it was loaded (the conversion
     // works in place): the same bytes, the same pieces and the same count from all of them.

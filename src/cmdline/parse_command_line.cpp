@@ -26,6 +26,7 @@ static void ResetParsedFields() {
     runState.usageArgument = start.usageArgument;
     runState.request = start.request;
     runState.lineEnds = start.lineEnds;
+    runState.refusesLoss = start.refusesLoss;
 }
 
 static int UsageError(UsageProblem problem, LPCWSTR argument = WSTR("")) {
@@ -91,6 +92,7 @@ static void TakeLogName(LPCWSTR argument, bool* logNamePending) {
 // What a parse holds besides the run state while it reads the arguments.
 struct ParseProgress {
     bool replaceInput = false;
+    bool lossAccepted = false;
     bool logNamePending = false;
     bool optionsEnded = false;
     std::vector<LPCWSTR> names;  // file names, in order: the input, the output, or with -r inputs
@@ -176,6 +178,8 @@ static UsageProblem TakeOption(LPCWSTR argument, const CommandLineRules& rules,
         TakeLogName(argument, &progress->logNamePending);
     } else if ((c == 'r' || c == 'R') && (argument[2] == 0 || !rules.refusesWhatItWouldIgnore)) {
         progress->replaceInput = true;
+    } else if (rules.refusesLossInPlace && WideString(argument) == WSTR("--lossy")) {
+        progress->lossAccepted = true;
     } else if (_wcsicmp(argument + 1, WSTR("LF")) == 0) {
         runState.lineEnds = kLineEndsLf;
     } else if (_wcsicmp(argument + 1, WSTR("CRLF")) == 0) {
@@ -270,6 +274,7 @@ int ParseArguments(int count, LPWSTR* arguments, const CommandLineRules& rules) 
             return UsageError(kUsageReplaceStream);
         }
     }
+    runState.refusesLoss = rules.refusesLossInPlace && !progress.lossAccepted;
     if (runState.sourceCp == CP_UNSET) {
         runState.sourceCp = CP_AUTODETECT;
     }

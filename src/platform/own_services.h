@@ -209,9 +209,15 @@ struct CommandLineRules {
     // A conversion with no output name writes standard output, and one with no name at all
     // reads standard input too when it is no terminal: the run is a filter.
     bool filtersByDefault;
+    // A conversion that replaces its input file and would write "?" or a similar character for
+    // anything leaves the file as it is and fails, unless "--lossy" accepts the loss: a text
+    // read with the wrong encoding must not be wiped in place. The Windows programs replace it
+    // all the same, as their callers have always relied on.
+    bool refusesLossInPlace;
 };
-constexpr CommandLineRules kWindowsCommandLine = {true, false, false, false, false, false, false};
-constexpr CommandLineRules kLinuxCommandLine = {false, true, true, true, true, true, true};
+constexpr CommandLineRules kWindowsCommandLine = {true,  false, false, false,
+                                                  false, false, false, false};
+constexpr CommandLineRules kLinuxCommandLine = {false, true, true, true, true, true, true, true};
 
 // The process's arguments, the program first, each as its caller gave it: on Linux the list the
 // system passed; on Windows the command line split by the system's rules. False when the

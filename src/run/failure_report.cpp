@@ -60,6 +60,26 @@ void AddInputFailureLines(const RunState& run, MessageLines* lines) {
         FileFailure(WSTR("read input"), run.inputName, run.inputIsStream, reason, WideString()));
 }
 
+// How many characters a replacement in place would have lost, and where the first one stands.
+static WideString LossRefusalReason(const RunState& run) {
+    const Replacements& counts = run.replacements;
+    uint64_t count = counts.unreadable + counts.missing + counts.similar;
+    // No count exceeds the input's size, which is below 4 GiB.
+    WideString grouped;
+    WideString reason = FormatGroupedNumber(static_cast<uint32_t>(count), &grouped);
+    reason.append(count == 1 ? WSTR(" character would be written as \"?\" or as a similar one")
+                             : WSTR(" characters would be written as \"?\" or as a similar one"));
+    if (run.lossLine > 0) {
+        WideString line;
+        WideString column;
+        AppendNumber(run.lossLine, 10, 1, &line);
+        AppendNumber(run.lossColumn, 10, 1, &column);
+        reason.append((count == 1 ? WSTR(", at line ") : WSTR(", the first at line ")) + line +
+                      WSTR(", column ") + column);
+    }
+    return reason;
+}
+
 void AddOutputFailureLines(const RunState& run, MessageLines* lines) {
     // A reader that went away took what it wanted: as for other tools in a pipeline, the run
     // ends without a word, its exit code and log record still saying the output failed.
@@ -91,6 +111,11 @@ void AddOutputFailureLines(const RunState& run, MessageLines* lines) {
         case kFailureOutputIsInput:
             reason = WSTR("it is the input file, and the text would be written over itself");
             break;
+        case kFailureOutputLossy:
+            lines->push_back(
+                FileFailure(WSTR("replace input"), run.inputName, false, LossRefusalReason(run),
+                            WSTR("; it was left as it is (--lossy accepts the loss)")));
+            return;
         case kFailureOutputFolder:
             reason.append(
                 WSTR("; the folder it is in must be writable to replace it, not only the file"));

@@ -49,7 +49,10 @@ WideString HelpText() {
     text.append(WSTR(
         "  -oLOG, -o LOG    append a record of the run to the file LOG\n"
         "  -OLOG, -O LOG    write the file LOG afresh with the record of this run\n"
-        "  -r               replace each FILE with its text converted, one run a file\n"
+        "  -r               replace each FILE with its text converted, one run a file; a\n"
+        "                   file whose text would lose characters (written as \"?\" or as a\n"
+        "                   similar one) is left as it is, exit code 22\n"
+        "  --lossy          replace such a file all the same\n"
         "  -LF, -CRLF       write every line end (LF, CR LF, or CR alone) as LF, or as CR LF\n"
         "  --               every later argument is a file name\n"
         "  -                as INPUT, standard input; as OUTPUT, standard output\n"

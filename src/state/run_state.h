@@ -50,6 +50,7 @@ enum RunFailure : uint8_t {
     kFailureOutputMoved,    // a folder on the target's path was moved or replaced meanwhile
     kFailureInputBinary,    // a guessed source met bytes no text holds: binary, not text
     kFailureInputUnsure,    // a guessed source's 8-bit page could not be told for sure
+    kFailureOutputLossy,    // replacing the input would have lost characters, unasked
 };
 
 // What was wrong with a command line that ended in a usage error, for the one line a user is
@@ -143,6 +144,14 @@ struct RunState {
     // Bytes of a source page read as private-use characters into a Unicode target; written by
     // the conversion, read by the run's closing message.
     uint64_t privateUseRead = 0;
+    // Written by the parse: a conversion that replaces its input file refuses to write "?" or a
+    // similar character for anything; read by the output step.
+    bool refusesLoss = false;
+    // Written by the output step when it refused so: where the first character lost stands in
+    // the input, counted in its characters from 1 (0 when it could not be told); read by the
+    // closing message.
+    uint32_t lossLine = 0;
+    uint32_t lossColumn = 0;
     // Written by the parse; read by the loader (which then leaves no text to the system's copy),
     // the flush writer and the closing message.
     LineEnds lineEnds = kLineEndsKept;

@@ -4,6 +4,7 @@
 #include "src/transcode/codecs/output_marks.h"
 #include "src/transcode/copy_text.h"
 #include "src/transcode/flush_output.h"
+#include "src/transcode/loss_refusal.h"
 #include "src/transcode/replace_failures.h"
 #include "src/transcode/transcode_buffer.h"
 
@@ -146,7 +147,8 @@ RunStatus WriteOutputFile() {
     runState.outputFile = INVALID_HANDLE_VALUE;
     // An input that could not be read after all ends the run as a failed load would have.
     bool inputFailed = runState.status == kStatusInputFailed;
-    bool failed = inputFailed || runState.outputWriteFailed;
+    // A replacement of the input that would lose characters, unasked, is refused whole.
+    bool failed = inputFailed || runState.outputWriteFailed || RefusesLoss();
     if (failed) {
         runState.status = inputFailed ? kStatusInputFailed : kStatusOutputFailed;
         if (!runState.outputInPlace) {

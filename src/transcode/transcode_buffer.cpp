@@ -6,6 +6,7 @@
 #include "src/transcode/kernels/route_kernels.h"
 #include "src/transcode/plain/character_steps.h"
 #include "src/transcode/plain/plain_routes.h"
+#include "src/transcode/plain/utf8_repair.h"
 #include "src/transcode/private_use_count.h"
 #include "src/transcode/route_hooks.h"
 
@@ -90,6 +91,11 @@ void TranscodeBuffer() {
     EncodingFamily source = FamilyOf(runState.sourceCp);
     CodePageId targetCp = OutputCp(runState);
     EncodingFamily target = FamilyOf(targetCp);
+    // Stray bytes the guess found are no text, whatever the target form.
+    if (source == kFamilyUtf8 && target == kFamilyUtf8 && runState.guessStrayBytes > 0) {
+        RunPlainRoute<WholeCharacter<StepUtf8ToUtf8>>();
+        return;
+    }
     // The same byte code page on both sides is a copy; only two different pages convert.
     bool samePage =
         source == kFamilyCodePage && target == kFamilyCodePage && runState.sourceCp == targetCp;

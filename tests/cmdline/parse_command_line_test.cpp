@@ -551,6 +551,51 @@ INSTANTIATE_TEST_SUITE_P(
             "WindowsHasNoVersion", false, {WSTR("/version"), WSTR("in.txt")}, 20, kRequestRun}),
     [](const ::testing::TestParamInfo<RequestCase>& info) { return info.param.name; });
 
+struct LossCase {
+    const char* name;
+    bool linux;
+    std::vector<WideString> arguments;
+    int result;
+    bool refusesLoss;
+};
+
+class LossRule : public ::testing::TestWithParam<LossCase> {};
+
+// Linux refuses a lossy replacement unless --lossy says otherwise; the Windows programs never
+// refuse one, and know no --lossy.
+TEST_P(LossRule, FollowsThePlatformAndTheOption) {
+    const LossCase& c = GetParam();
+    EXPECT_EQ(Parse(c.arguments, c.linux ? kLinuxCommandLine : kWindowsCommandLine), c.result);
+    EXPECT_EQ(runState.refusesLoss, c.refusesLoss);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Arguments, LossRule,
+    ::testing::Values(
+        LossCase{
+            "LinuxRefuses", true, {WSTR("-u8"), WSTR("-a1252"), WSTR("-r"), WSTR("a")}, 0, true},
+        LossCase{"LossyAnywhere",
+                 true,
+                 {WSTR("--lossy"), WSTR("-u8"), WSTR("-a1252"), WSTR("-r"), WSTR("a")},
+                 0,
+                 false},
+        LossCase{"LossyAfterDoubleDashIsAName",
+                 true,
+                 {WSTR("-u8"), WSTR("-a1252"), WSTR("-r"), WSTR("--"), WSTR("--lossy")},
+                 0,
+                 true},
+        LossCase{"WindowsNeverRefuses",
+                 false,
+                 {WSTR("-u8"), WSTR("-a1252"), WSTR("-r"), WSTR("a")},
+                 0,
+                 false},
+        LossCase{"WindowsHasNoLossy",
+                 false,
+                 {WSTR("--lossy"), WSTR("-u8"), WSTR("-a1252"), WSTR("-r"), WSTR("a")},
+                 kStatusUsage,
+                 false}),
+    [](const ::testing::TestParamInfo<LossCase>& info) { return info.param.name; });
+
 struct ProblemCase {
     const char* name;
     bool linux;

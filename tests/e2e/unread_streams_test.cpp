@@ -87,15 +87,16 @@ INSTANTIATE_TEST_SUITE_P(
         StreamCase{"UsageErrorWithErrorsUnread", {"-xyz", "a"}, false, kReaderGone, 20, {}, {}},
         StreamCase{"UsageErrorWithErrorsFull", {"-xyz", "a"}, false, kDiskFull, 20, {}, {}},
         // The count of lost characters comes after the commit: the converted file stays.
+        // (--lossy: unasked, a replacement that loses characters is refused.)
         StreamCase{"LossyReplacementWithErrorsUnread",
-                   {"-u8", "-a1252", "-r", "in.txt"},
+                   {"-u8", "-a1252", "--lossy", "-r", "in.txt"},
                    false,
                    kReaderGone,
                    0,
                    kLossy,
                    kLossyDone},
         StreamCase{"LossyReplacementWithErrorsClosed",
-                   {"-u8", "-a1252", "-r", "in.txt"},
+                   {"-u8", "-a1252", "--lossy", "-r", "in.txt"},
                    false,
                    kClosed,
                    0,

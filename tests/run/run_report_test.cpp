@@ -255,7 +255,25 @@ INSTANTIATE_TEST_SUITE_P(
                        r.outputInPlace = true;
                    },
                    "codeshift: cannot write output \"-\" (standard output): it is the input "
-                   "file, and the text would be written over itself; nothing was written\n"}));
+                   "file, and the text would be written over itself; nothing was written\n"},
+        ReportCase{"LossRefusedAt",
+                   [](RunState& r) {
+                       OutputFailed(r, kFailureOutputLossy, ERROR_SUCCESS);
+                       r.replacements = Replacements{1, 1, 0};
+                       r.lossLine = 3;
+                       r.lossColumn = 14;
+                   },
+                   "codeshift: cannot replace input \"in.txt\": 2 characters would be written as "
+                   "\"?\" or as a similar one, the first at line 3, column 14; it was left as it "
+                   "is (--lossy accepts the loss)\n"},
+        ReportCase{
+            "LossRefusedNowhereTold",
+            [](RunState& r) {
+                OutputFailed(r, kFailureOutputLossy, ERROR_SUCCESS);
+                r.replacements.similar = 1;
+            },
+            "codeshift: cannot replace input \"in.txt\": 1 character would be written as "
+            "\"?\" or as a similar one; it was left as it is (--lossy accepts the loss)\n"}));
 
 // A converted run: nothing, or the counts, the guess and the warnings, in that order.
 INSTANTIATE_TEST_SUITE_P(
