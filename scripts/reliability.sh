@@ -70,7 +70,9 @@ if [ -n "$wine64" ]; then
   if [ -n "$wine32" ]; then runs+=("win32 $wine32 build/windows-x86/codeshift32.exe"); fi
   for run in "${runs[@]}"; do
     read -r flavor launcher program <<< "$run"
-    GTEST_FILTER="$edges" bash tests/wine/harness.sh suite "$wine_prefix" "$launcher" "$PWD/$program" \
+    # The Windows cases that hold files open or read their access rules need the file helper.
+    GTEST_FILTER="$edges" CODESHIFT_HELPER="$PWD/build/asan/tests/file_helper_$flavor.exe" \
+      bash tests/wine/harness.sh suite "$wine_prefix" "$launcher" "$PWD/$program" \
       "$flavor" "$PWD/build/asan/tests/codeshift_e2e" > "$work/edges-$flavor.log" 2>&1 || true
   done
   bash tests/wine/harness.sh stop "$wine_prefix" "$wine64" > /dev/null 2>&1 || true
