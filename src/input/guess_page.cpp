@@ -200,9 +200,14 @@ int Utf8Sequence(const uint8_t* at, const uint8_t* end) {
     return length;
 }
 
+// The pair counts of a guess, by first byte and second. A guess of a short text touches few of
+// them, and a fresh table cost more than the guess itself (every page of it mapped and zeroed),
+// so one table serves every guess and each guess sets back to zero only the pairs it counted.
+uint32_t pairCountTable[65536];
+
 struct Evidence {
-    std::vector<uint32_t> pairCounts;  // 65536, by first byte and second
-    std::vector<uint16_t> seenPairs;   // each pair counted, once
+    uint32_t* pairCounts;             // pairCountTable, zero but for this guess's pairs
+    std::vector<uint16_t> seenPairs;  // each pair counted, once
     bool highSeen[128];
     uint32_t sequences;
     uint32_t strays;
@@ -219,7 +224,7 @@ void CountPair(Evidence& evidence, uint8_t first, uint8_t second) {
 // Walks the text: byte pairs of the first window, then only pairs around bytes above 7F, until
 // enough of those were seen; and whether the bytes form UTF-8.
 void Gather(const uint8_t* data, size_t count, Evidence& evidence) {
-    evidence.pairCounts.assign(65536, 0);
+    evidence.pairCounts = pairCountTable;
     const uint8_t* end = data + count;
     const uint8_t* windowEnd = data + std::min(count, kFullWindow);
     uint8_t previous = ' ';
@@ -452,19 +457,20 @@ PageGuess GuessPage(const uint8_t* data, size_t count) {
     Gather(data, count, evidence);
     if (evidence.highBytes == 0) {
         guess.kind = kGuessAscii;
-        return guess;
-    }
-    // Text in an 8-bit page seldom forms UTF-8 sequences by chance; a few stray bytes among
-    // many sequences are damage to UTF-8 text.
-    if (evidence.sequences >= 1 && evidence.strays * 4 <= evidence.sequences) {
+    } else if (evidence.sequences >= 1 && evidence.strays * 4 <= evidence.sequences) {
+        // Text in an 8-bit page seldom forms UTF-8 sequences by chance; a few stray bytes among
+        // many sequences are damage to UTF-8 text.
         guess.kind = kGuessUnicode;
         guess.pages[0] = static_cast<CodePageId>(CP_UTF8);
         guess.pageCount = 1;
         guess.strayBytes = evidence.strays;
-        return guess;
+    } else {
+        guess.kind = kGuessPage;
+        GuessEightBit(evidence, guess);
     }
-    guess.kind = kGuessPage;
-    GuessEightBit(evidence, guess);
+    for (uint16_t pair : evidence.seenPairs) {
+        pairCountTable[pair] = 0;
+    }
     return guess;
 }
 
