@@ -5,7 +5,7 @@
 constexpr DWORD kLogRetryMilliseconds = 5;
 constexpr int kLogAttempts = 400;  // about two seconds of waiting for another run
 
-HANDLE OpenLogFile(LPCWSTR name, bool* created) {
+HANDLE OpenLogFile(LPCWSTR name, bool* created, DWORD* error) {
     // A missing file is created, and creating and locking are one step, so no other run can
     // slip in between. An existing file is never emptied here: whether it may take a record at
     // all is only known once it is open.
@@ -22,19 +22,19 @@ HANDLE OpenLogFile(LPCWSTR name, bool* created) {
             SetFilePointer(file, 0, nullptr, FILE_END);
             return file;
         }
-        DWORD error = GetLastError();
+        *error = GetLastError();
         if (disposition == CREATE_NEW &&
-            (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS)) {
+            (*error == ERROR_FILE_EXISTS || *error == ERROR_ALREADY_EXISTS)) {
             disposition = OPEN_EXISTING;
             continue;
         }
-        if (disposition == OPEN_EXISTING && error == ERROR_FILE_NOT_FOUND) {
+        if (disposition == OPEN_EXISTING && *error == ERROR_FILE_NOT_FOUND) {
             // The name is there yet names no file: a link to a file still to be made, or a log
             // removed since it was found. Opening it "always" creates the file it stands for.
             disposition = OPEN_ALWAYS;
             continue;
         }
-        if (!FileBusyForNow(error, name)) {
+        if (!FileBusyForNow(*error, name)) {
             return INVALID_HANDLE_VALUE;
         }
         Sleep(kLogRetryMilliseconds);
@@ -53,16 +53,19 @@ bool BeginsWith(HANDLE file, const std::string& bytes) {
     return begins;
 }
 
-bool WriteUtf8Text(HANDLE file, LPCWSTR text, LogRecordLeft* left) {
-    *left = kLogRecordNothing;
+LogWrite WriteUtf8Text(HANDLE file, LPCWSTR text) {
+    LogWrite result{false, ERROR_SUCCESS, kLogRecordNothing};
     int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
     if (size <= 1) {
-        return size == 1;
+        result.whole = size == 1;
+        result.error = result.whole ? ERROR_SUCCESS : GetLastError();
+        return result;
     }
     std::vector<char> bytes(static_cast<size_t>(size) + 2);
     int converted = WideCharToMultiByte(CP_UTF8, 0, text, -1, bytes.data(), size, nullptr, nullptr);
     if (converted <= 1) {
-        return false;
+        result.error = GetLastError();
+        return result;
     }
     LONG startHigh = 0;
     SetLastError(ERROR_SUCCESS);
@@ -72,9 +75,10 @@ bool WriteUtf8Text(HANDLE file, LPCWSTR text, LogRecordLeft* left) {
     DWORD written = 0;
     BOOL wrote = WriteFile(file, bytes.data(), count, &written, nullptr);
     if (wrote && written == count) {
-        return true;
+        result.whole = true;
+        return result;
     }
-    DWORD error = wrote ? ERROR_DISK_FULL : GetLastError();
+    result.error = wrote ? ERROR_DISK_FULL : GetLastError();
     // A full disk or a size limit stopped the write part-way: the file is cut back to where it
     // was, so that whoever reads it never finds part of a text.
     bool cut = false;
@@ -86,8 +90,7 @@ bool WriteUtf8Text(HANDLE file, LPCWSTR text, LogRecordLeft* left) {
         cut = placed && SetEndOfFile(file);
     }
     if (written > 0) {
-        *left = cut ? kLogRecordTakenBack : kLogRecordPart;
+        result.left = cut ? kLogRecordTakenBack : kLogRecordPart;
     }
-    SetLastError(error);
-    return false;
+    return result;
 }

@@ -117,11 +117,12 @@ void WriteRunLog() {
     // Built before the log is opened, so that the file is held only for the one write.
     WideString record = BuildRecord();
     bool created = false;
-    HANDLE file = OpenLogFile(runState.logName.c_str(), &created);
+    DWORD error = ERROR_SUCCESS;
+    HANDLE file = OpenLogFile(runState.logName.c_str(), &created, &error);
     if (file == INVALID_HANDLE_VALUE) {
         // The exit code stays the run's; only the closing message tells.
         runState.logRefusal = kLogUnwritten;
-        runState.logError = GetLastError();
+        runState.logError = error;
         return;
     }
     runState.logRefusal = JudgeLog(file);
@@ -149,9 +150,11 @@ void WriteRunLog() {
         // U+FEFF is the byte order mark once in UTF-8, so mark and record leave in one write.
         record.insert(record.begin(), kByteOrderMark);
     }
-    if (!WriteUtf8Text(file, record.c_str(), &runState.logRecordLeft)) {
+    LogWrite written = WriteUtf8Text(file, record.c_str());
+    runState.logRecordLeft = written.left;
+    if (!written.whole) {
         runState.logRefusal = kLogUnwritten;
-        runState.logError = GetLastError();
+        runState.logError = written.error;
     }
     CloseHandle(file);
 }

@@ -362,8 +362,9 @@ TEST(WriteUtf8Text, WritesTheUtf8FormWithoutTerminator) {
         HANDLE file = CreateFileW(WideFromBytes(path).c_str(), GENERIC_WRITE, 0, nullptr,
                                   CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
         ASSERT_NE(file, INVALID_HANDLE_VALUE);
-        LogRecordLeft left = kLogRecordPart;
-        EXPECT_TRUE(WriteUtf8Text(file, c.text, &left));
+        LogWrite written = WriteUtf8Text(file, c.text);
+        EXPECT_TRUE(written.whole);
+        EXPECT_EQ(written.left, kLogRecordNothing);
         CloseHandle(file);
         EXPECT_EQ(Hex(ReadBytes(path)), Hex(c.bytes));
     }
