@@ -2,6 +2,8 @@
 
 #include <cctype>
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -267,4 +269,22 @@ std::string CorpusText(const std::string& kind, uint64_t size) {
     text.resize(cut);
     text.append(static_cast<size_t>(size) - cut, ' ');
     return text;
+}
+
+uint64_t CorpusSizeArgument(int* argc, char** argv, uint64_t fallback) {
+    uint64_t size = fallback;
+    for (int i = 1; i < *argc; ++i) {
+        const char* prefix = "--corpus_size=";
+        if (std::strncmp(argv[i], prefix, std::strlen(prefix)) == 0) {
+            char* end = nullptr;
+            size = std::strtoull(argv[i] + std::strlen(prefix), &end, 10);
+            size <<= (*end == 'K' || *end == 'k') ? 10 : (*end == 'M' || *end == 'm') ? 20 : 0;
+            for (int k = i; k + 1 < *argc; ++k) {
+                argv[k] = argv[k + 1];
+            }
+            --*argc;
+            --i;
+        }
+    }
+    return size;
 }

@@ -30,3 +30,7 @@ bool EncodeCorpusText(const std::string& form, const std::string& utf8,
 // A whole text of `size` UTF-8 bytes, as the generator writes it (for tests and benchmarks that
 // want it in memory).
 std::string CorpusText(const std::string& kind, uint64_t size);
+
+// The size a benchmark's `--corpus_size=N[K|M]` asks for, `fallback` without one; the option is
+// taken out of the arguments, so that the benchmark library does not see it.
+uint64_t CorpusSizeArgument(int* argc, char** argv, uint64_t fallback);

@@ -26,28 +26,10 @@ void RunGuess(benchmark::State& state, const std::string& text) {
                             static_cast<int64_t>(text.size()));
 }
 
-uint64_t SizeArgument(int* argc, char** argv) {
-    uint64_t size = 64u << 20;
-    for (int i = 1; i < *argc; ++i) {
-        const char* prefix = "--corpus_size=";
-        if (std::strncmp(argv[i], prefix, std::strlen(prefix)) == 0) {
-            char* end = nullptr;
-            size = std::strtoull(argv[i] + std::strlen(prefix), &end, 10);
-            size <<= (*end == 'K' || *end == 'k') ? 10 : (*end == 'M' || *end == 'm') ? 20 : 0;
-            for (int k = i; k + 1 < *argc; ++k) {
-                argv[k] = argv[k + 1];
-            }
-            --*argc;
-            --i;
-        }
-    }
-    return size;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    uint64_t size = SizeArgument(&argc, argv);
+    uint64_t size = CorpusSizeArgument(&argc, argv, 64u << 20);
     static std::vector<std::pair<std::string, std::string>> texts;
     texts.reserve(4);
     texts.emplace_back("ascii", CorpusText("ascii", size));

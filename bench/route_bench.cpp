@@ -91,28 +91,10 @@ void RunConversion(benchmark::State& state, const BenchRoute& route, const std::
                             static_cast<int64_t>(input.size()));
 }
 
-uint64_t SizeArgument(int* argc, char** argv) {
-    uint64_t size = 4u << 20;
-    for (int i = 1; i < *argc; ++i) {
-        const char* prefix = "--corpus_size=";
-        if (std::strncmp(argv[i], prefix, std::strlen(prefix)) == 0) {
-            char* end = nullptr;
-            size = std::strtoull(argv[i] + std::strlen(prefix), &end, 10);
-            size <<= (*end == 'K' || *end == 'k') ? 10 : (*end == 'M' || *end == 'm') ? 20 : 0;
-            for (int k = i; k + 1 < *argc; ++k) {
-                argv[k] = argv[k + 1];
-            }
-            --*argc;
-            --i;
-        }
-    }
-    return size;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
-    uint64_t size = SizeArgument(&argc, argv);
+    uint64_t size = CorpusSizeArgument(&argc, argv, 4u << 20);
     // The inputs live as long as the benchmarks that read them.
     static std::vector<std::string> inputs;
     inputs.reserve(64);
