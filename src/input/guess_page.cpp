@@ -54,7 +54,9 @@ struct Model {
     Page pages[kMaxPages];
 };
 
-Model ReadModel() {
+// Read while the program is built: the index then lies among the program's constants, and a
+// guess touches only the parts of the model it uses.
+constexpr Model ReadModel() {
     Model model{};
     model.english = -1;
     const uint8_t* at = kPageModel + 5;
@@ -84,12 +86,15 @@ Model ReadModel() {
     return model;
 }
 
+constexpr Model kModel = ReadModel();
+
 const Model& TheModel() {
-    static const Model model = ReadModel();
-    return model;
+    return kModel;
 }
 
-double PairBits(const Language& language, uint8_t first, uint8_t second) {
+// Inlined: a guess of a short text calls it some twenty thousand times, most of its time.
+[[gnu::always_inline]] inline double PairBits(const Language& language, uint8_t first,
+                                              uint8_t second) {
     int index = (first & ~kSymbolUpper) * language.symbolCount + (second & ~kSymbolUpper);
     double bits = ((language.costs[index / 2] >> (index % 2 * 4)) & 15) * kBitsPerStep;
     bool firstSmallLetter = (first & kSymbolUpper) == 0 && first >= kSymbolFirstLetter &&
@@ -200,31 +205,72 @@ int Utf8Sequence(const uint8_t* at, const uint8_t* end) {
     return length;
 }
 
-// The pair counts of a guess, by first byte and second. A guess of a short text touches few of
-// them, and a fresh table cost more than the guess itself (every page of it mapped and zeroed),
-// so one table serves every guess and each guess sets back to zero only the pairs it counted.
-uint32_t pairCountTable[65536];
+// Where each pair a guess counted has its place in the evidence, by first byte and second: its
+// place plus one, or zero. One table serves every guess of a long text, and each guess sets back
+// to zero only the pairs it counted.
+uint32_t pairPlaceTable[65536];
+
+// Up to this many bytes, a text's pairs find their places through a small hash of their own
+// instead: a new process touches each page of the big table afresh, and on a short text those
+// page faults cost several times the guess itself.
+constexpr size_t kShortText = 4096;
 
 struct Evidence {
-    uint32_t* pairCounts;             // pairCountTable, zero but for this guess's pairs
-    std::vector<uint16_t> seenPairs;  // each pair counted, once
+    std::vector<uint16_t> seenPairs;   // each pair counted, in the order first seen
+    std::vector<uint32_t> seenCounts;  // how often it was seen
+    std::vector<uint16_t> slots;       // a short text's places plus one, by a hash of the pair
+    uint32_t slotMask;
     bool highSeen[128];
     uint32_t sequences;
     uint32_t strays;
     uint32_t highBytes;
 };
 
+void StartEvidence(Evidence& evidence, size_t count) {
+    size_t expected = std::min(count, kShortText);
+    evidence.seenPairs.reserve(expected / 2);
+    evidence.seenCounts.reserve(expected / 2);
+    if (count <= kShortText) {
+        size_t size = 64;
+        while (size < 2 * count) {
+            size *= 2;
+        }
+        evidence.slots.assign(size, 0);
+        evidence.slotMask = static_cast<uint32_t>(size - 1);
+    }
+}
+
+uint32_t NewPlace(Evidence& evidence, uint16_t pair) {
+    evidence.seenPairs.push_back(pair);
+    evidence.seenCounts.push_back(0);
+    return static_cast<uint32_t>(evidence.seenPairs.size());
+}
+
 void CountPair(Evidence& evidence, uint8_t first, uint8_t second) {
     uint16_t pair = static_cast<uint16_t>(first << 8 | second);
-    if (evidence.pairCounts[pair]++ == 0) {
-        evidence.seenPairs.push_back(pair);
+    uint32_t place;
+    if (evidence.slots.empty()) {
+        place = pairPlaceTable[pair];
+        if (place == 0) {
+            place = pairPlaceTable[pair] = NewPlace(evidence, pair);
+        }
+    } else {
+        uint32_t slot = (pair * 0x9E3779B1u >> 16) & evidence.slotMask;
+        while (evidence.slots[slot] != 0 && evidence.seenPairs[evidence.slots[slot] - 1] != pair) {
+            slot = (slot + 1) & evidence.slotMask;
+        }
+        if (evidence.slots[slot] == 0) {
+            evidence.slots[slot] = static_cast<uint16_t>(NewPlace(evidence, pair));
+        }
+        place = evidence.slots[slot];
     }
+    ++evidence.seenCounts[place - 1];
 }
 
 // Walks the text: byte pairs of the first window, then only pairs around bytes above 7F, until
 // enough of those were seen; and whether the bytes form UTF-8.
 void Gather(const uint8_t* data, size_t count, Evidence& evidence) {
-    evidence.pairCounts = pairCountTable;
+    StartEvidence(evidence, count);
     const uint8_t* end = data + count;
     const uint8_t* windowEnd = data + std::min(count, kFullWindow);
     uint8_t previous = ' ';
@@ -292,7 +338,8 @@ bool SameReading(const Page& first, const Page& second, const bool* highSeen) {
 // The bits of the page's likeliest language over the first `count` pairs with a byte above
 // 7F, the language's 7-bit pairs and the page's prior; counting stops past `enough`.
 double PageBits(const Model& model, const Page& page, const double* asciiBits,
-                const Evidence& evidence, const uint16_t* highPairs, size_t count, double enough) {
+                const uint16_t* highPairs, const uint32_t* highCounts, size_t count,
+                double enough) {
     double best = 1e300;
     for (int c = 0; c < page.languageCount; ++c) {
         const uint8_t* combo = page.combos + c * 129;
@@ -304,7 +351,7 @@ double PageBits(const Model& model, const Page& page, const double* asciiBits,
             uint8_t first = highPairs[i] >> 8, second = highPairs[i] & 0xFF;
             uint8_t a = first < 0x80 ? language.asciiSymbols[first] : high[first - 0x80];
             uint8_t b = second < 0x80 ? language.asciiSymbols[second] : high[second - 0x80];
-            bits += evidence.pairCounts[highPairs[i]] * PairBits(language, a, b);
+            bits += highCounts[i] * PairBits(language, a, b);
         }
         best = std::min(best, bits);
     }
@@ -314,7 +361,8 @@ double PageBits(const Model& model, const Page& page, const double* asciiBits,
 void GuessEightBit(const Evidence& evidence, PageGuess& guess) {
     const Model& model = TheModel();
     double asciiBits[kMaxLanguages] = {};
-    for (uint16_t pair : evidence.seenPairs) {
+    for (size_t i = 0; i < evidence.seenPairs.size(); ++i) {
+        uint16_t pair = evidence.seenPairs[i];
         uint8_t first = pair >> 8, second = pair & 0xFF;
         if (first < 0x80 && second < 0x80 && (IsAsciiLetter(first) || IsAsciiLetter(second))) {
             double english = 1e300;
@@ -327,16 +375,18 @@ void GuessEightBit(const Evidence& evidence, PageGuess& guess) {
                 const Language& language = model.languages[l];
                 double bits =
                     PairBits(language, language.asciiSymbols[first], language.asciiSymbols[second]);
-                asciiBits[l] += evidence.pairCounts[pair] * std::min(bits, english);
+                asciiBits[l] += evidence.seenCounts[i] * std::min(bits, english);
             }
         }
     }
     // Only pairs with a byte above 7F tell the pages apart; the 7-bit pairs were counted once
     // per language above.
     std::vector<uint16_t> highPairs;
-    for (uint16_t pair : evidence.seenPairs) {
-        if ((pair & 0x8080) != 0) {
-            highPairs.push_back(pair);
+    std::vector<uint32_t> highCounts;
+    for (size_t i = 0; i < evidence.seenPairs.size(); ++i) {
+        if ((evidence.seenPairs[i] & 0x8080) != 0) {
+            highPairs.push_back(evidence.seenPairs[i]);
+            highCounts.push_back(evidence.seenCounts[i]);
         }
     }
     // A page already further behind the best than any confidence needs is left half counted;
@@ -346,15 +396,15 @@ void GuessEightBit(const Evidence& evidence, PageGuess& guess) {
     int visit[kMaxPages];
     for (int p = 0; p < model.pageCount; ++p) {
         visit[p] = p;
-        pageBits[p] = PageBits(model, model.pages[p], asciiBits, evidence, highPairs.data(),
-                               std::min<size_t>(highPairs.size(), 16), 1e300);
+        pageBits[p] = PageBits(model, model.pages[p], asciiBits, highPairs.data(),
+                               highCounts.data(), std::min<size_t>(highPairs.size(), 16), 1e300);
     }
     std::sort(visit, visit + model.pageCount,
               [&](int a, int b) { return pageBits[a] < pageBits[b]; });
     for (int v = 0; v < model.pageCount; ++v) {
         int p = visit[v];
-        pageBits[p] = PageBits(model, model.pages[p], asciiBits, evidence, highPairs.data(),
-                               highPairs.size(), bestSoFar + kSettledBits);
+        pageBits[p] = PageBits(model, model.pages[p], asciiBits, highPairs.data(),
+                               highCounts.data(), highPairs.size(), bestSoFar + kSettledBits);
         bestSoFar = std::min(bestSoFar, pageBits[p]);
     }
     int order[kMaxPages];
@@ -468,8 +518,10 @@ PageGuess GuessPage(const uint8_t* data, size_t count) {
         guess.kind = kGuessPage;
         GuessEightBit(evidence, guess);
     }
-    for (uint16_t pair : evidence.seenPairs) {
-        pairCountTable[pair] = 0;
+    if (evidence.slots.empty()) {
+        for (uint16_t pair : evidence.seenPairs) {
+            pairPlaceTable[pair] = 0;
+        }
     }
     return guess;
 }

@@ -1,6 +1,7 @@
 // The page guesser on real sentences written in each page, on binaries, and on Unicode text.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "src/input/guess_page.h"
@@ -93,6 +94,31 @@ TEST(GuessPage, NamesAPageThatReadsEachSentenceRight) {
         ASSERT_EQ(guess.kind, kGuessPage) << s.page << ": " << s.text;
         EXPECT_TRUE(ReadsAlike(bytes, s.page, guess.pages[0]))
             << s.page << " read as " << guess.pages[0] << ": " << s.text;
+    }
+}
+
+// A short text counts its pairs apart from a long one's: trailing spaces, which pair with no
+// letter, add nothing to the evidence, so each sentence is guessed alike either way, and again
+// after the long text.
+TEST(GuessPage, ShortAndLongTextsCountAlike) {
+    auto same = [](const PageGuess& a, const PageGuess& b) {
+        return a.kind == b.kind && a.pageCount == b.pageCount &&
+               std::equal(a.pages, a.pages + a.pageCount, b.pages) &&
+               a.confidence == b.confidence && a.confident == b.confident;
+    };
+    auto guess = [](const std::string& bytes) {
+        return GuessPage(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+    };
+    for (const Sentence& s : kSentences) {
+        // The whole sentence, and its start, on which the guess is seldom sure and its
+        // confidence shows every pair's count.
+        std::string whole = InPage(s.text, s.page);
+        for (const std::string& text : {whole, whole.substr(0, 24)}) {
+            PageGuess shortGuess = guess(text);
+            EXPECT_TRUE(same(shortGuess, guess(text + std::string(5000, ' '))))
+                << s.page << ": " << text;
+            EXPECT_TRUE(same(shortGuess, guess(text))) << s.page << ": " << text;
+        }
     }
 }
 
