@@ -96,7 +96,8 @@ HANDLE OpenFilePath(const std::string& path, DWORD access, DWORD shareMode, DWOR
         close(fd);
         return Fail(NotRegularFileError(info.st_mode));
     }
-    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    // Of the flags given, only O_NONBLOCK is one that F_SETFL changes: the others are ignored.
+    fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
     if (lock != 0 && flock(fd, lock | LOCK_NB) != 0) {
         close(fd);
         return Fail(ERROR_SHARING_VIOLATION);
@@ -107,7 +108,7 @@ HANDLE OpenFilePath(const std::string& path, DWORD access, DWORD shareMode, DWOR
         return Fail(ErrorFromErrno(errno));
     }
     SetLastError(ERROR_SUCCESS);
-    return HandleOf(fd);
+    return RegularFileHandle(fd);
 }
 
 HANDLE CreateFileW(LPCWSTR name, DWORD access, DWORD shareMode, LPSECURITY_ATTRIBUTES,
@@ -130,6 +131,9 @@ DWORD GetFileSize(HANDLE file, LPDWORD sizeHigh) {
 }
 
 DWORD GetFileType(HANDLE file) {
+    if (HandleMarked(file, kRegularFileMark)) {
+        return FILE_TYPE_DISK;
+    }
     struct stat info {};
     if (fstat(Descriptor(file), &info) != 0) {
         return FILE_TYPE_UNKNOWN;
@@ -227,7 +231,16 @@ BOOL SetEndOfFile(HANDLE file) {
 }
 
 BOOL CloseHandle(HANDLE handle) {
-    return close(Descriptor(handle)) == 0 ? TRUE : FALSE;
+    int fd = Descriptor(handle);
+    int error = HandleMarked(handle, kFlushAtCloseMark) && fsync(fd) != 0 ? errno : 0;
+    if (close(fd) != 0 && error == 0) {
+        error = errno;
+    }
+    if (error != 0) {
+        SetLastError(ErrorFromErrno(error));
+        return FALSE;
+    }
+    return TRUE;
 }
 
 DWORD GetFileAttributesW(LPCWSTR name) {
