@@ -53,6 +53,7 @@ struct WalkCase {
     std::string path;  // where the walk ends, unless refused
     int linksMet;      // the links the walk met
     bool seen;         // whether it saw the file at its end, which is then dir/file.txt
+    bool folderSeen;   // whether it saw the folder of that end, which is then dir
 };
 
 void PrintTo(const WalkCase& c, std::ostream* out) {
@@ -89,12 +90,18 @@ TEST_P(LinkWalk, EndsWhereTheLinksLead) {
         EXPECT_EQ(path, folder + "/" + c.path);
         EXPECT_EQ(sight.links, c.linksMet);
         EXPECT_EQ(sight.seen, c.seen);
+        EXPECT_EQ(sight.folderSeen, c.folderSeen);
     }
     struct stat file {};
+    struct stat dir {};
     ASSERT_EQ(stat((folder + "/dir/file.txt").c_str(), &file), 0);
+    ASSERT_EQ(stat((folder + "/dir").c_str(), &dir), 0);
     if (c.seen) {
         EXPECT_EQ(sight.info.st_ino, file.st_ino);
         EXPECT_EQ(sight.info.st_size, 4);
+    }
+    if (c.folderSeen) {
+        EXPECT_EQ(sight.folderInfo.st_ino, dir.st_ino);
     }
     RemoveTree(folder);
 }
@@ -102,7 +109,8 @@ TEST_P(LinkWalk, EndsWhereTheLinksLead) {
 INSTANTIATE_TEST_SUITE_P(
     Links, LinkWalk,
     ::testing::Values(
-        WalkCase{"NoLink", {}, "dir/./file.txt", FollowEvery, kWalkDone, "dir/file.txt", 0, true},
+        WalkCase{
+            "NoLink", {}, "dir/./file.txt", FollowEvery, kWalkDone, "dir/file.txt", 0, true, true},
         WalkCase{"LinkToAFile",
                  {{"l", "dir/file.txt"}},
                  "l",
@@ -110,6 +118,7 @@ INSTANTIATE_TEST_SUITE_P(
                  kWalkDone,
                  "dir/file.txt",
                  1,
+                 true,
                  true},
         // ".." after a link to a folder leaves the folder the link leads to, as the kernel does.
         WalkCase{"DotDotAfterAFolderLink",
@@ -119,7 +128,8 @@ INSTANTIATE_TEST_SUITE_P(
                  kWalkDone,
                  "dir/file.txt",
                  1,
-                 true},
+                 true,
+                 false},
         WalkCase{"LinkToAFileStillToBeMade",
                  {{"l", "dir/new.txt"}},
                  "l",
@@ -127,7 +137,8 @@ INSTANTIATE_TEST_SUITE_P(
                  kWalkDone,
                  "dir/new.txt",
                  1,
-                 false},
+                 false,
+                 true},
         WalkCase{"LinkInAFolderLink",
                  {{"d", "dir"}, {"dir/l", "file.txt"}},
                  "d/l",
@@ -135,14 +146,25 @@ INSTANTIATE_TEST_SUITE_P(
                  kWalkDone,
                  "dir/file.txt",
                  2,
-                 true},
-        WalkCase{
-            "TrailingSlashStays", {{"d", "dir"}}, "d/", FollowEvery, kWalkDone, "dir/", 1, false},
+                 true,
+                 false},
+        WalkCase{"TrailingSlashStays",
+                 {{"d", "dir"}},
+                 "d/",
+                 FollowEvery,
+                 kWalkDone,
+                 "dir/",
+                 1,
+                 false,
+                 false},
         // What ".." leaves is no file the walk looked at.
-        WalkCase{"EndsAfterDotDot", {}, "dir/sub/..", FollowEvery, kWalkDone, "dir", 0, false},
-        WalkCase{"Loop", {{"a", "b"}, {"b", "a"}}, "a", FollowEvery, kWalkRefused, "", 0, false},
-        WalkCase{"FortyLinks", Chain(40), "l1", FollowEvery, kWalkDone, "dir/file.txt", 40, true},
-        WalkCase{"FortyOneLinks", Chain(41), "l1", FollowEvery, kWalkRefused, "", 0, false},
+        WalkCase{
+            "EndsAfterDotDot", {}, "dir/sub/..", FollowEvery, kWalkDone, "dir", 0, false, false},
+        WalkCase{
+            "Loop", {{"a", "b"}, {"b", "a"}}, "a", FollowEvery, kWalkRefused, "", 0, false, false},
+        WalkCase{"FortyLinks", Chain(40), "l1", FollowEvery, kWalkDone, "dir/file.txt", 40, true,
+                 true},
+        WalkCase{"FortyOneLinks", Chain(41), "l1", FollowEvery, kWalkRefused, "", 0, false, false},
         WalkCase{"EndedAtALink",
                  {{"d", "dir"}, {"dir/l", "file.txt"}},
                  "d/l",
@@ -150,9 +172,17 @@ INSTANTIATE_TEST_SUITE_P(
                  kWalkStopped,
                  "d",
                  1,
+                 false,
                  false},
-        WalkCase{
-            "RefusedLink", {{"l", "dir/file.txt"}}, "l", RefuseEvery, kWalkRefused, "", 0, false}),
+        WalkCase{"RefusedLink",
+                 {{"l", "dir/file.txt"}},
+                 "l",
+                 RefuseEvery,
+                 kWalkRefused,
+                 "",
+                 0,
+                 false,
+                 false}),
     [](const ::testing::TestParamInfo<WalkCase>& info) { return info.param.name; });
 
 }  // namespace

@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "src/platform/platform.h"
 #include "src/platform/posix/files.h"
@@ -262,9 +263,26 @@ BOOL DeleteFileW(LPCWSTR name) {
     return TRUE;
 }
 
+// The system's random bytes are drawn for many names at once (a run over many files names a
+// temporary for each), and each byte serves one name only.
+static bool DrawRandom(unsigned char* random, size_t count) {
+    static unsigned char pool[256];
+    static size_t used = sizeof(pool);
+    if (used + count > sizeof(pool) &&
+        getrandom(pool, sizeof(pool), 0) == static_cast<ssize_t>(sizeof(pool))) {
+        used = 0;
+    }
+    if (used + count > sizeof(pool)) {
+        return false;
+    }
+    std::memcpy(random, pool + used, count);
+    used += count;
+    return true;
+}
+
 std::string RandomSuffix() {
     unsigned char random[8] = {};
-    if (getrandom(random, sizeof(random), 0) != static_cast<ssize_t>(sizeof(random))) {
+    if (!DrawRandom(random, sizeof(random))) {
         struct timespec now {};
         clock_gettime(CLOCK_REALTIME, &now);
         uint64_t mix = static_cast<uint64_t>(now.tv_nsec) ^ (static_cast<uint64_t>(getpid()) << 32);

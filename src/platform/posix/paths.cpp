@@ -31,7 +31,8 @@ static void AppendParts(const std::string& path, std::vector<std::string>* parts
 }
 
 // What has been walked holds no link, so ".." simply takes a part away. `seen` says whether
-// `seenInfo` is what lstat said of what has been walked.
+// `seenInfo` is what lstat said of what has been walked, and `folderSeen` the same of the
+// folder its last part was added to.
 WalkEnd WalkLinks(const std::string& name, LinkJudge judge, std::string* path, WalkSight* sight) {
     std::vector<std::string> parts;
     AppendParts(name, &parts);
@@ -40,9 +41,12 @@ WalkEnd WalkLinks(const std::string& name, LinkJudge judge, std::string* path, W
     int hops = 0;
     bool seen = false;
     struct stat seenInfo {};
+    bool folderSeen = false;
+    struct stat folderInfo {};
     if (sight != nullptr) {
         sight->links = 0;
         sight->seen = false;
+        sight->folderSeen = false;
     }
     while (!parts.empty()) {
         std::string part = parts.back();
@@ -55,13 +59,17 @@ WalkEnd WalkLinks(const std::string& name, LinkJudge judge, std::string* path, W
             size_t last = done.rfind('/');
             done = last == std::string::npos ? "" : last == 0 ? "/" : done.substr(0, last);
             seen = false;
+            folderSeen = false;
             continue;
         }
         std::string next = done.empty() ? part : done == "/" ? "/" + part : done + "/" + part;
         struct stat info {};
+        bool wasSeen = seen;
         seen = part != ".." && lstat(next.c_str(), &info) == 0;
         if (!seen || !S_ISLNK(info.st_mode)) {
             // Not there (yet): nothing past it can be a link.
+            folderSeen = wasSeen;
+            folderInfo = seenInfo;
             done = next;
             seenInfo = info;
             continue;
@@ -87,6 +95,7 @@ WalkEnd WalkLinks(const std::string& name, LinkJudge judge, std::string* path, W
         if (target[0] == '/') {
             done.assign(1, '/');
             seen = false;
+            folderSeen = false;
         }
     }
     bool slash = !name.empty() && name.back() == '/';
@@ -95,6 +104,8 @@ WalkEnd WalkLinks(const std::string& name, LinkJudge judge, std::string* path, W
         sight->links = hops;
         sight->seen = seen && !done.empty() && !slash;
         sight->info = seenInfo;
+        sight->folderSeen = folderSeen && !done.empty() && !slash;
+        sight->folderInfo = folderInfo;
     }
     return kWalkDone;
 }

@@ -30,9 +30,11 @@ enum WalkEnd : uint8_t {
 
 // What a walk saw on its way, so that its caller need not ask the system again.
 struct WalkSight {
-    int links;         // the links met: followed, or the one the walk stopped at
-    bool seen;         // whether the walk's last look was at the file the path names, no link
-    struct stat info;  // what lstat said of that file, when seen
+    int links;               // the links met: followed, or the one the walk stopped at
+    bool seen;               // whether the walk's last look was at the file the path names, no link
+    struct stat info;        // what lstat said of that file, when seen
+    bool folderSeen;         // the same of the folder the path names it in (FolderOf), which it
+    struct stat folderInfo;  // looked at just before
 };
 
 // Follows the links of `name` one part at a time, as opening it would, into `*path`. A part that

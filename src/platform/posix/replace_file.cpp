@@ -389,11 +389,13 @@ static bool RestoreRights(int fd, const std::string& target, const struct stat& 
     return fsetxattr(fd, kCapabilities, capabilities, static_cast<size_t>(size), 0) == 0;
 }
 
-// Whether the folder named `folder` is still the one the temporary was made in.
-static bool FolderStillThere(const std::string& folder, const KeptTemporary& kept) {
-    struct stat named {};
-    return stat(folder.c_str(), &named) == 0 && named.st_dev == kept.folderDevice &&
-           named.st_ino == kept.folderInode;
+// Whether the folder named `folder` is still the one the temporary was made in; `sight` is what
+// the walk to the target saw of it.
+static bool FolderStillThere(const std::string& folder, const WalkSight& sight,
+                             const KeptTemporary& kept) {
+    struct stat named = sight.folderInfo;
+    return (sight.folderSeen || stat(folder.c_str(), &named) == 0) &&
+           named.st_dev == kept.folderDevice && named.st_ino == kept.folderInode;
 }
 
 // Whether the target that `info` describes can have no file capabilities: it had none as the
@@ -439,11 +441,13 @@ ReplaceResult CommitReplacementFile(LPCWSTR tempName, LPCWSTR targetName,
     }
     const KeptTemporary& kept = found->second;
     std::string target;
+    WalkSight sight{};
     // The link may have been changed since the temporary was made: never move it elsewhere.
-    if (!FinalPath(BytesFromWide(targetName), &target) || FolderOf(target) != FolderOf(temp)) {
+    if (!FinalPath(BytesFromWide(targetName), &target, &sight) ||
+        FolderOf(target) != FolderOf(temp)) {
         return Refused(ERROR_ACCESS_DENIED);
     }
-    if (!FolderStillThere(FolderOf(target), kept)) {
+    if (!FolderStillThere(FolderOf(target), sight, kept)) {
         return ReplaceResult{kReplaceFolderMoved, ERROR_SUCCESS};
     }
     std::string leaf = kept.folder == AT_FDCWD ? target : LeafOf(target);
