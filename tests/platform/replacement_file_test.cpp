@@ -306,10 +306,10 @@ std::string AttributeOf(const std::string& path, const char* name) {
     return n < 0 ? "" : std::string(value, static_cast<size_t>(n));
 }
 
-class KeptAttributes : public ReplacementFile,
-                       public ::testing::WithParamInterface<AttributeCase> {};
+class CarriedAttributes : public ReplacementFile,
+                          public ::testing::WithParamInterface<AttributeCase> {};
 
-TEST_P(KeptAttributes, AreTheTargetsOwn) {
+TEST_P(CarriedAttributes, AreTheTargetsOwn) {
     const AttributeCase& c = GetParam();
     const char* kRules = "system.posix_acl_access";
     const char* kCapability = "security.capability";
@@ -344,7 +344,7 @@ TEST_P(KeptAttributes, AreTheTargetsOwn) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Targets, KeptAttributes,
+    Targets, CarriedAttributes,
     ::testing::Values(AttributeCase{"NoneAnywhere", false, false, false},
                       AttributeCase{"NoneOfItsOwnInAFolderWithDefaults", true, false, false},
                       AttributeCase{"RulesOfItsOwnInAFolderWithDefaults", true, true, false},
