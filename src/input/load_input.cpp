@@ -23,15 +23,20 @@ static bool Refuse(RunFailure failure, DWORD error = ERROR_SUCCESS) {
 
 // The size of an input that can be loaded, or INVALID_FILE_SIZE with the reason noted. Anything
 // but a disk file could block the read or has no size worth the name; more than
-// kLargestInputBytes does not fit the 32-bit counts.
-static DWORD LoadableSize(HANDLE file) {
+// kLargestInputBytes does not fit the 32-bit counts. The identity, where it was read, holds the
+// size already.
+static DWORD LoadableSize(HANDLE file, bool identified) {
     if (GetFileType(file) != FILE_TYPE_DISK) {
         NoteFailure(kFailureInputNotFile, ERROR_SUCCESS);
         return INVALID_FILE_SIZE;
     }
-    DWORD high = 0;
-    DWORD size = GetFileSize(file, &high);
-    if (size == INVALID_FILE_SIZE && GetLastError() != ERROR_SUCCESS) {
+    uint64_t whole = runState.inputIdentity.size;
+    DWORD high = static_cast<DWORD>(whole >> 32);
+    DWORD size = static_cast<DWORD>(whole);
+    if (!identified) {
+        size = GetFileSize(file, &high);
+    }
+    if (!identified && size == INVALID_FILE_SIZE && GetLastError() != ERROR_SUCCESS) {
         NoteFailure(kFailureInputRead, GetLastError());
         return INVALID_FILE_SIZE;
     }
@@ -44,17 +49,22 @@ static DWORD LoadableSize(HANDLE file) {
 
 // Notes, as the input is opened, its state and whether the output is this very file: the
 // output step then replaces it only as it was read, and never writes over it in place. Only a
-// file on disk counts: a terminal may well be standard input and output at once.
-static void NoteInputIdentity() {
+// file on disk counts: a terminal may well be standard input and output at once. An output of
+// the input's own name (as every -r run has) is the input: should the name lead elsewhere by
+// now, the commit's check of the state then refuses it. False when no identity was read.
+static bool NoteInputIdentity() {
     HANDLE file = runState.inputFile;
     runState.outputIsInput = false;
     if (GetFileType(file) != FILE_TYPE_DISK || !ReadFileIdentity(file, &runState.inputIdentity)) {
-        return;
+        return false;
     }
+    const WideString& output = runState.outputName;
     runState.outputIsInput =
         runState.outputIsStream
             ? StreamIsOpenFile(kStandardOutput, file)
-            : !runState.outputName.empty() && NamesOpenFile(runState.outputName.c_str(), file);
+            : !output.empty() && ((!runState.inputIsStream && output == runState.inputName) ||
+                                  NamesOpenFile(output.c_str(), file));
+    return true;
 }
 
 // Standard input has no size to take before the read: it is read to its end into a block that
@@ -132,8 +142,8 @@ bool OpenInput() {
     if (runState.inputFile == INVALID_HANDLE_VALUE) {
         return Refuse(kFailureInputOpen, GetLastError());
     }
-    NoteInputIdentity();
-    DWORD size = LoadableSize(runState.inputFile);
+    bool identified = NoteInputIdentity();
+    DWORD size = LoadableSize(runState.inputFile, identified);
     uint8_t* block = nullptr;
     // The whole block, even when the text is then copied by the system and never enters it: an
     // input is refused for its size or for want of memory alike on every path.

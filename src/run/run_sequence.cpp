@@ -33,13 +33,15 @@ static void ConvertAndReport() {
 // one that fails stops none of the others. The highest status of them all is the exit code:
 // 0 only when every file was converted.
 static int ConvertEach() {
+    std::vector<WideString> names = {runState.inputName};
+    names.insert(names.end(), runState.moreInputNames.begin(), runState.moreInputNames.end());
+    // Each run starts from the parsed options without the list of names: a copy of the list per
+    // file would cost as many copies of names as the list has, for every file of it.
+    runState.moreInputNames.clear();
     const RunState parsed = runState;
-    std::vector<WideString> names = {parsed.inputName};
-    names.insert(names.end(), parsed.moreInputNames.begin(), parsed.moreInputNames.end());
     RunStatus worst = kStatusConverted;
     for (const WideString& name : names) {
         runState = parsed;
-        runState.moreInputNames.clear();
         runState.inputName = name;
         runState.outputName = name;
         runState.oneOfMany = true;

@@ -51,6 +51,9 @@ struct WalkCase {
     LinkJudge judge;
     WalkEnd end;
     std::string path;  // where the walk ends, unless refused
+    int linksMet;      // the links the walk met
+    bool seen;         // whether it saw the file at its end, which is then dir/file.txt
+    bool folderSeen;   // whether it saw the folder of that end, which is then dir
 };
 
 void PrintTo(const WalkCase& c, std::ostream* out) {
@@ -80,10 +83,25 @@ TEST_P(LinkWalk, EndsWhereTheLinksLead) {
             << link.first;
     }
     std::string path;
-    WalkEnd end = WalkLinks(folder + "/" + c.walked, c.judge, &path);
+    WalkSight sight{};
+    WalkEnd end = WalkLinks(folder + "/" + c.walked, c.judge, &path, &sight);
     EXPECT_EQ(end, c.end);
     if (c.end != kWalkRefused) {
         EXPECT_EQ(path, folder + "/" + c.path);
+        EXPECT_EQ(sight.links, c.linksMet);
+        EXPECT_EQ(sight.seen, c.seen);
+        EXPECT_EQ(sight.folderSeen, c.folderSeen);
+    }
+    struct stat file {};
+    struct stat dir {};
+    ASSERT_EQ(stat((folder + "/dir/file.txt").c_str(), &file), 0);
+    ASSERT_EQ(stat((folder + "/dir").c_str(), &dir), 0);
+    if (c.seen) {
+        EXPECT_EQ(sight.info.st_ino, file.st_ino);
+        EXPECT_EQ(sight.info.st_size, 4);
+    }
+    if (c.folderSeen) {
+        EXPECT_EQ(sight.folderInfo.st_ino, dir.st_ino);
     }
     RemoveTree(folder);
 }
@@ -91,39 +109,80 @@ TEST_P(LinkWalk, EndsWhereTheLinksLead) {
 INSTANTIATE_TEST_SUITE_P(
     Links, LinkWalk,
     ::testing::Values(
-        WalkCase{"NoLink", {}, "dir/./file.txt", FollowEvery, kWalkDone, "dir/file.txt"},
         WalkCase{
-            "LinkToAFile", {{"l", "dir/file.txt"}}, "l", FollowEvery, kWalkDone, "dir/file.txt"},
+            "NoLink", {}, "dir/./file.txt", FollowEvery, kWalkDone, "dir/file.txt", 0, true, true},
+        WalkCase{"LinkToAFile",
+                 {{"l", "dir/file.txt"}},
+                 "l",
+                 FollowEvery,
+                 kWalkDone,
+                 "dir/file.txt",
+                 1,
+                 true,
+                 true},
         // ".." after a link to a folder leaves the folder the link leads to, as the kernel does.
         WalkCase{"DotDotAfterAFolderLink",
                  {{"up", "dir/sub"}},
                  "up/../file.txt",
                  FollowEvery,
                  kWalkDone,
-                 "dir/file.txt"},
+                 "dir/file.txt",
+                 1,
+                 true,
+                 false},
         WalkCase{"LinkToAFileStillToBeMade",
                  {{"l", "dir/new.txt"}},
                  "l",
                  FollowEvery,
                  kWalkDone,
-                 "dir/new.txt"},
+                 "dir/new.txt",
+                 1,
+                 false,
+                 true},
         WalkCase{"LinkInAFolderLink",
                  {{"d", "dir"}, {"dir/l", "file.txt"}},
                  "d/l",
                  FollowEvery,
                  kWalkDone,
-                 "dir/file.txt"},
-        WalkCase{"TrailingSlashStays", {{"d", "dir"}}, "d/", FollowEvery, kWalkDone, "dir/"},
-        WalkCase{"Loop", {{"a", "b"}, {"b", "a"}}, "a", FollowEvery, kWalkRefused, ""},
-        WalkCase{"FortyLinks", Chain(40), "l1", FollowEvery, kWalkDone, "dir/file.txt"},
-        WalkCase{"FortyOneLinks", Chain(41), "l1", FollowEvery, kWalkRefused, ""},
+                 "dir/file.txt",
+                 2,
+                 true,
+                 false},
+        WalkCase{"TrailingSlashStays",
+                 {{"d", "dir"}},
+                 "d/",
+                 FollowEvery,
+                 kWalkDone,
+                 "dir/",
+                 1,
+                 false,
+                 false},
+        // What ".." leaves is no file the walk looked at.
+        WalkCase{
+            "EndsAfterDotDot", {}, "dir/sub/..", FollowEvery, kWalkDone, "dir", 0, false, false},
+        WalkCase{
+            "Loop", {{"a", "b"}, {"b", "a"}}, "a", FollowEvery, kWalkRefused, "", 0, false, false},
+        WalkCase{"FortyLinks", Chain(40), "l1", FollowEvery, kWalkDone, "dir/file.txt", 40, true,
+                 true},
+        WalkCase{"FortyOneLinks", Chain(41), "l1", FollowEvery, kWalkRefused, "", 0, false, false},
         WalkCase{"EndedAtALink",
                  {{"d", "dir"}, {"dir/l", "file.txt"}},
                  "d/l",
                  EndAtEvery,
                  kWalkStopped,
-                 "d"},
-        WalkCase{"RefusedLink", {{"l", "dir/file.txt"}}, "l", RefuseEvery, kWalkRefused, ""}),
+                 "d",
+                 1,
+                 false,
+                 false},
+        WalkCase{"RefusedLink",
+                 {{"l", "dir/file.txt"}},
+                 "l",
+                 RefuseEvery,
+                 kWalkRefused,
+                 "",
+                 0,
+                 false,
+                 false}),
     [](const ::testing::TestParamInfo<WalkCase>& info) { return info.param.name; });
 
 }  // namespace

@@ -2,13 +2,16 @@
 // may read it, and which targets may not be replaced through it.
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <climits>
 #include <filesystem>
 #include <string>
+#include <thread>
 
 #include "src/platform/platform.h"
 #include "src/platform/posix/wide_text.h"
@@ -270,5 +273,82 @@ INSTANTIATE_TEST_SUITE_P(
                       },
                       "old"}),
     [](const ::testing::TestParamInfo<ChangedTarget>& info) { return info.param.name; });
+
+// What a replacement carries of its target's extended attributes, and what it must not take from
+// its folder: rules the folder gives new files by default, which the target did not have. A
+// capability given to the target while the run works goes with the replacement too.
+struct AttributeCase {
+    const char* name;
+    bool folderDefaults;       // the folder gives new files access rules
+    bool ownRules;             // the target has access rules of its own
+    bool capabilityMeanwhile;  // the target gains a capability between creation and commit
+};
+
+void PrintTo(const AttributeCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
+// user::rw-, user:nobody:rw-, group::r--, mask::rw-, other::--- in the kernel's form.
+std::string Rules() {
+    std::string rules = Bytes({2, 0, 0, 0});
+    const int entries[][2] = {{0x01, 6}, {0x02, 6}, {0x04, 4}, {0x10, 6}, {0x20, 0}};
+    for (const auto& entry : entries) {
+        int id = entry[0] == 0x02 ? 65534 : -1;
+        rules += Bytes({entry[0], 0, entry[1], 0, id & 255, (id >> 8) & 255, (id >> 16) & 255,
+                        (id >> 24) & 255});
+    }
+    return rules;
+}
+
+std::string AttributeOf(const std::string& path, const char* name) {
+    char value[256];
+    ssize_t n = getxattr(path.c_str(), name, value, sizeof(value));
+    return n < 0 ? "" : std::string(value, static_cast<size_t>(n));
+}
+
+class CarriedAttributes : public ReplacementFile,
+                          public ::testing::WithParamInterface<AttributeCase> {};
+
+TEST_P(CarriedAttributes, AreTheTargetsOwn) {
+    const AttributeCase& c = GetParam();
+    const char* kRules = "system.posix_acl_access";
+    const char* kCapability = "security.capability";
+    // cap_net_raw, permitted and effective, in the kernel's form (version 2).
+    const std::string capability =
+        Bytes({0x01, 0, 0, 0x02, 0, 0x20, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+    std::string target = folder + "/out.txt";
+    WriteBytes(target, "old");
+    chmod(target.c_str(), 0660);
+    if ((c.folderDefaults && setxattr(folder.c_str(), "system.posix_acl_default", Rules().data(),
+                                      Rules().size(), 0) != 0) ||
+        (c.ownRules && setxattr(target.c_str(), kRules, Rules().data(), Rules().size(), 0) != 0)) {
+        GTEST_SKIP() << "this file system keeps no access rules";
+    }
+    std::string temp = Prepare(target, "new");
+    ASSERT_FALSE(temp.empty());
+    if (c.capabilityMeanwhile) {
+        // Past the clock's tick, so that the change shows in the target's change time.
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        if (setxattr(target.c_str(), kCapability, capability.data(), capability.size(), 0) != 0) {
+            DiscardReplacementFile(WideFromBytes(temp).c_str());
+            GTEST_SKIP() << "capabilities are given as root, on a file system that keeps them";
+        }
+    }
+    ReplaceResult committed =
+        CommitReplacementFile(WideFromBytes(temp).c_str(), WideFromBytes(target).c_str(), nullptr);
+    ASSERT_EQ(committed.problem, kReplaceDone);
+    EXPECT_EQ(ReadBytes(target), "new");
+    EXPECT_EQ(Mode(target), 0660u);
+    EXPECT_EQ(Hex(AttributeOf(target, kRules)), Hex(c.ownRules ? Rules() : ""));
+    EXPECT_EQ(Hex(AttributeOf(target, kCapability)), Hex(c.capabilityMeanwhile ? capability : ""));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Targets, CarriedAttributes,
+    ::testing::Values(AttributeCase{"NoneAnywhere", false, false, false},
+                      AttributeCase{"NoneOfItsOwnInAFolderWithDefaults", true, false, false},
+                      AttributeCase{"RulesOfItsOwnInAFolderWithDefaults", true, true, false},
+                      AttributeCase{"CapabilityGivenWhileTheRunWorks", false, false, true}),
+    [](const ::testing::TestParamInfo<AttributeCase>& info) { return info.param.name; });
 
 }  // namespace

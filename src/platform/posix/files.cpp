@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "src/platform/platform.h"
 #include "src/platform/posix/files.h"
@@ -96,7 +97,8 @@ HANDLE OpenFilePath(const std::string& path, DWORD access, DWORD shareMode, DWOR
         close(fd);
         return Fail(NotRegularFileError(info.st_mode));
     }
-    fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    // Of the flags given, only O_NONBLOCK is one that F_SETFL changes: the others are ignored.
+    fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
     if (lock != 0 && flock(fd, lock | LOCK_NB) != 0) {
         close(fd);
         return Fail(ERROR_SHARING_VIOLATION);
@@ -107,7 +109,7 @@ HANDLE OpenFilePath(const std::string& path, DWORD access, DWORD shareMode, DWOR
         return Fail(ErrorFromErrno(errno));
     }
     SetLastError(ERROR_SUCCESS);
-    return HandleOf(fd);
+    return RegularFileHandle(fd);
 }
 
 HANDLE CreateFileW(LPCWSTR name, DWORD access, DWORD shareMode, LPSECURITY_ATTRIBUTES,
@@ -130,6 +132,9 @@ DWORD GetFileSize(HANDLE file, LPDWORD sizeHigh) {
 }
 
 DWORD GetFileType(HANDLE file) {
+    if (HandleMarked(file, kRegularFileMark)) {
+        return FILE_TYPE_DISK;
+    }
     struct stat info {};
     if (fstat(Descriptor(file), &info) != 0) {
         return FILE_TYPE_UNKNOWN;
@@ -227,7 +232,16 @@ BOOL SetEndOfFile(HANDLE file) {
 }
 
 BOOL CloseHandle(HANDLE handle) {
-    return close(Descriptor(handle)) == 0 ? TRUE : FALSE;
+    int fd = Descriptor(handle);
+    int error = HandleMarked(handle, kFlushAtCloseMark) && fsync(fd) != 0 ? errno : 0;
+    if (close(fd) != 0 && error == 0) {
+        error = errno;
+    }
+    if (error != 0) {
+        SetLastError(ErrorFromErrno(error));
+        return FALSE;
+    }
+    return TRUE;
 }
 
 DWORD GetFileAttributesW(LPCWSTR name) {
@@ -249,9 +263,26 @@ BOOL DeleteFileW(LPCWSTR name) {
     return TRUE;
 }
 
+// The system's random bytes are drawn for many names at once (a run over many files names a
+// temporary for each), and each byte serves one name only.
+static bool DrawRandom(unsigned char* random, size_t count) {
+    static unsigned char pool[256];
+    static size_t used = sizeof(pool);
+    if (used + count > sizeof(pool) &&
+        getrandom(pool, sizeof(pool), 0) == static_cast<ssize_t>(sizeof(pool))) {
+        used = 0;
+    }
+    if (used + count > sizeof(pool)) {
+        return false;
+    }
+    std::memcpy(random, pool + used, count);
+    used += count;
+    return true;
+}
+
 std::string RandomSuffix() {
     unsigned char random[8] = {};
-    if (getrandom(random, sizeof(random), 0) != static_cast<ssize_t>(sizeof(random))) {
+    if (!DrawRandom(random, sizeof(random))) {
         struct timespec now {};
         clock_gettime(CLOCK_REALTIME, &now);
         uint64_t mix = static_cast<uint64_t>(now.tv_nsec) ^ (static_cast<uint64_t>(getpid()) << 32);

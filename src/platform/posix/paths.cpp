@@ -30,13 +30,24 @@ static void AppendParts(const std::string& path, std::vector<std::string>* parts
     }
 }
 
-// What has been walked holds no link, so ".." simply takes a part away.
-WalkEnd WalkLinks(const std::string& name, LinkJudge judge, std::string* path) {
+// What has been walked holds no link, so ".." simply takes a part away. `seen` says whether
+// `seenInfo` is what lstat said of what has been walked, and `folderSeen` the same of the
+// folder its last part was added to.
+WalkEnd WalkLinks(const std::string& name, LinkJudge judge, std::string* path, WalkSight* sight) {
     std::vector<std::string> parts;
     AppendParts(name, &parts);
     std::reverse(parts.begin(), parts.end());  // the next part is at the back
     std::string done = !name.empty() && name[0] == '/' ? "/" : "";
     int hops = 0;
+    bool seen = false;
+    struct stat seenInfo {};
+    bool folderSeen = false;
+    struct stat folderInfo {};
+    if (sight != nullptr) {
+        sight->links = 0;
+        sight->seen = false;
+        sight->folderSeen = false;
+    }
     while (!parts.empty()) {
         std::string part = parts.back();
         parts.pop_back();
@@ -47,16 +58,27 @@ WalkEnd WalkLinks(const std::string& name, LinkJudge judge, std::string* path) {
         if (part == ".." && !done.empty() && done != "/" && lastPart != "..") {
             size_t last = done.rfind('/');
             done = last == std::string::npos ? "" : last == 0 ? "/" : done.substr(0, last);
+            seen = false;
+            folderSeen = false;
             continue;
         }
         std::string next = done.empty() ? part : done == "/" ? "/" + part : done + "/" + part;
         struct stat info {};
-        if (part == ".." || lstat(next.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
+        bool wasSeen = seen;
+        seen = part != ".." && lstat(next.c_str(), &info) == 0;
+        if (!seen || !S_ISLNK(info.st_mode)) {
             // Not there (yet): nothing past it can be a link.
+            folderSeen = wasSeen;
+            folderInfo = seenInfo;
             done = next;
+            seenInfo = info;
             continue;
         }
+        seen = false;
         LinkVerdict verdict = ++hops > kMaxLinks ? kLinkRefused : judge(next, info);
+        if (sight != nullptr) {
+            sight->links = hops;
+        }
         if (verdict == kLinkEndsWalk) {
             *path = next;
             return kWalkStopped;
@@ -72,9 +94,19 @@ WalkEnd WalkLinks(const std::string& name, LinkJudge judge, std::string* path) {
         parts.insert(parts.end(), more.rbegin(), more.rend());
         if (target[0] == '/') {
             done.assign(1, '/');
+            seen = false;
+            folderSeen = false;
         }
     }
-    *path = (done.empty() ? "." : done) + (!name.empty() && name.back() == '/' ? "/" : "");
+    bool slash = !name.empty() && name.back() == '/';
+    *path = (done.empty() ? "." : done) + (slash ? "/" : "");
+    if (sight != nullptr) {
+        sight->links = hops;
+        sight->seen = seen && !done.empty() && !slash;
+        sight->info = seenInfo;
+        sight->folderSeen = folderSeen && !done.empty() && !slash;
+        sight->folderInfo = folderInfo;
+    }
     return kWalkDone;
 }
 
@@ -90,6 +122,6 @@ static LinkVerdict MayFollow(const std::string& link, const struct stat& linkInf
     return trusted ? kLinkFollowed : kLinkRefused;
 }
 
-bool FinalPath(const std::string& name, std::string* path) {
-    return WalkLinks(name, MayFollow, path) == kWalkDone;
+bool FinalPath(const std::string& name, std::string* path, WalkSight* sight) {
+    return WalkLinks(name, MayFollow, path, sight) == kWalkDone;
 }

@@ -28,14 +28,25 @@ enum WalkEnd : uint8_t {
     kWalkRefused,  // a link refused, more than kMaxLinks of them, or one that cannot be read
 };
 
+// What a walk saw on its way, so that its caller need not ask the system again.
+struct WalkSight {
+    int links;               // the links met: followed, or the one the walk stopped at
+    bool seen;               // whether the walk's last look was at the file the path names, no link
+    struct stat info;        // what lstat said of that file, when seen
+    bool folderSeen;         // the same of the folder the path names it in (FolderOf), which it
+    struct stat folderInfo;  // looked at just before
+};
+
 // Follows the links of `name` one part at a time, as opening it would, into `*path`. A part that
 // is not there (yet) ends the search for links: a link to a file still to be made leads to that
-// file. A name that ends in "/" keeps it, so that it still fails as a file.
-WalkEnd WalkLinks(const std::string& name, LinkJudge judge, std::string* path);
+// file. A name that ends in "/" keeps it, so that it still fails as a file. With `sight`, what
+// the walk saw.
+WalkEnd WalkLinks(const std::string& name, LinkJudge judge, std::string* path,
+                  WalkSight* sight = nullptr);
 
 // The file a name finally stands for, even one that does not exist yet, so that the link itself
 // stays and its target is what gets written or replaced. False when the chain cannot be
 // followed: a loop, or a link that another user left in a shared folder such as /tmp, which
 // could aim the run at any file the running user may write. The kernel refuses the same links
 // when fs.protected_symlinks is on; following links by hand must not get round that.
-bool FinalPath(const std::string& name, std::string* path);
+bool FinalPath(const std::string& name, std::string* path, WalkSight* sight = nullptr);

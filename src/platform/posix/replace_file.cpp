@@ -11,6 +11,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <string>
 
@@ -35,11 +36,20 @@ constexpr int kCarriedFlags = FS_SECRM_FL | FS_UNRM_FL | FS_COMPR_FL | FS_SYNC_F
 // the path moved meanwhile cannot make the run rename or remove a file elsewhere, and its name
 // there; and which folder that is. A process left without a descriptor to spare for the folder
 // (ulimit -n) still converts, through the paths (AT_FDCWD and the temporary's whole name).
+// It also holds what the commit need not ask again: whether the folder may be flushed through
+// its descriptor, whether the text was flushed as the temporary was closed, and whether the
+// target had no file capabilities (to be trusted only while the target's change time stays).
 struct KeptTemporary {
     int folder;
     std::string leaf;
     dev_t folderDevice;
     ino_t folderInode;
+    bool folderReadable;
+    bool flushedAtClose;
+    bool noCapabilities;
+    dev_t targetDevice;
+    ino_t targetInode;
+    struct timespec targetChanged;
 };
 static std::map<std::string, KeptTemporary> keptTemporaries;
 
@@ -73,22 +83,49 @@ static int CopyAttributes(const std::string& target, int source, const std::stri
                        : attr_copy_file(target.c_str(), temp.c_str(), check, nullptr);
 }
 
-// Gives the temporary the target's extended attributes. False only when access rules could not
-// be carried over: the replacement would open or close the file to other people. Other
-// attributes go where they can.
-static bool KeepAttributes(const std::string& target, int source, const std::string& temp, int fd) {
-    if (CopyAttributes(target, source, temp, fd, CarriesRules) != 0) {
+// What the list of the target's attribute names tells: whether it is empty, and whether it holds
+// file capabilities. A list that could not be read may hold anything.
+struct AttributeNames {
+    bool none;
+    bool capabilities;
+};
+static AttributeNames ListAttributes(const std::string& target, int source) {
+    char names[1024];
+    ssize_t size = source >= 0 ? flistxattr(source, names, sizeof(names))
+                               : llistxattr(target.c_str(), names, sizeof(names));
+    if (size < 0) {
+        return AttributeNames{false, true};
+    }
+    bool capabilities = false;
+    for (ssize_t at = 0; at < size; at += static_cast<ssize_t>(std::strlen(names + at)) + 1) {
+        capabilities = capabilities || std::strcmp(names + at, kCapabilities) == 0;
+    }
+    return AttributeNames{size == 0, capabilities};
+}
+
+// Gives the temporary the target's extended attributes, of which `names` tells. False only when
+// access rules could not be carried over: the replacement would open or close the file to other
+// people. Other attributes go where they can.
+static bool KeepAttributes(const std::string& target, int source, const std::string& temp, int fd,
+                           const AttributeNames& names) {
+    // A target without any attributes has nothing to copy, and no rules of its own.
+    if (!names.none && CopyAttributes(target, source, temp, fd, CarriesRules) != 0) {
         return false;
     }
     // Rules the temporary took from its folder's defaults, which the target did not have,
     // must not come with it either.
-    ssize_t rules = source >= 0 ? fgetxattr(source, kAccessRules, nullptr, 0)
-                                : lgetxattr(target.c_str(), kAccessRules, nullptr, 0);
-    if (rules < 0 && errno == ENODATA && fremovexattr(fd, kAccessRules) != 0 && errno != ENODATA &&
-        errno != ENOTSUP) {
+    bool rulesless = names.none;
+    if (!rulesless) {
+        ssize_t rules = source >= 0 ? fgetxattr(source, kAccessRules, nullptr, 0)
+                                    : lgetxattr(target.c_str(), kAccessRules, nullptr, 0);
+        rulesless = rules < 0 && errno == ENODATA;
+    }
+    if (rulesless && fremovexattr(fd, kAccessRules) != 0 && errno != ENODATA && errno != ENOTSUP) {
         return false;
     }
-    CopyAttributes(target, source, temp, fd, CarriesData);
+    if (!names.none) {
+        CopyAttributes(target, source, temp, fd, CarriesData);
+    }
     return true;
 }
 
@@ -128,7 +165,7 @@ static ReplaceResult Refused(DWORD error) {
 // flags.
 static ReplaceResult TakeOverTarget(int fd, const std::string& target, int source,
                                     const std::string& temp, const struct stat& info,
-                                    int targetFlags) {
+                                    int targetFlags, const AttributeNames& names) {
     // The replacement must belong to whoever the target belongs to: a file that became the
     // writer's would lock its owner out. Only the superuser may hand a file over, so another
     // user's file is refused, and so is a group the writer is not a member of.
@@ -138,7 +175,7 @@ static ReplaceResult TakeOverTarget(int fd, const std::string& target, int sourc
         return ReplaceResult{kReplaceOwnerNotKept, ErrorFromErrno(errno)};
     }
     if (fchmod(fd, info.st_mode & 07777 & ~(S_ISUID | S_ISGID)) != 0 ||
-        !KeepAttributes(target, source, temp, fd)) {
+        !KeepAttributes(target, source, temp, fd, names)) {
         return ReplaceResult{kReplaceRulesNotKept, ErrorFromErrno(errno)};
     }
     return KeepFlags(targetFlags, fd) ? Done()
@@ -151,48 +188,50 @@ struct TargetProbe {
     bool exists;
     struct stat info;
     int flags;  // its inode flags; none where the file system keeps none
+    // The target open for writing and locked, from the probe until the temporary has taken its
+    // attributes; -1 when there is none (or no descriptor to spare for it).
+    int fd;
 };
 
-// The first step: where the target is, and whether it could be replaced at all. What could not
-// be opened for writing in place may not be replaced either.
-static ReplaceResult ProbeTarget(LPCWSTR targetName, TargetProbe* target) {
-    if (!FinalPath(BytesFromWide(targetName), &target->path)) {
+// The first step: where the target is, and whether it is a file that could be replaced.
+static ReplaceResult FindTarget(LPCWSTR targetName, TargetProbe* target) {
+    WalkSight sight{};
+    target->flags = 0;
+    target->fd = -1;
+    if (!FinalPath(BytesFromWide(targetName), &target->path, &sight)) {
         return Refused(ERROR_ACCESS_DENIED);
     }
-    target->flags = 0;
-    target->exists = stat(target->path.c_str(), &target->info) == 0;
+    target->info = sight.info;
+    target->exists = sight.seen || stat(target->path.c_str(), &target->info) == 0;
     if (!target->exists) {
         return errno == ENOENT ? Done() : Refused(ErrorFromErrno(errno));
     }
     if (!S_ISREG(target->info.st_mode)) {
         return Refused(NotRegularFileError(target->info.st_mode));
     }
-    int probe = open(target->path.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (probe < 0) {
-        return Refused(ErrorFromErrno(errno));
-    }
-    bool busy = flock(probe, LOCK_EX | LOCK_NB) != 0;
-    if (ioctl(probe, FS_IOC_GETFLAGS, &target->flags) != 0) {
-        target->flags = 0;
-    }
-    close(probe);
-    return busy ? Refused(ERROR_SHARING_VIOLATION) : Done();
+    return Done();
 }
 
 // The temporary as it is being made: the folder held for it (AT_FDCWD when the process has no
 // descriptor to spare, the paths then whole), its name and its descriptor.
 struct MadeTemporary {
     int folder = AT_FDCWD;
+    bool folderReadable = false;  // open for reading, so that it can be flushed through it
     struct stat folderInfo {};
     std::string path;
     std::string leaf;  // its name in `folder`
     int fd = -1;
 };
 
-// The second step: the temporary, created exclusively beside the target under a fresh name.
-static ReplaceResult MakeTemporary(const TargetProbe& target, MadeTemporary* made) {
+// The second step: the target's folder, held open for reading where it may be read, else only
+// as a place to make names in.
+static ReplaceResult HoldFolder(const TargetProbe& target, MadeTemporary* made) {
     std::string folder = FolderOf(target.path);
-    int held = open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    int held = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    made->folderReadable = held >= 0;
+    if (held < 0 && errno != EMFILE) {
+        held = open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    }
     if (held < 0 && errno != EMFILE) {
         return Refused(ErrorFromErrno(errno));
     }
@@ -201,8 +240,48 @@ static ReplaceResult MakeTemporary(const TargetProbe& target, MadeTemporary* mad
         0) {
         return Refused(ErrorFromErrno(errno));
     }
+    return Done();
+}
+
+// A process short of descriptors lets the folder go, and goes on through the paths.
+static void ReleaseFolder(MadeTemporary* made) {
+    close(made->folder);
+    made->folder = AT_FDCWD;
+    made->folderReadable = false;
+}
+
+// The third step, for a target that exists: what could not be opened for writing in place may not
+// be replaced either, nor what another writer holds. Opened through the folder held, so that the
+// attributes the temporary takes from it come from the file in the folder it is made in.
+static ReplaceResult OpenTarget(MadeTemporary* made, TargetProbe* target) {
+    for (;;) {
+        std::string at = made->folder == AT_FDCWD ? target->path : LeafOf(target->path);
+        target->fd = openat(made->folder, at.c_str(),
+                            O_WRONLY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+        if (target->fd >= 0 || errno != EMFILE || made->folder == AT_FDCWD) {
+            break;
+        }
+        ReleaseFolder(made);
+    }
+    if (target->fd < 0) {
+        return Refused(ErrorFromErrno(errno));
+    }
+    if (flock(target->fd, LOCK_EX | LOCK_NB) != 0) {
+        return Refused(ERROR_SHARING_VIOLATION);
+    }
+    if (ioctl(target->fd, FS_IOC_GETFLAGS, &target->flags) != 0) {
+        target->flags = 0;
+    }
+    return Done();
+}
+
+// The fourth step: the temporary, created exclusively beside the target under a fresh name. A
+// process short of descriptors gives up the folder's, then the target's (its attributes are then
+// read through its path).
+static ReplaceResult MakeTemporary(TargetProbe* target, MadeTemporary* made) {
+    std::string folder = FolderOf(target->path);
     // The temporary's name must fit where the target's did, on file systems with short limits too.
-    std::string base = LeafOf(target.path).substr(0, kTempBaseBytes);
+    std::string base = LeafOf(target->path).substr(0, kTempBaseBytes);
     for (int attempt = 0; attempt < 16; ++attempt) {
         made->path = folder + "/." + base + "." + RandomSuffix() + ".tmp";
         made->leaf = made->folder == AT_FDCWD ? made->path : LeafOf(made->path);
@@ -211,37 +290,36 @@ static ReplaceResult MakeTemporary(const TargetProbe& target, MadeTemporary* mad
         if (made->fd >= 0) {
             return Done();
         }
-        if (errno == EMFILE && made->folder != AT_FDCWD) {
-            close(made->folder);
-            made->folder = AT_FDCWD;
+        if (errno == EMFILE && (made->folder != AT_FDCWD || target->fd >= 0)) {
+            if (made->folder != AT_FDCWD) {
+                ReleaseFolder(made);
+            } else {
+                close(target->fd);
+                target->fd = -1;
+            }
             --attempt;
         } else if (errno != EEXIST) {
             int error = errno;
             return ReplaceResult{
-                target.exists && FolderRefused(error) ? kReplaceFolderRefused : kReplaceRefused,
+                target->exists && FolderRefused(error) ? kReplaceFolderRefused : kReplaceRefused,
                 ErrorFromErrno(error)};
         }
     }
     return Refused(ERROR_FILE_EXISTS);
 }
 
-// The third step: the temporary takes what the target has, or a new file's usual mode.
-static ReplaceResult CarryOver(const TargetProbe& target, const MadeTemporary& made) {
+// The fifth step: the temporary takes what the target has, or a new file's usual mode.
+static ReplaceResult CarryOver(const TargetProbe& target, const MadeTemporary& made,
+                               AttributeNames* names) {
     if (!target.exists) {
         mode_t mask = umask(0);
         umask(mask);
         fchmod(made.fd, 0666 & ~mask);
         return Done();
     }
-    std::string at = made.folder == AT_FDCWD ? target.path : LeafOf(target.path);
-    int source =
-        openat(made.folder, at.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    ReplaceResult result =
-        TakeOverTarget(made.fd, target.path, source, made.path, target.info, target.flags);
-    if (source >= 0) {
-        close(source);
-    }
-    return result;
+    *names = ListAttributes(target.path, target.fd);
+    return TakeOverTarget(made.fd, target.path, target.fd, made.path, target.info, target.flags,
+                          *names);
 }
 
 // Takes back whatever a creation that failed had made.
@@ -259,23 +337,37 @@ static void Abandon(MadeTemporary* made) {
 ReplaceResult CreateReplacementFile(LPCWSTR targetName, HANDLE* file, WideString* tempName) {
     *file = INVALID_HANDLE_VALUE;
     TargetProbe target;
-    ReplaceResult result = ProbeTarget(targetName, &target);
+    ReplaceResult result = FindTarget(targetName, &target);
     if (result.problem != kReplaceDone) {
         return result;
     }
     MadeTemporary made;
-    result = MakeTemporary(target, &made);
+    result = HoldFolder(target, &made);
+    if (result.problem == kReplaceDone && target.exists) {
+        result = OpenTarget(&made, &target);
+    }
     if (result.problem == kReplaceDone) {
-        result = CarryOver(target, made);
+        result = MakeTemporary(&target, &made);
+    }
+    AttributeNames names{false, true};
+    if (result.problem == kReplaceDone) {
+        result = CarryOver(target, made, &names);
+    }
+    if (target.fd >= 0) {
+        close(target.fd);
     }
     if (result.problem != kReplaceDone) {
         Abandon(&made);
         return result;
     }
-    keptTemporaries[made.path] =
-        KeptTemporary{made.folder, made.leaf, made.folderInfo.st_dev, made.folderInfo.st_ino};
+    keptTemporaries[made.path] = KeptTemporary{
+        made.folder,         made.leaf,          made.folderInfo.st_dev, made.folderInfo.st_ino,
+        made.folderReadable, target.exists,      !names.capabilities,    target.info.st_dev,
+        target.info.st_ino,  target.info.st_ctim};
     *tempName = WideFromBytes(made.path);
-    *file = HandleOf(made.fd);
+    // The text of a file that replaces another must be on the disk before the rename: it is
+    // flushed as it is closed, through the descriptor that wrote it.
+    *file = target.exists ? FlushedFileHandle(made.fd) : RegularFileHandle(made.fd);
     return result;
 }
 
@@ -297,19 +389,35 @@ static bool RestoreRights(int fd, const std::string& target, const struct stat& 
     return fsetxattr(fd, kCapabilities, capabilities, static_cast<size_t>(size), 0) == 0;
 }
 
-// Whether the folder named `folder` is still the one the temporary was made in.
-static bool FolderStillThere(const std::string& folder, const KeptTemporary& kept) {
-    struct stat named {};
-    return stat(folder.c_str(), &named) == 0 && named.st_dev == kept.folderDevice &&
-           named.st_ino == kept.folderInode;
+// Whether the folder named `folder` is still the one the temporary was made in; `sight` is what
+// the walk to the target saw of it.
+static bool FolderStillThere(const std::string& folder, const WalkSight& sight,
+                             const KeptTemporary& kept) {
+    struct stat named = sight.folderInfo;
+    return (sight.folderSeen || stat(folder.c_str(), &named) == 0) &&
+           named.st_dev == kept.folderDevice && named.st_ino == kept.folderInode;
+}
+
+// Whether the target that `info` describes can have no file capabilities: it had none as the
+// temporary was made, and it has not been changed since (an attribute set changes the time).
+static bool StillWithoutCapabilities(const KeptTemporary& kept, const struct stat& info) {
+    return kept.noCapabilities && info.st_dev == kept.targetDevice &&
+           info.st_ino == kept.targetInode && info.st_ctim.tv_sec == kept.targetChanged.tv_sec &&
+           info.st_ctim.tv_nsec == kept.targetChanged.tv_nsec;
 }
 
 // Readies the temporary to take the place of `target`, which `info` describes: its lost rights
 // back, and its data on the disk. A file that is replaced must survive a power cut as the old
 // text or the new one: many file systems may otherwise carry out the rename before the data and
-// leave an empty file under the name.
+// leave an empty file under the name. A temporary flushed as it was closed, with no rights to
+// give back, needs nothing more: `*touched` says whether anything was done.
 static ReplaceResult ReadyToReplace(const KeptTemporary& kept, const std::string& target,
-                                    const struct stat& info) {
+                                    const struct stat& info, bool* touched) {
+    *touched = !kept.flushedAtClose || (info.st_mode & (S_ISUID | S_ISGID)) != 0 ||
+               !StillWithoutCapabilities(kept, info);
+    if (!*touched) {
+        return Done();
+    }
     int fd = openat(kept.folder, kept.leaf.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) {
         return Refused(ErrorFromErrno(errno));
@@ -333,27 +441,32 @@ ReplaceResult CommitReplacementFile(LPCWSTR tempName, LPCWSTR targetName,
     }
     const KeptTemporary& kept = found->second;
     std::string target;
+    WalkSight sight{};
     // The link may have been changed since the temporary was made: never move it elsewhere.
-    if (!FinalPath(BytesFromWide(targetName), &target) || FolderOf(target) != FolderOf(temp)) {
+    if (!FinalPath(BytesFromWide(targetName), &target, &sight) ||
+        FolderOf(target) != FolderOf(temp)) {
         return Refused(ERROR_ACCESS_DENIED);
     }
-    if (!FolderStillThere(FolderOf(target), kept)) {
+    if (!FolderStillThere(FolderOf(target), sight, kept)) {
         return ReplaceResult{kReplaceFolderMoved, ERROR_SUCCESS};
     }
     std::string leaf = kept.folder == AT_FDCWD ? target : LeafOf(target);
     // A new file risks nothing of the user's, and is not waited for.
     struct stat info {};
     bool replaces = fstatat(kept.folder, leaf.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0;
+    bool touched = false;
     if (replaces) {
-        ReplaceResult ready = ReadyToReplace(kept, target, info);
+        ReplaceResult ready = ReadyToReplace(kept, target, info, &touched);
         if (ready.problem != kReplaceDone) {
             return ready;
         }
     }
-    // Last, so that only the rename itself lies between the look and the replacement.
-    struct stat now {};
+    // Last, so that only the rename itself lies between the look and the replacement: where
+    // readying the temporary came in between, the target is looked at again.
+    struct stat now = info;
+    bool looked = replaces && !touched;
     if (unchanged != nullptr &&
-        (fstatat(kept.folder, leaf.c_str(), &now, AT_SYMLINK_NOFOLLOW) != 0 ||
+        ((!looked && fstatat(kept.folder, leaf.c_str(), &now, AT_SYMLINK_NOFOLLOW) != 0) ||
          !SameFileState(IdentityOf(now), *unchanged))) {
         return ReplaceResult{kReplaceTargetChanged, ERROR_SUCCESS};
     }
@@ -366,7 +479,9 @@ ReplaceResult CommitReplacementFile(LPCWSTR tempName, LPCWSTR targetName,
     ForgetTemporary(kOutputTemporary);
     // The rename itself lasts once the folder is on the disk. The text is in place already
     // whatever this says, so the run's result does not hang on it.
-    if (replaces) {
+    if (replaces && kept.folderReadable) {
+        fsync(kept.folder);
+    } else if (replaces) {
         int folder = kept.folder == AT_FDCWD
                          ? open(FolderOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)
                          : openat(kept.folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);

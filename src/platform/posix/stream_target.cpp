@@ -47,14 +47,20 @@ static LinkVerdict EndsAtOwnDescriptor(const std::string& link, const struct sta
 }
 
 // The number of the descriptor of this process that `name` leads to, or -1. A descriptor that is
-// not open is named all the same, and fails as a stream that cannot be opened.
-static int DescriptorNamed(const std::string& name) {
-    std::string path;
-    if (name.empty() || name.back() == '/' ||
-        WalkLinks(name, EndsAtOwnDescriptor, &path) == kWalkRefused || !IsOwnDescriptor(path)) {
+// not open is named all the same, and fails as a stream that cannot be opened. `*plain` says
+// whether the walk met no link at all: its path and sight are then the final path's.
+static int DescriptorNamed(const std::string& name, std::string* path, WalkSight* sight,
+                           bool* plain) {
+    *plain = false;
+    if (name.empty() || name.back() == '/') {
         return -1;
     }
-    return std::atoi(LeafOf(path).c_str());
+    WalkEnd end = WalkLinks(name, EndsAtOwnDescriptor, path, sight);
+    *plain = end == kWalkDone && sight->links == 0;
+    if (end == kWalkRefused || !IsOwnDescriptor(*path)) {
+        return -1;
+    }
+    return std::atoi(LeafOf(*path).c_str());
 }
 
 // A stream target's handle from `fd` (-1 with errno when it could not be had).
@@ -87,16 +93,21 @@ HANDLE OpenStandardStream(StandardStream stream) {
 
 BOOL OpenStreamTarget(LPCWSTR targetName, HANDLE* stream) {
     const std::string name = BytesFromWide(targetName);
-    int number = DescriptorNamed(name);
+    std::string path;
+    WalkSight sight{};
+    bool plain = false;
+    int number = DescriptorNamed(name, &path, &sight, &plain);
     if (number >= 0) {
         *stream = StreamHandle(CopyOfDescriptor(number, O_WRONLY));
         return TRUE;
     }
     // A device is reached only by the links the replacement would follow too: a link planted in
-    // a shared folder must not aim the text at a disk.
-    std::string path;
-    struct stat info {};
-    if (!FinalPath(name, &path) || stat(path.c_str(), &info) != 0 ||
+    // a shared folder must not aim the text at a disk. A walk that met no link has followed them.
+    if (!plain && !FinalPath(name, &path, &sight)) {
+        return FALSE;
+    }
+    struct stat info = sight.info;
+    if ((!sight.seen && stat(path.c_str(), &info) != 0) ||
         !(S_ISCHR(info.st_mode) || S_ISFIFO(info.st_mode))) {
         return FALSE;
     }
