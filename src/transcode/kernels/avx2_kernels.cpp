@@ -9,6 +9,7 @@
 #if defined(__i386__) || defined(__x86_64__)
 
 #include "src/transcode/kernels/block_frame.h"
+#include "src/transcode/kernels/line_end_chunks.h"
 #include "src/transcode/kernels/ssse3_blocks.h"
 #include "src/transcode/kernels/x86_vectors.h"
 #include "src/transcode/plain/character_steps.h"
@@ -145,6 +146,33 @@ KERNEL_ENTRY AVX2 void SwapUnitsAvx2(uint8_t* bytes, size_t count) {
     }
 }
 
+// Line ends, sixty-four bytes a chunk in two registers (as the SSE2 level takes them).
+AVX2 inline void CopyChunk64(const uint8_t* at, uint8_t* w) {
+    __m256i v0 = Load32(at), v1 = Load32(at + 32);
+    Store32(w, v0);
+    Store32(w + 32, v1);
+}
+
+AVX2 inline uint64_t Matches(const uint8_t* at, __m256i units) {
+    uint32_t low =
+        static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(Load32(at), units)));
+    uint32_t high =
+        static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(Load32(at + 32), units)));
+    return low | static_cast<uint64_t>(high) << 32;
+}
+
+AVX2 inline ChunkBytes<uint64_t> MatchChunk64(const uint8_t* at, uint32_t crUnits,
+                                              uint32_t lfUnits) {
+    return {Matches(at, _mm256_set1_epi32(static_cast<int>(crUnits))),
+            Matches(at, _mm256_set1_epi32(static_cast<int>(lfUnits)))};
+}
+
+KERNEL_ENTRY AVX2 const uint8_t* LineEndsAvx2(const uint8_t* read, const uint8_t* end,
+                                              uint8_t** write, const uint8_t* writeEnd,
+                                              LineEndRun* run) {
+    return LineEndChunks<64, CopyChunk64, MatchChunk64>(read, end, write, writeEnd, run);
+}
+
 }  // namespace
 
 bool Avx2Runs() {
@@ -160,6 +188,7 @@ void AddAvx2Kernels(RouteKernels& k) {
     k.utf32ToUtf16 = BlocksAvx2<4, 64, Utf32ToUtf16Block, StepUtf32ToUtf16>;
     k.swapUnits16 = SwapUnitsAvx2<2>;
     k.swapUnits32 = SwapUnitsAvx2<4>;
+    k.lineEnds = LineEndsAvx2;
 }
 
 #else  // no vector kernels for this processor

@@ -10,7 +10,30 @@
 #include "src/transcode/kernels/avx512_page_planes.h"
 #include "src/transcode/kernels/avx512_utf_blocks.h"
 #include "src/transcode/kernels/avx512_vectors.h"
+#include "src/transcode/kernels/line_end_chunks.h"
 #include "src/transcode/plain/character_steps.h"
+
+namespace {
+
+// Line ends, sixty-four bytes a chunk.
+AVX512 inline void CopyChunk64(const uint8_t* at, uint8_t* w) {
+    Store64(w, Load64(at));
+}
+
+AVX512 inline ChunkBytes<uint64_t> MatchChunk64(const uint8_t* at, uint32_t crUnits,
+                                                uint32_t lfUnits) {
+    __m512i v = Load64(at);
+    return {_mm512_cmpeq_epi8_mask(v, Words(static_cast<int>(crUnits))),
+            _mm512_cmpeq_epi8_mask(v, Words(static_cast<int>(lfUnits)))};
+}
+
+KERNEL_ENTRY AVX512 const uint8_t* LineEndsAvx512(const uint8_t* read, const uint8_t* end,
+                                                  uint8_t** write, const uint8_t* writeEnd,
+                                                  LineEndRun* run) {
+    return LineEndChunks<64, CopyChunk64, MatchChunk64>(read, end, write, writeEnd, run);
+}
+
+}  // namespace
 
 bool Avx512Runs() {
     return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
@@ -34,6 +57,7 @@ void AddAvx512Kernels(RouteKernels& k) {
         PageBlocksAvx512<3, CodePageToUtf32Block, kPointPlanes, 4, StepCodePageToUtf32>;
     k.codePageToCodePage =
         PageBlocksAvx512<2, CodePageToCodePageBlock, kTargetPlanes, 1, StepCodePageToCodePage>;
+    k.lineEnds = LineEndsAvx512;
     k.loadPages = LoadWindowAndPlanes;
 }
 

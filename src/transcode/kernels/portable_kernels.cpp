@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "src/transcode/kernels/block_frame.h"
+#include "src/transcode/kernels/line_end_chunks.h"
 #include "src/transcode/kernels/route_kernels.h"
 #include "src/transcode/plain/character_steps.h"
 
@@ -145,6 +146,31 @@ void SwapUnits32(uint8_t* bytes, size_t count) {
     }
 }
 
+// Line ends, eight bytes a chunk in an ordinary 64-bit word.
+constexpr uint64_t kHighBits = 0x8080808080808080ull;
+
+// Bit i set where byte i of `word` is zero, exactly.
+uint32_t ZeroBytes(uint64_t word) {
+    uint64_t high = ~(((word & ~kHighBits) + ~kHighBits) | word | ~kHighBits);
+    // Each byte's flag, moved to its own bit of the top byte.
+    return static_cast<uint32_t>(((high >> 7) * 0x0102040810204080ull) >> 56);
+}
+
+void CopyChunk8(const uint8_t* at, uint8_t* w) {
+    std::memcpy(w, at, 8);
+}
+
+ChunkBytes<uint32_t> MatchChunk8(const uint8_t* at, uint32_t crUnits, uint32_t lfUnits) {
+    uint64_t word = Load64(at);
+    constexpr uint64_t kTwice = 0x0000000100000001ull;
+    return {ZeroBytes(word ^ (crUnits * kTwice)), ZeroBytes(word ^ (lfUnits * kTwice))};
+}
+
+const uint8_t* LineEnds8(const uint8_t* read, const uint8_t* end, uint8_t** write,
+                         const uint8_t* writeEnd, LineEndRun* run) {
+    return LineEndChunks<8, CopyChunk8, MatchChunk8>(read, end, write, writeEnd, run);
+}
+
 }  // namespace
 
 constinit const RouteKernels kPortableKernels = {
@@ -163,5 +189,6 @@ constinit const RouteKernels kPortableKernels = {
     CodePageToCodePage,
     SwapUnits16,
     SwapUnits32,
+    LineEnds8,
     NoPages,
 };

@@ -7,6 +7,7 @@
 #if defined(__i386__) || defined(__x86_64__)
 
 #include "src/transcode/kernels/block_frame.h"
+#include "src/transcode/kernels/line_end_chunks.h"
 #include "src/transcode/kernels/x86_vectors.h"
 #include "src/transcode/plain/character_steps.h"
 
@@ -131,6 +132,35 @@ KERNEL_ENTRY SSE2 void SwapUnits32Sse2(uint8_t* bytes, size_t count) {
     kPortableKernels.swapUnits32(bytes + i, count - i);
 }
 
+// Line ends, sixty-four bytes a chunk: four registers, so that what is done once a chunk (finding
+// its line ends, storing its rest again) is done once for as many bytes as the widest level's.
+SSE2 inline void CopyChunk64(const uint8_t* at, uint8_t* w) {
+    __m128i v0 = Load(at), v1 = Load(at + 16), v2 = Load(at + 32), v3 = Load(at + 48);
+    Store(w, v0);
+    Store(w + 16, v1);
+    Store(w + 32, v2);
+    Store(w + 48, v3);
+}
+
+SSE2 inline ChunkBytes<uint64_t> MatchChunk64(const uint8_t* at, uint32_t crUnits,
+                                              uint32_t lfUnits) {
+    __m128i cr = _mm_set1_epi32(static_cast<int>(crUnits));
+    __m128i lf = _mm_set1_epi32(static_cast<int>(lfUnits));
+    ChunkBytes<uint64_t> bytes{0, 0};
+    for (int i = 0; i < 4; ++i) {
+        __m128i v = Load(at + 16 * i);
+        bytes.cr |= static_cast<uint64_t>(Mask(_mm_cmpeq_epi8(v, cr))) << (16 * i);
+        bytes.lf |= static_cast<uint64_t>(Mask(_mm_cmpeq_epi8(v, lf))) << (16 * i);
+    }
+    return bytes;
+}
+
+KERNEL_ENTRY SSE2 const uint8_t* LineEndsSse2(const uint8_t* read, const uint8_t* end,
+                                              uint8_t** write, const uint8_t* writeEnd,
+                                              LineEndRun* run) {
+    return LineEndChunks<64, CopyChunk64, MatchChunk64>(read, end, write, writeEnd, run);
+}
+
 }  // namespace
 
 bool Sse2Runs() {
@@ -149,6 +179,7 @@ void AddSse2Kernels(RouteKernels& k) {
     k.codePageToUtf8 = BlocksSse2<1, 16, CopyAsciiFromSource, StepCodePageToUtf8, true>;
     k.swapUnits16 = SwapUnits16Sse2;
     k.swapUnits32 = SwapUnits32Sse2;
+    k.lineEnds = LineEndsSse2;
 }
 
 #else  // no vector kernels for this processor
