@@ -153,24 +153,42 @@ AVX2 inline void CopyChunk64(const uint8_t* at, uint8_t* w) {
     Store32(w + 32, v1);
 }
 
-AVX2 inline uint64_t Matches(const uint8_t* at, __m256i units) {
-    uint32_t low =
-        static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(Load32(at), units)));
-    uint32_t high =
-        static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(Load32(at + 32), units)));
-    return low | static_cast<uint64_t>(high) << 32;
+// Bit i set where unit i of kWidth bytes in the two registers is `value`.
+template <uint32_t kWidth>
+AVX2 inline uint64_t UnitsEqual(__m256i v0, __m256i v1, int value) {
+    if constexpr (kWidth == 1) {
+        __m256i units = _mm256_set1_epi8(static_cast<char>(value));
+        uint32_t low = static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(v0, units)));
+        uint32_t high = static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(v1, units)));
+        return low | static_cast<uint64_t>(high) << 32;
+    } else if constexpr (kWidth == 2) {
+        __m256i units = _mm256_set1_epi16(static_cast<short>(value));
+        // Packed within each half of the register, and the quarters put back in order.
+        __m256i packed =
+            _mm256_packs_epi16(_mm256_cmpeq_epi16(v0, units), _mm256_cmpeq_epi16(v1, units));
+        return static_cast<uint32_t>(
+            _mm256_movemask_epi8(_mm256_permute4x64_epi64(packed, _MM_SHUFFLE(3, 1, 2, 0))));
+    } else {
+        __m256i units = _mm256_set1_epi32(value);
+        uint32_t low = static_cast<uint32_t>(
+            _mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpeq_epi32(v0, units))));
+        uint32_t high = static_cast<uint32_t>(
+            _mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpeq_epi32(v1, units))));
+        return low | high << 8;
+    }
 }
 
-AVX2 inline ChunkBytes<uint64_t> MatchChunk64(const uint8_t* at, uint32_t crUnits,
-                                              uint32_t lfUnits) {
-    return {Matches(at, _mm256_set1_epi32(static_cast<int>(crUnits))),
-            Matches(at, _mm256_set1_epi32(static_cast<int>(lfUnits)))};
+template <uint32_t kWidth>
+AVX2 inline ChunkUnits MatchChunk64(const uint8_t* at) {
+    __m256i v0 = Load32(at), v1 = Load32(at + 32);
+    return {UnitsEqual<kWidth>(v0, v1, 0x0D), UnitsEqual<kWidth>(v0, v1, 0x0A)};
 }
 
 KERNEL_ENTRY AVX2 const uint8_t* LineEndsAvx2(const uint8_t* read, const uint8_t* end,
                                               uint8_t** write, const uint8_t* writeEnd,
                                               LineEndRun* run) {
-    return LineEndChunks<64, CopyChunk64, MatchChunk64>(read, end, write, writeEnd, run);
+    return LineEndChunks<64, CopyChunk64, MatchChunk64<1>, MatchChunk64<2>, MatchChunk64<4>>(
+        read, end, write, writeEnd, run);
 }
 
 }  // namespace

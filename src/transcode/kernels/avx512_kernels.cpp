@@ -20,17 +20,23 @@ AVX512 inline void CopyChunk64(const uint8_t* at, uint8_t* w) {
     Store64(w, Load64(at));
 }
 
-AVX512 inline ChunkBytes<uint64_t> MatchChunk64(const uint8_t* at, uint32_t crUnits,
-                                                uint32_t lfUnits) {
+template <uint32_t kWidth>
+AVX512 inline ChunkUnits MatchChunk64(const uint8_t* at) {
     __m512i v = Load64(at);
-    return {_mm512_cmpeq_epi8_mask(v, Words(static_cast<int>(crUnits))),
-            _mm512_cmpeq_epi8_mask(v, Words(static_cast<int>(lfUnits)))};
+    if constexpr (kWidth == 1) {
+        return {_mm512_cmpeq_epi8_mask(v, Bytes(0x0D)), _mm512_cmpeq_epi8_mask(v, Bytes(0x0A))};
+    } else if constexpr (kWidth == 2) {
+        return {_mm512_cmpeq_epi16_mask(v, Halves(0x0D)), _mm512_cmpeq_epi16_mask(v, Halves(0x0A))};
+    } else {
+        return {_mm512_cmpeq_epi32_mask(v, Words(0x0D)), _mm512_cmpeq_epi32_mask(v, Words(0x0A))};
+    }
 }
 
 KERNEL_ENTRY AVX512 const uint8_t* LineEndsAvx512(const uint8_t* read, const uint8_t* end,
                                                   uint8_t** write, const uint8_t* writeEnd,
                                                   LineEndRun* run) {
-    return LineEndChunks<64, CopyChunk64, MatchChunk64>(read, end, write, writeEnd, run);
+    return LineEndChunks<64, CopyChunk64, MatchChunk64<1>, MatchChunk64<2>, MatchChunk64<4>>(
+        read, end, write, writeEnd, run);
 }
 
 }  // namespace

@@ -156,19 +156,35 @@ uint32_t ZeroBytes(uint64_t word) {
     return static_cast<uint32_t>(((high >> 7) * 0x0102040810204080ull) >> 56);
 }
 
+// Bit i set where unit i of kWidth bytes in `word` is `value`.
+template <uint32_t kWidth>
+uint64_t UnitsEqual(uint64_t word, uint64_t value) {
+    constexpr uint64_t kRepeat = kWidth == 1   ? 0x0101010101010101ull
+                                 : kWidth == 2 ? 0x0001000100010001ull
+                                               : 0x0000000100000001ull;
+    constexpr uint32_t kWhole = (1u << kWidth) - 1;
+    uint32_t bytes = ZeroBytes(word ^ (value * kRepeat));
+    uint64_t units = 0;
+    for (uint32_t i = 0; i < 8 / kWidth; ++i) {
+        units |= static_cast<uint64_t>(((bytes >> (kWidth * i)) & kWhole) == kWhole) << i;
+    }
+    return units;
+}
+
 void CopyChunk8(const uint8_t* at, uint8_t* w) {
     std::memcpy(w, at, 8);
 }
 
-ChunkBytes<uint32_t> MatchChunk8(const uint8_t* at, uint32_t crUnits, uint32_t lfUnits) {
+template <uint32_t kWidth>
+ChunkUnits MatchChunk8(const uint8_t* at) {
     uint64_t word = Load64(at);
-    constexpr uint64_t kTwice = 0x0000000100000001ull;
-    return {ZeroBytes(word ^ (crUnits * kTwice)), ZeroBytes(word ^ (lfUnits * kTwice))};
+    return {UnitsEqual<kWidth>(word, 0x0D), UnitsEqual<kWidth>(word, 0x0A)};
 }
 
 const uint8_t* LineEnds8(const uint8_t* read, const uint8_t* end, uint8_t** write,
                          const uint8_t* writeEnd, LineEndRun* run) {
-    return LineEndChunks<8, CopyChunk8, MatchChunk8>(read, end, write, writeEnd, run);
+    return LineEndChunks<8, CopyChunk8, MatchChunk8<1>, MatchChunk8<2>, MatchChunk8<4>>(
+        read, end, write, writeEnd, run);
 }
 
 }  // namespace

@@ -142,23 +142,40 @@ SSE2 inline void CopyChunk64(const uint8_t* at, uint8_t* w) {
     Store(w + 48, v3);
 }
 
-SSE2 inline ChunkBytes<uint64_t> MatchChunk64(const uint8_t* at, uint32_t crUnits,
-                                              uint32_t lfUnits) {
-    __m128i cr = _mm_set1_epi32(static_cast<int>(crUnits));
-    __m128i lf = _mm_set1_epi32(static_cast<int>(lfUnits));
-    ChunkBytes<uint64_t> bytes{0, 0};
-    for (int i = 0; i < 4; ++i) {
-        __m128i v = Load(at + 16 * i);
-        bytes.cr |= static_cast<uint64_t>(Mask(_mm_cmpeq_epi8(v, cr))) << (16 * i);
-        bytes.lf |= static_cast<uint64_t>(Mask(_mm_cmpeq_epi8(v, lf))) << (16 * i);
+// Bit i set where unit i of kWidth bytes in the four registers is `value`.
+template <uint32_t kWidth>
+SSE2 inline uint64_t UnitsEqual(const __m128i (&v)[4], int value) {
+    if constexpr (kWidth == 1) {
+        __m128i units = _mm_set1_epi8(static_cast<char>(value));
+        uint64_t bits = 0;
+        for (int i = 0; i < 4; ++i) {
+            bits |= static_cast<uint64_t>(Mask(_mm_cmpeq_epi8(v[i], units))) << (16 * i);
+        }
+        return bits;
+    } else if constexpr (kWidth == 2) {
+        __m128i units = _mm_set1_epi16(static_cast<short>(value));
+        __m128i low = _mm_packs_epi16(_mm_cmpeq_epi16(v[0], units), _mm_cmpeq_epi16(v[1], units));
+        __m128i high = _mm_packs_epi16(_mm_cmpeq_epi16(v[2], units), _mm_cmpeq_epi16(v[3], units));
+        return Mask(low) | Mask(high) << 16;
+    } else {
+        __m128i units = _mm_set1_epi32(value);
+        __m128i low = _mm_packs_epi32(_mm_cmpeq_epi32(v[0], units), _mm_cmpeq_epi32(v[1], units));
+        __m128i high = _mm_packs_epi32(_mm_cmpeq_epi32(v[2], units), _mm_cmpeq_epi32(v[3], units));
+        return Mask(_mm_packs_epi16(low, high));
     }
-    return bytes;
+}
+
+template <uint32_t kWidth>
+SSE2 inline ChunkUnits MatchChunk64(const uint8_t* at) {
+    const __m128i v[4] = {Load(at), Load(at + 16), Load(at + 32), Load(at + 48)};
+    return {UnitsEqual<kWidth>(v, 0x0D), UnitsEqual<kWidth>(v, 0x0A)};
 }
 
 KERNEL_ENTRY SSE2 const uint8_t* LineEndsSse2(const uint8_t* read, const uint8_t* end,
                                               uint8_t** write, const uint8_t* writeEnd,
                                               LineEndRun* run) {
-    return LineEndChunks<64, CopyChunk64, MatchChunk64>(read, end, write, writeEnd, run);
+    return LineEndChunks<64, CopyChunk64, MatchChunk64<1>, MatchChunk64<2>, MatchChunk64<4>>(
+        read, end, write, writeEnd, run);
 }
 
 }  // namespace
