@@ -8,10 +8,11 @@
 #include "src/state/run_state.h"
 
 // Hands `count` bytes of output, in the target's form with little-endian units, to `write`
-// with every line end (LF, CR LF, or a CR alone) written as runState.lineEnds asks: rebuilt
-// stretches in pieces of at most kLineEndPieceBytes, long unchanged ones straight from where
-// they lie. A CR at the end of the bytes is settled by the next call or by
-// FinishLineEnds. Counts each line end written otherwise than it stood in lineEndsChanged.
+// with every line end (LF, CR LF, or a CR alone) written as runState.lineEnds asks, in pieces of
+// at most kLineEndPieceBytes, through the kernel of the level the routes use (whole chunks, a
+// line end kernel of route_kernels.h) and unit by unit behind the last chunk. A CR at the end of
+// the bytes is settled by the next call or by FinishLineEnds. Counts each line end written
+// otherwise than it stood in lineEndsChanged.
 void RewriteLineEnds(uint8_t* bytes, uint32_t count, void (*write)(uint8_t*, uint32_t));
 
 // The line end a CR at the very end of the output still owes.

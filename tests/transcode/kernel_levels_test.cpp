@@ -28,9 +28,9 @@ const RouteEntry kRouteEntries[] = {
     {"codePageToCodePage", &RouteKernels::codePageToCodePage},
 };
 
-// The routes above and the two byte order turns and the page loader: a new entry in the table
-// must be added here too.
-static_assert(sizeof(RouteKernels) == (std::size(kRouteEntries) + 3) * sizeof(void (*)()));
+// The routes above, the two byte order turns, the line ends and the page loader: a new entry in
+// the table must be added here too.
+static_assert(sizeof(RouteKernels) == (std::size(kRouteEntries) + 4) * sizeof(void (*)()));
 
 TEST(KernelTables, EveryLevelThatRunsHasEveryEntry) {
     for (int level = 0; level < kKernelLevels; ++level) {
@@ -45,6 +45,7 @@ TEST(KernelTables, EveryLevelThatRunsHasEveryEntry) {
         }
         EXPECT_NE(kernels.swapUnits16, nullptr);
         EXPECT_NE(kernels.swapUnits32, nullptr);
+        EXPECT_NE(kernels.lineEnds, nullptr);
         EXPECT_NE(kernels.loadPages, nullptr);
     }
 }

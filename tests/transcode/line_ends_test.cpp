@@ -3,10 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <random>
 #include <string>
+#include <vector>
 
 #include "src/state/run_state.h"
+#include "src/transcode/kernels/route_kernels.h"
 #include "src/transcode/line_ends.h"
+#include "src/transcode/route_hooks.h"
 
 namespace {
 
@@ -178,6 +182,156 @@ TEST(LineEnds, LongTextsAsAUnitByUnitRewrite) {
                 EXPECT_EQ(std::mismatch(written.begin(), written.end(), wanted.begin()).first -
                               written.begin(),
                           static_cast<std::ptrdiff_t>(written.size()));
+            }
+        }
+    }
+}
+
+// The rewrite one unit at a time, in little-endian units of `width` bytes: the oracle for the
+// kernels. Adds the line ends written otherwise than they stood to *changed.
+std::string UnitByUnit(const std::vector<uint32_t>& units, int width, LineEnds mode,
+                       uint64_t* changed) {
+    std::vector<uint32_t> out;
+    for (size_t i = 0; i < units.size(); ++i) {
+        bool pair = units[i] == '\r' && i + 1 < units.size() && units[i + 1] == '\n';
+        if (units[i] == '\r' || units[i] == '\n') {
+            if (mode == kLineEndsCrLf) {
+                out.push_back('\r');
+            }
+            out.push_back('\n');
+            *changed += pair ? mode == kLineEndsLf : units[i] == '\r' || mode == kLineEndsCrLf;
+            i += pair ? 1 : 0;
+        } else {
+            out.push_back(units[i]);
+        }
+    }
+    std::string bytes;
+    for (uint32_t unit : out) {
+        for (int i = 0; i < width; ++i) {
+            bytes.push_back(static_cast<char>(unit >> (8 * i)));
+        }
+    }
+    return bytes;
+}
+
+// Rewrites `units` in two calls, cut before unit `cut`, and the finish; says the largest piece.
+std::string Rewrite(const std::vector<uint32_t>& units, int width, LineEnds mode, size_t cut,
+                    uint32_t* largest) {
+    runState = RunState{};
+    runState.targetCp = width == 1 ? CP_UTF8 : width == 2 ? CP_UTF16LE : CP_UTF32LE;
+    runState.lineEnds = mode;
+    std::string input, output;
+    for (uint32_t unit : units) {
+        for (int i = 0; i < width; ++i) {
+            input.push_back(static_cast<char>(unit >> (8 * i)));
+        }
+    }
+    static std::vector<uint32_t> pieces;
+    pieces.clear();
+    written.clear();
+    auto capture = [](uint8_t* bytes, uint32_t count) {
+        pieces.push_back(count);
+        Capture(bytes, count);
+    };
+    std::string first = input.substr(0, cut * static_cast<size_t>(width));
+    std::string second = input.substr(first.size());
+    RewriteLineEnds(reinterpret_cast<uint8_t*>(first.data()), static_cast<uint32_t>(first.size()),
+                    capture);
+    RewriteLineEnds(reinterpret_cast<uint8_t*>(second.data()), static_cast<uint32_t>(second.size()),
+                    capture);
+    FinishLineEnds(capture);
+    *largest = pieces.empty() ? 0 : *std::max_element(pieces.begin(), pieces.end());
+    return written;
+}
+
+struct LineEndLevels : testing::Test {
+    void TearDown() override { UseKernelLevel(BestKernelLevel()); }
+};
+
+// Units between the line ends, some holding a CR's or an LF's byte value without being one.
+std::vector<uint32_t> Fillers(int width) {
+    if (width == 1) {
+        return {'a', 'b', 0xD0};
+    }
+    return width == 2 ? std::vector<uint32_t>{'a', 0x0D0A, 0x040A, 0x0A0D}
+                      : std::vector<uint32_t>{'a', 0x0D0A, 0xD0A0D, 0x0A0D};
+}
+
+// Each kernel level rewrites as the unit-by-unit rule does with a line end at every unit of a
+// text three of the widest chunks long, so at every place of a chunk and across each chunk's
+// edge and into the units behind the last chunk, in one call and cut inside the line end.
+TEST_F(LineEndLevels, EveryLevelPutsEachLineEndAsUnitByUnit) {
+    const char* ends[] = {"\n", "\r", "\r\n", "\n\r", "\r\r", "\n\n"};
+    for (int level = 0; level < kKernelLevels; ++level) {
+        if (!KernelLevelRuns(static_cast<KernelLevel>(level))) {
+            continue;
+        }
+        UseKernelLevel(static_cast<KernelLevel>(level));
+        for (int width : {1, 2, 4}) {
+            std::vector<uint32_t> fillers = Fillers(width);
+            size_t count = 3 * kLineEndChunkBytes / static_cast<size_t>(width) + 5;
+            for (const char* end : ends) {
+                for (size_t at = 0; at < count; ++at) {
+                    std::vector<uint32_t> units;
+                    for (size_t i = 0; i < count; ++i) {
+                        units.push_back(fillers[i % fillers.size()]);
+                    }
+                    units.insert(units.begin() + static_cast<ptrdiff_t>(at), end,
+                                 end + std::char_traits<char>::length(end));
+                    for (LineEnds mode : {kLineEndsLf, kLineEndsCrLf}) {
+                        uint64_t changed = 0;
+                        std::string wanted = UnitByUnit(units, width, mode, &changed);
+                        for (size_t cut : {size_t{0}, at + 1}) {
+                            uint32_t largest = 0;
+                            SCOPED_TRACE(testing::Message()
+                                         << kKernelLevelTable[level].name << ", width " << width
+                                         << ", mode " << static_cast<int>(mode) << ", end "
+                                         << testing::PrintToString(end) << " at " << at << ", cut "
+                                         << cut);
+                            EXPECT_EQ(Rewrite(units, width, mode, cut, &largest), wanted);
+                            EXPECT_EQ(runState.lineEndsChanged, changed);
+                        }
+                    }
+                }
+            }
+        }
+    }
+}
+
+// Each kernel level rewrites text dense with line ends of every kind, long enough to fill
+// several pieces, as the unit-by-unit rule does, shifted unit by unit against the chunks so that
+// the pieces fill at every place of a chunk (a CR LF across a piece's edge among them), and in
+// pieces no longer than a piece.
+TEST_F(LineEndLevels, EveryLevelFillsPiecesAsUnitByUnit) {
+    std::mt19937 random(31);
+    for (int level = 0; level < kKernelLevels; ++level) {
+        if (!KernelLevelRuns(static_cast<KernelLevel>(level))) {
+            continue;
+        }
+        UseKernelLevel(static_cast<KernelLevel>(level));
+        for (int width : {1, 2, 4}) {
+            std::vector<uint32_t> fillers = Fillers(width);
+            std::vector<uint32_t> units;
+            for (size_t i = 0; i < (2 * kLineEndPieceBytes + 1000) / static_cast<size_t>(width);
+                 ++i) {
+                uint32_t pick = random() % 6;
+                units.push_back(pick == 0   ? '\r'
+                                : pick == 1 ? '\n'
+                                            : fillers[pick % fillers.size()]);
+            }
+            for (size_t shift = 0; shift < 16 / static_cast<size_t>(width); ++shift) {
+                units.insert(units.begin(), 'a');
+                for (LineEnds mode : {kLineEndsLf, kLineEndsCrLf}) {
+                    uint64_t changed = 0;
+                    std::string wanted = UnitByUnit(units, width, mode, &changed);
+                    uint32_t largest = 0;
+                    SCOPED_TRACE(testing::Message()
+                                 << kKernelLevelTable[level].name << ", width " << width
+                                 << ", mode " << static_cast<int>(mode) << ", shift " << shift);
+                    EXPECT_TRUE(Rewrite(units, width, mode, units.size() / 2, &largest) == wanted);
+                    EXPECT_EQ(runState.lineEndsChanged, changed);
+                    EXPECT_LE(largest, kLineEndPieceBytes);
+                }
             }
         }
     }

@@ -9,6 +9,7 @@
 #if defined(__i386__) || defined(__x86_64__)
 
 #include "src/transcode/kernels/block_frame.h"
+#include "src/transcode/kernels/line_end_chunks.h"
 #include "src/transcode/kernels/ssse3_blocks.h"
 #include "src/transcode/kernels/x86_vectors.h"
 #include "src/transcode/plain/character_steps.h"
@@ -145,6 +146,51 @@ KERNEL_ENTRY AVX2 void SwapUnitsAvx2(uint8_t* bytes, size_t count) {
     }
 }
 
+// Line ends, sixty-four bytes a chunk in two registers (as the SSE2 level takes them).
+AVX2 inline void CopyChunk64(const uint8_t* at, uint8_t* w) {
+    __m256i v0 = Load32(at), v1 = Load32(at + 32);
+    Store32(w, v0);
+    Store32(w + 32, v1);
+}
+
+// Bit i set where unit i of kWidth bytes in the two registers is `value`.
+template <uint32_t kWidth>
+AVX2 inline uint64_t UnitsEqual(__m256i v0, __m256i v1, int value) {
+    if constexpr (kWidth == 1) {
+        __m256i units = _mm256_set1_epi8(static_cast<char>(value));
+        uint32_t low = static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(v0, units)));
+        uint32_t high = static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(v1, units)));
+        return low | static_cast<uint64_t>(high) << 32;
+    } else if constexpr (kWidth == 2) {
+        __m256i units = _mm256_set1_epi16(static_cast<short>(value));
+        // Packed within each half of the register, and the quarters put back in order.
+        __m256i packed =
+            _mm256_packs_epi16(_mm256_cmpeq_epi16(v0, units), _mm256_cmpeq_epi16(v1, units));
+        return static_cast<uint32_t>(
+            _mm256_movemask_epi8(_mm256_permute4x64_epi64(packed, _MM_SHUFFLE(3, 1, 2, 0))));
+    } else {
+        __m256i units = _mm256_set1_epi32(value);
+        uint32_t low = static_cast<uint32_t>(
+            _mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpeq_epi32(v0, units))));
+        uint32_t high = static_cast<uint32_t>(
+            _mm256_movemask_ps(_mm256_castsi256_ps(_mm256_cmpeq_epi32(v1, units))));
+        return low | high << 8;
+    }
+}
+
+template <uint32_t kWidth>
+AVX2 inline ChunkUnits MatchChunk64(const uint8_t* at) {
+    __m256i v0 = Load32(at), v1 = Load32(at + 32);
+    return {UnitsEqual<kWidth>(v0, v1, 0x0D), UnitsEqual<kWidth>(v0, v1, 0x0A)};
+}
+
+KERNEL_ENTRY AVX2 const uint8_t* LineEndsAvx2(const uint8_t* read, const uint8_t* end,
+                                              uint8_t** write, const uint8_t* writeEnd,
+                                              LineEndRun* run) {
+    return LineEndChunks<64, CopyChunk64, MatchChunk64<1>, MatchChunk64<2>, MatchChunk64<4>>(
+        read, end, write, writeEnd, run);
+}
+
 }  // namespace
 
 bool Avx2Runs() {
@@ -160,6 +206,7 @@ void AddAvx2Kernels(RouteKernels& k) {
     k.utf32ToUtf16 = BlocksAvx2<4, 64, Utf32ToUtf16Block, StepUtf32ToUtf16>;
     k.swapUnits16 = SwapUnitsAvx2<2>;
     k.swapUnits32 = SwapUnitsAvx2<4>;
+    k.lineEnds = LineEndsAvx2;
 }
 
 #else  // no vector kernels for this processor

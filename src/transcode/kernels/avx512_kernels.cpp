@@ -10,7 +10,36 @@
 #include "src/transcode/kernels/avx512_page_planes.h"
 #include "src/transcode/kernels/avx512_utf_blocks.h"
 #include "src/transcode/kernels/avx512_vectors.h"
+#include "src/transcode/kernels/line_end_chunks.h"
 #include "src/transcode/plain/character_steps.h"
+
+namespace {
+
+// Line ends, sixty-four bytes a chunk.
+AVX512 inline void CopyChunk64(const uint8_t* at, uint8_t* w) {
+    Store64(w, Load64(at));
+}
+
+template <uint32_t kWidth>
+AVX512 inline ChunkUnits MatchChunk64(const uint8_t* at) {
+    __m512i v = Load64(at);
+    if constexpr (kWidth == 1) {
+        return {_mm512_cmpeq_epi8_mask(v, Bytes(0x0D)), _mm512_cmpeq_epi8_mask(v, Bytes(0x0A))};
+    } else if constexpr (kWidth == 2) {
+        return {_mm512_cmpeq_epi16_mask(v, Halves(0x0D)), _mm512_cmpeq_epi16_mask(v, Halves(0x0A))};
+    } else {
+        return {_mm512_cmpeq_epi32_mask(v, Words(0x0D)), _mm512_cmpeq_epi32_mask(v, Words(0x0A))};
+    }
+}
+
+KERNEL_ENTRY AVX512 const uint8_t* LineEndsAvx512(const uint8_t* read, const uint8_t* end,
+                                                  uint8_t** write, const uint8_t* writeEnd,
+                                                  LineEndRun* run) {
+    return LineEndChunks<64, CopyChunk64, MatchChunk64<1>, MatchChunk64<2>, MatchChunk64<4>>(
+        read, end, write, writeEnd, run);
+}
+
+}  // namespace
 
 bool Avx512Runs() {
     return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
@@ -34,6 +63,7 @@ void AddAvx512Kernels(RouteKernels& k) {
         PageBlocksAvx512<3, CodePageToUtf32Block, kPointPlanes, 4, StepCodePageToUtf32>;
     k.codePageToCodePage =
         PageBlocksAvx512<2, CodePageToCodePageBlock, kTargetPlanes, 1, StepCodePageToCodePage>;
+    k.lineEnds = LineEndsAvx512;
     k.loadPages = LoadWindowAndPlanes;
 }
 

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "src/transcode/kernels/block_frame.h"
+#include "src/transcode/kernels/line_end_chunks.h"
 #include "src/transcode/kernels/route_kernels.h"
 #include "src/transcode/plain/character_steps.h"
 
@@ -145,6 +146,47 @@ void SwapUnits32(uint8_t* bytes, size_t count) {
     }
 }
 
+// Line ends, eight bytes a chunk in an ordinary 64-bit word.
+constexpr uint64_t kHighBits = 0x8080808080808080ull;
+
+// Bit i set where byte i of `word` is zero, exactly.
+uint32_t ZeroBytes(uint64_t word) {
+    uint64_t high = ~(((word & ~kHighBits) + ~kHighBits) | word | ~kHighBits);
+    // Each byte's flag, moved to its own bit of the top byte.
+    return static_cast<uint32_t>(((high >> 7) * 0x0102040810204080ull) >> 56);
+}
+
+// Bit i set where unit i of kWidth bytes in `word` is `value`.
+template <uint32_t kWidth>
+uint64_t UnitsEqual(uint64_t word, uint64_t value) {
+    constexpr uint64_t kRepeat = kWidth == 1   ? 0x0101010101010101ull
+                                 : kWidth == 2 ? 0x0001000100010001ull
+                                               : 0x0000000100000001ull;
+    constexpr uint32_t kWhole = (1u << kWidth) - 1;
+    uint32_t bytes = ZeroBytes(word ^ (value * kRepeat));
+    uint64_t units = 0;
+    for (uint32_t i = 0; i < 8 / kWidth; ++i) {
+        units |= static_cast<uint64_t>(((bytes >> (kWidth * i)) & kWhole) == kWhole) << i;
+    }
+    return units;
+}
+
+void CopyChunk8(const uint8_t* at, uint8_t* w) {
+    std::memcpy(w, at, 8);
+}
+
+template <uint32_t kWidth>
+ChunkUnits MatchChunk8(const uint8_t* at) {
+    uint64_t word = Load64(at);
+    return {UnitsEqual<kWidth>(word, 0x0D), UnitsEqual<kWidth>(word, 0x0A)};
+}
+
+const uint8_t* LineEnds8(const uint8_t* read, const uint8_t* end, uint8_t** write,
+                         const uint8_t* writeEnd, LineEndRun* run) {
+    return LineEndChunks<8, CopyChunk8, MatchChunk8<1>, MatchChunk8<2>, MatchChunk8<4>>(
+        read, end, write, writeEnd, run);
+}
+
 }  // namespace
 
 constinit const RouteKernels kPortableKernels = {
@@ -163,5 +205,6 @@ constinit const RouteKernels kPortableKernels = {
     CodePageToCodePage,
     SwapUnits16,
     SwapUnits32,
+    LineEnds8,
     NoPages,
 };

@@ -20,6 +20,27 @@
 typedef const uint8_t* (*RouteKernel)(const uint8_t* read, const uint8_t* limit, const uint8_t* end,
                                       uint8_t** write, Replacements* counts);
 
+// What a line end kernel is asked to do, and what it carries from one call to the next: the
+// target's unit width, whether lines end CR LF (else LF), whether the last unit it read was a CR,
+// and the count of line ends written otherwise than they stood, which it adds to.
+struct LineEndRun {
+    uint32_t width;
+    bool crLf;
+    bool afterCr;
+    uint64_t changed;
+};
+
+// A line end kernel rewrites, from `read` on, whole chunks of output in little-endian units of
+// run->width bytes into *write, every line end (LF, CR LF, or a CR alone) written as run->crLf
+// asks, exactly as a unit-by-unit rewrite does; a CR whose line end is still open when it stops is
+// left in run->afterCr. It stops only where fewer than 2 * kLineEndChunkBytes bytes of input are
+// left before `end`, or fewer than that of room before `writeEnd`, and returns where it stopped,
+// with *write moved past its output. It reads nothing at or past `end`, and may store up to
+// kLineEndChunkBytes bytes of scratch behind `writeEnd`.
+typedef const uint8_t* (*LineEndKernel)(const uint8_t* read, const uint8_t* end, uint8_t** write,
+                                        const uint8_t* writeEnd, LineEndRun* run);
+constexpr uint32_t kLineEndChunkBytes = 64;
+
 struct RouteKernels {
     RouteKernel utf8ToUtf16;
     RouteKernel utf8ToUtf32;
@@ -38,6 +59,8 @@ struct RouteKernels {
     // stays as it is.
     void (*swapUnits16)(uint8_t* bytes, size_t count);
     void (*swapUnits32)(uint8_t* bytes, size_t count);
+    // Line ends rewritten on the way to the file (line_ends.h).
+    LineEndKernel lineEnds;
     // Called once the run's code page tables are loaded, before any kernel of a route to or from
     // a byte code page runs: a level may derive its own forms of the tables here.
     void (*loadPages)();

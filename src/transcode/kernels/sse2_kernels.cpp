@@ -7,6 +7,7 @@
 #if defined(__i386__) || defined(__x86_64__)
 
 #include "src/transcode/kernels/block_frame.h"
+#include "src/transcode/kernels/line_end_chunks.h"
 #include "src/transcode/kernels/x86_vectors.h"
 #include "src/transcode/plain/character_steps.h"
 
@@ -131,6 +132,52 @@ KERNEL_ENTRY SSE2 void SwapUnits32Sse2(uint8_t* bytes, size_t count) {
     kPortableKernels.swapUnits32(bytes + i, count - i);
 }
 
+// Line ends, sixty-four bytes a chunk: four registers, so that what is done once a chunk (finding
+// its line ends, storing its rest again) is done once for as many bytes as the widest level's.
+SSE2 inline void CopyChunk64(const uint8_t* at, uint8_t* w) {
+    __m128i v0 = Load(at), v1 = Load(at + 16), v2 = Load(at + 32), v3 = Load(at + 48);
+    Store(w, v0);
+    Store(w + 16, v1);
+    Store(w + 32, v2);
+    Store(w + 48, v3);
+}
+
+// Bit i set where unit i of kWidth bytes in the four registers is `value`.
+template <uint32_t kWidth>
+SSE2 inline uint64_t UnitsEqual(const __m128i (&v)[4], int value) {
+    if constexpr (kWidth == 1) {
+        __m128i units = _mm_set1_epi8(static_cast<char>(value));
+        uint64_t bits = 0;
+        for (int i = 0; i < 4; ++i) {
+            bits |= static_cast<uint64_t>(Mask(_mm_cmpeq_epi8(v[i], units))) << (16 * i);
+        }
+        return bits;
+    } else if constexpr (kWidth == 2) {
+        __m128i units = _mm_set1_epi16(static_cast<short>(value));
+        __m128i low = _mm_packs_epi16(_mm_cmpeq_epi16(v[0], units), _mm_cmpeq_epi16(v[1], units));
+        __m128i high = _mm_packs_epi16(_mm_cmpeq_epi16(v[2], units), _mm_cmpeq_epi16(v[3], units));
+        return Mask(low) | Mask(high) << 16;
+    } else {
+        __m128i units = _mm_set1_epi32(value);
+        __m128i low = _mm_packs_epi32(_mm_cmpeq_epi32(v[0], units), _mm_cmpeq_epi32(v[1], units));
+        __m128i high = _mm_packs_epi32(_mm_cmpeq_epi32(v[2], units), _mm_cmpeq_epi32(v[3], units));
+        return Mask(_mm_packs_epi16(low, high));
+    }
+}
+
+template <uint32_t kWidth>
+SSE2 inline ChunkUnits MatchChunk64(const uint8_t* at) {
+    const __m128i v[4] = {Load(at), Load(at + 16), Load(at + 32), Load(at + 48)};
+    return {UnitsEqual<kWidth>(v, 0x0D), UnitsEqual<kWidth>(v, 0x0A)};
+}
+
+KERNEL_ENTRY SSE2 const uint8_t* LineEndsSse2(const uint8_t* read, const uint8_t* end,
+                                              uint8_t** write, const uint8_t* writeEnd,
+                                              LineEndRun* run) {
+    return LineEndChunks<64, CopyChunk64, MatchChunk64<1>, MatchChunk64<2>, MatchChunk64<4>>(
+        read, end, write, writeEnd, run);
+}
+
 }  // namespace
 
 bool Sse2Runs() {
@@ -149,6 +196,7 @@ void AddSse2Kernels(RouteKernels& k) {
     k.codePageToUtf8 = BlocksSse2<1, 16, CopyAsciiFromSource, StepCodePageToUtf8, true>;
     k.swapUnits16 = SwapUnits16Sse2;
     k.swapUnits32 = SwapUnits32Sse2;
+    k.lineEnds = LineEndsSse2;
 }
 
 #else  // no vector kernels for this processor
