@@ -16,7 +16,8 @@
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #endif
 
-#define AVX512 __attribute__((target("avx512f,avx512bw,avx512vl,avx512vbmi,avx512vbmi2,popcnt")))
+#define AVX512 \
+    __attribute__((target("avx512f,avx512bw,avx512vl,avx512vbmi,avx512vbmi2,bmi2,popcnt")))
 
 constexpr uint64_t LowBits(uint32_t n) {
     return n >= 64 ? ~0ull : (1ull << n) - 1;
@@ -53,6 +54,7 @@ struct Indexes {
     uint8_t repeat[64];
     uint8_t position[64];
     uint8_t interleave[2][64];
+    uint8_t even[64];
 };
 
 constexpr Indexes MakeIndexes() {
@@ -70,6 +72,7 @@ constexpr Indexes MakeIndexes() {
         for (int h = 0; h < 2; ++h) {
             x.interleave[h][i] = static_cast<uint8_t>(32 * h + i / 2 + (i % 2 == 1 ? 64 : 0));
         }
+        x.even[i] = static_cast<uint8_t>(2 * i);
     }
     return x;
 }
@@ -86,6 +89,14 @@ AVX512 inline uint8_t* StoreCounted(uint8_t* w, __m512i lanes, __m512i counts) {
     __mmask64 keep = _mm512_cmplt_epu8_mask(Index(kIndexes.position), counts);
     uint32_t n = CountBits(keep);
     _mm512_mask_storeu_epi8(w, LowBits(n), _mm512_maskz_compress_epi8(keep, lanes));
+    return w + n;
+}
+
+// Stores the bytes of `v` that `keep` marks, one after the other, and nothing else; returns the
+// position behind them.
+AVX512 inline uint8_t* StoreKept(uint8_t* w, __m512i v, uint64_t keep) {
+    uint32_t n = CountBits(keep);
+    _mm512_mask_storeu_epi8(w, _bzhi_u64(~0ull, n), _mm512_maskz_compress_epi8(keep, v));
     return w + n;
 }
 
