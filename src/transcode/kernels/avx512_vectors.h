@@ -23,6 +23,15 @@ constexpr uint64_t LowBits(uint32_t n) {
     return n >= 64 ? ~0ull : (1ull << n) - 1;
 }
 
+// LowBits without a branch, where the 64-bit instruction is there.
+AVX512 inline uint64_t FirstBits(uint32_t n) {
+#if defined(__x86_64__)
+    return _bzhi_u64(~0ull, n);
+#else
+    return LowBits(n);
+#endif
+}
+
 AVX512 inline uint32_t CountBits(uint64_t bits) {
     return static_cast<uint32_t>(__builtin_popcountll(bits));
 }
@@ -96,7 +105,7 @@ AVX512 inline uint8_t* StoreCounted(uint8_t* w, __m512i lanes, __m512i counts) {
 // position behind them.
 AVX512 inline uint8_t* StoreKept(uint8_t* w, __m512i v, uint64_t keep) {
     uint32_t n = CountBits(keep);
-    _mm512_mask_storeu_epi8(w, _bzhi_u64(~0ull, n), _mm512_maskz_compress_epi8(keep, v));
+    _mm512_mask_storeu_epi8(w, FirstBits(n), _mm512_maskz_compress_epi8(keep, v));
     return w + n;
 }
 
