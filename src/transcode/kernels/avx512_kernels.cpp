@@ -1,7 +1,7 @@
 // The AVX-512 kernels, chosen at run time where the processor has AVX-512 with its byte
-// instructions (F, BW, VL, VBMI, VBMI2): the UTF blocks of avx512_utf_blocks.h and the page
-// blocks of avx512_page_planes.h, each taking 64 input bytes at once. The byte order is turned as
-// the AVX2 level turns it, which ran faster here. Anything else goes character by character
+// instructions (F, BW, VL, VBMI, VBMI2) and BMI2: the UTF blocks of avx512_utf_blocks.h and the
+// page blocks of avx512_page_planes.h, each taking 64 input bytes at once. The byte order is turned
+// as the AVX2 level turns it, which ran faster here. Anything else goes character by character
 // through the steps of plain/character_steps.h.
 #include "src/transcode/kernels/route_kernels.h"
 

@@ -1,7 +1,9 @@
 // The AVX-512 UTF blocks, 64 input bytes at once: a block of one- to three-byte UTF-8
 // characters is decoded in every byte's lane and the lanes where a character starts are
-// compressed together; UTF-16 units and UTF-32 values are encoded in 32-bit lanes whose bytes are
-// compressed the same way. Anything else is left to the steps of plain/character_steps.h.
+// compressed together; UTF-16 units and UTF-32 values are encoded in 32-bit lanes (UTF-16 units
+// below 0x800 in their own 16-bit lanes) whose bytes are compressed the same way; ASCII is
+// widened and narrowed in loops of their own. Anything else is left to the steps of
+// plain/character_steps.h.
 #pragma once
 
 #if defined(__i386__) || defined(__x86_64__)

@@ -1,6 +1,6 @@
 // What the AVX-512 kernels share: the AVX-512 instructions with their byte instructions (F, BW,
-// VL, VBMI, VBMI2), compiled for them whatever the build's own baseline; the helpers that load,
-// widen, test and store 64 bytes at once; and the run of AVX-512 blocks. The UTF blocks
+// VL, VBMI, VBMI2) and BMI2, compiled for them whatever the build's own baseline; the helpers that
+// load, widen, test and store 64 bytes at once; and the run of AVX-512 blocks. The UTF blocks
 // (avx512_utf_blocks.h) and the page planes (avx512_page_planes.h) are built from them. Every
 // store is masked to the bytes produced, or lies within the kernel's overshoot.
 #pragma once
