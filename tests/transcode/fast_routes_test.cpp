@@ -441,6 +441,48 @@ std::vector<Pair> Utf8Pairs() {
 
 INSTANTIATE_TEST_SUITE_P(Pairs, Utf8BlockEnds, ::testing::ValuesIn(Utf8Pairs()), PairName);
 
+// From UTF-16 only: each kind of unit a block of 32 units may meet, on lines one or two units
+// longer than a block, so that it falls at every place of a block over the text: a pair cut
+// after its first unit, surrogates alone, both sides of the step from two UTF-8 bytes to three.
+// The rest of each line is of one kind, so that the blocks around it take each of the ways a
+// block of units is encoded: ASCII, all below 0x800, any other.
+class Utf16BlockEnds : public FastRoute {};
+
+TEST_P(Utf16BlockEnds, UnitsAtEveryPlaceOfABlock) {
+    const std::vector<uint32_t> kUnits[] = {{0xD83D, 0xDE00}, {0xD800}, {0xDFFF},     {0x7FF},
+                                            {0x800},          {0x80},   {0x7F, 0x800}};
+    const CodePageId source = GetParam().source;
+    for (const std::vector<uint32_t>& units : kUnits) {
+        for (uint32_t filler : {0x61u, 0x416u, 0x7FFu, 0x4E2Du}) {
+            std::string line;
+            for (uint32_t unit : units) {
+                PutUnit(line, unit, 2);
+            }
+            for (int i = 0; i < 32; ++i) {
+                PutUnit(line, filler, 2);
+            }
+            std::string text;
+            while (text.size() < 20000) {
+                text += line;
+            }
+            Compare(Hex(line.substr(0, 4)) + " among " + std::to_string(filler),
+                    InSourceOrder(text, source));
+        }
+    }
+}
+
+std::vector<Pair> Utf16Pairs() {
+    std::vector<Pair> pairs;
+    for (const Pair& p : AllPairs()) {
+        if (UnitWidth(p.source) == 2) {
+            pairs.push_back(p);
+        }
+    }
+    return pairs;
+}
+
+INSTANTIATE_TEST_SUITE_P(Pairs, Utf16BlockEnds, ::testing::ValuesIn(Utf16Pairs()), PairName);
+
 // The bulk tables hold what the single calls answer, for every byte and every unit.
 TEST(CodePageTables, MatchTheSingleCalls) {
     for (UINT page : {1251u, 866u, 1253u, 20866u, 4242u}) {

@@ -1,7 +1,7 @@
 // The AVX-512 kernels, chosen at run time where the processor has AVX-512 with its byte
-// instructions (F, BW, VL, VBMI, VBMI2): the UTF blocks of avx512_utf_blocks.h and the page
-// blocks of avx512_page_planes.h, each taking 64 input bytes at once. The byte order is turned as
-// the AVX2 level turns it, which ran faster here. Anything else goes character by character
+// instructions (F, BW, VL, VBMI, VBMI2) and BMI2: the UTF blocks of avx512_utf_blocks.h and the
+// page blocks of avx512_page_planes.h, each taking 64 input bytes at once. The byte order is turned
+// as the AVX2 level turns it, which ran faster here. Anything else goes character by character
 // through the steps of plain/character_steps.h.
 #include "src/transcode/kernels/route_kernels.h"
 
@@ -44,15 +44,15 @@ KERNEL_ENTRY AVX512 const uint8_t* LineEndsAvx512(const uint8_t* read, const uin
 bool Avx512Runs() {
     return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
            __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512vbmi") &&
-           __builtin_cpu_supports("avx512vbmi2");
+           __builtin_cpu_supports("avx512vbmi2") && __builtin_cpu_supports("bmi2");
 }
 
 void AddAvx512Kernels(RouteKernels& k) {
-    k.utf8ToUtf16 = BlocksAvx512<1, 2, Utf8ToUtf16Block, StepUtf8ToUtf16, AsciiTail<2>>;
+    k.utf8ToUtf16 = BlocksAvx512<1, 2, Utf8ToUtf16Block, StepUtf8ToUtf16, AsciiTail<2>, HoldLimit>;
     k.utf8ToUtf32 = BlocksAvx512<1, 4, Utf8ToUtf32Block, StepUtf8ToUtf32, AsciiTail<4>>;
     k.utf8ToCodePage =
         BlocksAvx512<1, 0, Utf8ToCodePageBlock, StepUtf8ToCodePage, AsciiTail<1>, HoldWindow>;
-    k.utf16ToUtf8 = BlocksAvx512<2, 2, Utf16ToUtf8Block, StepUtf16ToUtf8>;
+    k.utf16ToUtf8 = BlocksAvx512<2, 2, Utf16ToUtf8Block, StepUtf16ToUtf8, nullptr, HoldLimit>;
     k.utf16ToUtf32 = BlocksAvx512<2, 2, Utf16ToUtf32Block, StepUtf16ToUtf32>;
     k.utf32ToUtf8 = BlocksAvx512<4, 1, Utf32ToUtf8Block, StepUtf32ToUtf8>;
     k.utf32ToUtf16 = BlocksAvx512<4, 1, Utf32ToUtf16Block, StepUtf32ToUtf16>;

@@ -1,13 +1,21 @@
 // The AVX-512 UTF blocks, 64 input bytes at once: a block of one- to three-byte UTF-8
 // characters is decoded in every byte's lane and the lanes where a character starts are
-// compressed together; UTF-16 units and UTF-32 values are encoded in 32-bit lanes whose bytes are
-// compressed the same way. Anything else is left to the steps of plain/character_steps.h.
+// compressed together; UTF-16 units and UTF-32 values are encoded in 32-bit lanes (UTF-16 units
+// below 0x800 in their own 16-bit lanes) whose bytes are compressed the same way; ASCII is
+// widened and narrowed in loops of their own. Anything else is left to the steps of
+// plain/character_steps.h.
 #pragma once
 
 #if defined(__i386__) || defined(__x86_64__)
 
 #include "src/transcode/kernels/avx512_vectors.h"
 #include "src/transcode/plain/character_steps.h"
+
+// What a run of UTF blocks holds: its limit, up to which a block of ASCII takes the ASCII blocks
+// behind it in a loop of its own, two at a time, with no test but for ASCII.
+inline const uint8_t* HoldLimit(const uint8_t*, const uint8_t* limit) {
+    return limit;
+}
 
 // --- From UTF-8 ------------------------------------------------------------------------------
 
@@ -142,15 +150,46 @@ AVX512 inline bool DecodeUtf8Planes(const uint8_t* read, __m512i b, Utf8Units* u
     return true;
 }
 
-AVX512 inline bool Utf8ToUtf16Block(const uint8_t*& read, uint8_t*& w, Replacements&) {
+// Sixty-four bytes of ASCII widened into UTF-16 units.
+AVX512 inline void WidenAscii(uint8_t* w, __m512i v) {
+    __m512i row[2];
+    WidenBytes<2>(v, row);
+    Store64(w, row[0]);
+    Store64(w + 64, row[1]);
+}
+
+AVX512 inline bool Utf8ToUtf16Block(const uint8_t*& read, uint8_t*& w, Replacements&,
+                                    const uint8_t* limit) {
     __m512i v = Load64(read);
     if (_mm512_movepi8_mask(v) == 0) {
-        __m512i row[2];
-        WidenBytes<2>(v, row);
-        Store64(w, row[0]);
-        Store64(w + 64, row[1]);
+        WidenAscii(w, v);
         read += 64;
         w += 128;
+        // The stores from here on fill whole lines: the first only up to a line's end.
+        uint32_t toLine = static_cast<uint32_t>(-reinterpret_cast<uintptr_t>(w) & 63);
+        if (toLine != 0 && limit - read >= 64) {
+            __m512i a = Load64(read);
+            if (_mm512_movepi8_mask(a) != 0) {
+                return true;
+            }
+            uint32_t units = toLine / 2;
+            __m512i row[2];
+            WidenBytes<2>(a, row);
+            StoreFirst(w, row[0], 2 * units);
+            read += units;
+            w += 2 * units;
+        }
+        while (limit - read >= 128) {
+            __m512i a = Load64(read);
+            __m512i b = Load64(read + 64);
+            if (_mm512_movepi8_mask(_mm512_or_si512(a, b)) != 0) {
+                break;
+            }
+            WidenAscii(w, a);
+            WidenAscii(w + 128, b);
+            read += 128;
+            w += 256;
+        }
         return true;
     }
     __m512i units[2];
@@ -216,41 +255,93 @@ AVX512 inline void AsciiTail(const uint8_t*& read, uint32_t n, uint8_t*& w, Repl
 
 // --- From UTF-16 and UTF-32 ------------------------------------------------------------------
 
-// Sixteen values up to FFFF, none a surrogate, in 32-bit lanes: each as the one to three bytes
-// EncodeUtf8Char makes of it.
-AVX512 inline uint8_t* EncodeLanes(uint8_t* w, __m512i u) {
-    __mmask16 ascii = _mm512_cmplt_epu32_mask(u, Words(0x80));
-    __mmask16 three = _mm512_cmpge_epu32_mask(u, Words(0x800));
-    const __m512i low6 = Words(0x3F);
-    const __m512i continuation = Words(0x80);
-    __m512i last = _mm512_or_si512(_mm512_and_si512(u, low6), continuation);
-    __m512i middle = _mm512_or_si512(_mm512_and_si512(_mm512_srli_epi32(u, 6), low6), continuation);
-    __m512i first = _mm512_or_si512(_mm512_srli_epi32(u, 6), Words(0xC0));
-    first =
-        _mm512_mask_mov_epi32(first, three, _mm512_or_si512(_mm512_srli_epi32(u, 12), Words(0xE0)));
-    first = _mm512_mask_mov_epi32(first, ascii, u);
-    __m512i second = _mm512_mask_mov_epi32(last, three, middle);
-    __m512i bytes = _mm512_or_si512(_mm512_or_si512(first, _mm512_slli_epi32(second, 8)),
-                                    _mm512_slli_epi32(last, 16));
-    __m512i counts = _mm512_mask_add_epi32(Words(2), ascii, Words(1), Words(0));
-    counts = _mm512_mask_add_epi32(counts, three, counts, Words(1));
-    return StoreCounted(w, bytes, _mm512_shuffle_epi8(counts, Index(kIndexes.repeat)));
+// The bits of each character's UTF-8 bytes, picked out of its unit by a multishift: in every
+// 64-bit lane, each output byte takes the eight bits from the offset its control byte gives.
+// Offsets past a unit's sixteen bits pick the zeros above it. For units in 32-bit lanes, the
+// three bytes of a unit from 0x800 on (its top four bits, the middle six, the low six) or the two
+// of one below (its top five bits, the low six); for units in 16-bit lanes, the two of each.
+constexpr int64_t kThreeByteFields = 0x3020262C1000060Cll;
+constexpr int64_t kTwoByteFields = 0x3030202610100006ll;
+constexpr int64_t kPairFields = 0x3036202610160006ll;
+
+AVX512 inline __m512i PickFields(int64_t fields, __m512i units) {
+    return _mm512_multishift_epi64_epi8(_mm512_set1_epi64(fields), units);
 }
 
-// Thirty-two UTF-16 units, none a surrogate.
-AVX512 inline bool Utf16ToUtf8Block(const uint8_t*& read, uint8_t*& w, Replacements&) {
+// The bytes of each picked field kept by `keep` and marked by `mark` ((a & keep) | mark).
+AVX512 inline __m512i MarkFields(__m512i fields, __m512i keep, __m512i mark) {
+    return _mm512_ternarylogic_epi32(fields, keep, mark, 0xEA);
+}
+
+// Sixteen values up to FFFF, none a surrogate, in 32-bit lanes, of which `beyondAscii` are from
+// 0x80 on and `threeBytes` from 0x800 on: each as the one to three bytes EncodeUtf8Char makes of
+// it. A lane's bytes beyond the character are zero and every byte but an ASCII one has its high
+// bit set, so the bytes to keep are each lane's first and those with their high bit set.
+AVX512 inline uint8_t* EncodeLanes(uint8_t* w, __m512i u, __mmask16 beyondAscii,
+                                   __mmask16 threeBytes) {
+    __m512i two = MarkFields(PickFields(kTwoByteFields, u), Words(0x3F1F), Words(0x80C0));
+    __m512i three = MarkFields(PickFields(kThreeByteFields, u), Words(0x3F3F0F), Words(0x8080E0));
+    __m512i bytes = _mm512_mask_blend_epi32(threeBytes, two, three);
+    bytes = _mm512_mask_mov_epi32(u, beyondAscii, bytes);
+    return StoreKept(w, bytes, _mm512_movepi8_mask(bytes) | 0x1111111111111111ull);
+}
+
+// Thirty-two units below 0x800 in their own 16-bit lanes, of which `beyondAscii` are from 0x80 on:
+// each as the byte pair EncodeUtf8Char makes of it, of which an ASCII unit keeps only the first.
+AVX512 inline uint8_t* EncodePairs(uint8_t* w, __m512i units, __mmask32 beyondAscii) {
+    __m512i pairs = MarkFields(PickFields(kPairFields, units), Halves(0x3F1F), Halves(0x80C0));
+    pairs = _mm512_mask_mov_epi16(units, beyondAscii, pairs);
+    return StoreKept(w, pairs, _mm512_movepi8_mask(pairs) | 0x5555555555555555ull);
+}
+
+// Thirty-two UTF-16 units at a time: ASCII narrowed, a block below 0x800 (Latin, Greek, Cyrillic,
+// Hebrew, Arabic text) as byte pairs in the units' own lanes, any other in two halves of 32-bit
+// lanes. The choice costs a text of the last kind one test a block. None may be a surrogate.
+AVX512 inline bool Utf16ToUtf8Block(const uint8_t*& read, uint8_t*& w, Replacements&,
+                                    const uint8_t* limit) {
     __m512i v = Load64(read);
-    if (_mm512_cmpge_epu16_mask(v, Halves(0x80)) == 0) {
+    __mmask32 beyondAscii = _mm512_test_epi16_mask(v, Halves(0xFF80));
+    if (beyondAscii == 0) {
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(w), _mm512_cvtepi16_epi8(v));
         read += 64;
         w += 32;
+        // The stores from here on fill whole lines: the first only up to a line's end.
+        uint32_t toLine = static_cast<uint32_t>(-reinterpret_cast<uintptr_t>(w) & 63);
+        if (toLine != 0 && limit - read >= 128) {
+            __m512i a = Load64(read);
+            __m512i b = Load64(read + 64);
+            if (_mm512_test_epi16_mask(_mm512_or_si512(a, b), Halves(0xFF80)) != 0) {
+                return true;
+            }
+            StoreFirst(w, _mm512_permutex2var_epi8(a, Index(kIndexes.even), b), toLine);
+            read += 2 * toLine;
+            w += toLine;
+        }
+        while (limit - read >= 128) {
+            __m512i a = Load64(read);
+            __m512i b = Load64(read + 64);
+            if (_mm512_test_epi16_mask(_mm512_or_si512(a, b), Halves(0xFF80)) != 0) {
+                break;
+            }
+            Store64(w, _mm512_permutex2var_epi8(a, Index(kIndexes.even), b));
+            read += 128;
+            w += 64;
+        }
+        return true;
+    }
+    __mmask32 threeBytes = _mm512_test_epi16_mask(v, Halves(0xF800));
+    if (threeBytes == 0) {
+        w = EncodePairs(w, v, beyondAscii);
+        read += 64;
         return true;
     }
     if (Surrogates(v) != 0) {
         return false;
     }
-    w = EncodeLanes(w, WidenHalf(v, 0));
-    w = EncodeLanes(w, WidenHalf(v, 1));
+    w = EncodeLanes(w, WidenHalf(v, 0), static_cast<__mmask16>(beyondAscii),
+                    static_cast<__mmask16>(threeBytes));
+    w = EncodeLanes(w, WidenHalf(v, 1), static_cast<__mmask16>(beyondAscii >> 16),
+                    static_cast<__mmask16>(threeBytes >> 16));
     read += 64;
     return true;
 }
@@ -273,7 +364,8 @@ AVX512 inline bool Utf32ToUtf8Block(const uint8_t*& read, uint8_t*& w, Replaceme
     if (!AllOneUnit(v)) {
         return false;
     }
-    w = EncodeLanes(w, v);
+    w = EncodeLanes(w, v, _mm512_test_epi32_mask(v, Words(0xFF80)),
+                    _mm512_test_epi32_mask(v, Words(0xF800)));
     read += 64;
     return true;
 }

@@ -1,6 +1,6 @@
 // What the AVX-512 kernels share: the AVX-512 instructions with their byte instructions (F, BW,
-// VL, VBMI, VBMI2), compiled for them whatever the build's own baseline; the helpers that load,
-// widen, test and store 64 bytes at once; and the run of AVX-512 blocks. The UTF blocks
+// VL, VBMI, VBMI2) and BMI2, compiled for them whatever the build's own baseline; the helpers that
+// load, widen, test and store 64 bytes at once; and the run of AVX-512 blocks. The UTF blocks
 // (avx512_utf_blocks.h) and the page planes (avx512_page_planes.h) are built from them. Every
 // store is masked to the bytes produced, or lies within the kernel's overshoot.
 #pragma once
@@ -16,10 +16,20 @@
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #endif
 
-#define AVX512 __attribute__((target("avx512f,avx512bw,avx512vl,avx512vbmi,avx512vbmi2,popcnt")))
+#define AVX512 \
+    __attribute__((target("avx512f,avx512bw,avx512vl,avx512vbmi,avx512vbmi2,bmi2,popcnt")))
 
 constexpr uint64_t LowBits(uint32_t n) {
     return n >= 64 ? ~0ull : (1ull << n) - 1;
+}
+
+// LowBits without a branch, where the 64-bit instruction is there.
+AVX512 inline uint64_t FirstBits(uint32_t n) {
+#if defined(__x86_64__)
+    return _bzhi_u64(~0ull, n);
+#else
+    return LowBits(n);
+#endif
 }
 
 AVX512 inline uint32_t CountBits(uint64_t bits) {
@@ -53,6 +63,7 @@ struct Indexes {
     uint8_t repeat[64];
     uint8_t position[64];
     uint8_t interleave[2][64];
+    uint8_t even[64];
 };
 
 constexpr Indexes MakeIndexes() {
@@ -70,6 +81,7 @@ constexpr Indexes MakeIndexes() {
         for (int h = 0; h < 2; ++h) {
             x.interleave[h][i] = static_cast<uint8_t>(32 * h + i / 2 + (i % 2 == 1 ? 64 : 0));
         }
+        x.even[i] = static_cast<uint8_t>(2 * i);
     }
     return x;
 }
@@ -86,6 +98,14 @@ AVX512 inline uint8_t* StoreCounted(uint8_t* w, __m512i lanes, __m512i counts) {
     __mmask64 keep = _mm512_cmplt_epu8_mask(Index(kIndexes.position), counts);
     uint32_t n = CountBits(keep);
     _mm512_mask_storeu_epi8(w, LowBits(n), _mm512_maskz_compress_epi8(keep, lanes));
+    return w + n;
+}
+
+// Stores the bytes of `v` that `keep` marks, one after the other, and nothing else; returns the
+// position behind them.
+AVX512 inline uint8_t* StoreKept(uint8_t* w, __m512i v, uint64_t keep) {
+    uint32_t n = CountBits(keep);
+    _mm512_mask_storeu_epi8(w, FirstBits(n), _mm512_maskz_compress_epi8(keep, v));
     return w + n;
 }
 
