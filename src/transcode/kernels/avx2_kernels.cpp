@@ -33,12 +33,120 @@ AVX2 inline bool HasSurrogate(__m256i units) {
         _mm256_set1_epi8(-1));
 }
 
-// From UTF-8: 32 bytes of ASCII widened into units of kUnit bytes, or 16 bytes of one- to three-
-// byte characters through the SSSE3 block.
+AVX2 inline uint32_t Mask32(__m256i v) {
+    return static_cast<uint32_t>(_mm256_movemask_epi8(v));
+}
+AVX2 inline __m256i ByteClass32(__m256i v, int mask, int value) {
+    return _mm256_cmpeq_epi8(_mm256_and_si256(v, _mm256_set1_epi8(static_cast<char>(mask))),
+                             _mm256_set1_epi8(static_cast<char>(value)));
+}
+
+// Sixteen bytes from `at` on, each in a 16-bit lane as the lead byte there would decode with the
+// bytes behind it (what a continuation lane holds does not matter, it is not kept). The two
+// following bytes are read from memory one and two places on, which stays inside the zero bytes
+// at the end of the input.
+AVX2 inline __m256i DecodeLanes16(const uint8_t* at) {
+    const __m256i low6 = _mm256_set1_epi16(0x3F);
+    __m256i b = _mm256_cvtepu8_epi16(Load(at));
+    __m256i second = _mm256_and_si256(_mm256_cvtepu8_epi16(Load(at + 1)), low6);
+    __m256i third = _mm256_and_si256(_mm256_cvtepu8_epi16(Load(at + 2)), low6);
+    __m256i asTwo =
+        _mm256_or_si256(_mm256_slli_epi16(_mm256_and_si256(b, _mm256_set1_epi16(0x1F)), 6), second);
+    // Shifting a 16-bit lane by 12 keeps exactly the lead byte's low four bits.
+    __m256i asThree = _mm256_or_si256(
+        _mm256_or_si256(_mm256_slli_epi16(b, 12), _mm256_slli_epi16(second, 6)), third);
+    __m256i two = _mm256_cmpgt_epi16(b, _mm256_set1_epi16(0x7F));
+    __m256i three = _mm256_cmpgt_epi16(b, _mm256_set1_epi16(0xDF));
+    return _mm256_blendv_epi8(_mm256_blendv_epi8(b, asTwo, two), asThree, three);
+}
+
+// The lanes of DecodeLanes16 where a character starts (`keep`, one bit a lane), gathered at the
+// front of each half and stored one half after the other as units of kUnit bytes.
+template <int kUnit>
+AVX2 inline uint8_t* StoreKeptLanes(uint8_t* w, __m256i lanes, unsigned keep) {
+    unsigned keepLo = keep & 0xFF;
+    unsigned keepHi = (keep >> 8) & 0xFF;
+    __m256i shuffle =
+        _mm256_inserti128_si256(_mm256_castsi128_si256(Load(kGatherLanes.shuffle[keepLo])),
+                                Load(kGatherLanes.shuffle[keepHi]), 1);
+    __m256i gathered = _mm256_shuffle_epi8(lanes, shuffle);
+    __m128i lo = _mm256_castsi256_si128(gathered);
+    __m128i hi = _mm256_extracti128_si256(gathered, 1);
+    if (kUnit == 2) {
+        Store(w, lo);
+        w += 2 * kGatherLanes.count[keepLo];
+        Store(w, hi);
+        return w + 2 * kGatherLanes.count[keepHi];
+    }
+    Store32(w, _mm256_cvtepu16_epi32(lo));
+    w += 4 * kGatherLanes.count[keepLo];
+    Store32(w, _mm256_cvtepu16_epi32(hi));
+    return w + 4 * kGatherLanes.count[keepHi];
+}
+
+// Thirty-two UTF-8 bytes holding only characters of one to three bytes, each the shortest form of
+// a character that is no surrogate, decoded into units of kUnit bytes (a code point below 10000
+// is one unit in both forms). A character the block cuts off is left for the next block, so a
+// block takes 30 to 32 bytes; one that holds anything else is refused whole.
+template <int kUnit>
+AVX2 inline bool DecodeBmp32(const uint8_t*& read, uint8_t*& w) {
+    __m256i v = Load32(read);
+    uint32_t high = Mask32(v);
+    // Two-byte leads from C2 on (signed, above C1 and below E0): C0 and C1 lead only overlong
+    // forms, which are no character.
+    uint32_t leads2 =
+        Mask32(_mm256_and_si256(_mm256_cmpgt_epi8(v, _mm256_set1_epi8(static_cast<char>(0xC1))),
+                                _mm256_cmpgt_epi8(_mm256_set1_epi8(static_cast<char>(0xE0)), v)));
+    uint32_t leads3 = Mask32(ByteClass32(v, 0xF0, 0xE0));
+    uint32_t conts = Mask32(ByteClass32(v, 0xC0, 0x80));
+    // Nothing above EF: four-byte leads and bytes that lead nothing or no character go the
+    // narrower way.
+    if ((conts | leads2 | leads3) != high) {
+        return false;
+    }
+    // A sequence that does not fit in the block starts the next one: the block ends below the
+    // first such lead.
+    uint32_t cut = (leads2 & 0x80000000u) | (leads3 & 0xC0000000u);
+    uint32_t inside = (cut & (0u - cut)) - 1u;
+    leads2 &= inside;
+    leads3 &= inside;
+    // Every lead followed by as many continuations as it needs, and no other continuation: then
+    // each sequence is exactly one character, decoded as the plain decoder would.
+    uint32_t expected = (leads2 << 1) | (leads3 << 1) | (leads3 << 2);
+    if ((conts & inside) != expected) {
+        return false;
+    }
+    // Three-byte sequences that are no character: led by E0 with a second byte below A0
+    // (overlong), or by ED with one from A0 on (a surrogate). Each lead's second byte is a
+    // continuation byte, which is A0 or more when above 9F (signed); the lead that reads no
+    // character before it is then ED, else E0.
+    if (leads3 != 0) {
+        __m256i n1 = Load32(read + 1);
+        __m256i n1Upper = _mm256_cmpgt_epi8(n1, _mm256_set1_epi8(static_cast<char>(0x9F)));
+        __m256i noCharacterLead =
+            _mm256_xor_si256(_mm256_set1_epi8(static_cast<char>(0xE0)),
+                             _mm256_and_si256(n1Upper, _mm256_set1_epi8(0x0D)));
+        if ((Mask32(_mm256_cmpeq_epi8(v, noCharacterLead)) & leads3) != 0) {
+            return false;
+        }
+    }
+    uint32_t starts = ~conts & inside;
+    w = StoreKeptLanes<kUnit>(w, DecodeLanes16(read), starts & 0xFFFF);
+    w = StoreKeptLanes<kUnit>(w, DecodeLanes16(read + 16), starts >> 16);
+    read += cut != 0 ? __builtin_ctz(cut) : 32;
+    return true;
+}
+
+// From UTF-8: 32 bytes of ASCII widened into units of kUnit bytes, or 30 to 32 bytes of one- to
+// three-byte characters decoded whole; else 16 bytes through the SSSE3 block, which may take the
+// characters in front of what the wider one refused.
 template <int kUnit>
 AVX2 inline bool Utf8Block(const uint8_t*& read, uint8_t*& w, Replacements& counts) {
     __m256i v = Load32(read);
     if (!IsAscii(v)) {
+        if (DecodeBmp32<kUnit>(read, w)) {
+            return true;
+        }
         return kUnit == 2 ? DecodeUtf8<WidenTo16, 32, StoreLanesAs16>(read, w, counts)
                           : DecodeUtf8<WidenTo32, 64, StoreLanesAs32>(read, w, counts);
     }
