@@ -429,6 +429,37 @@ TEST_P(Utf8BlockEnds, CharactersCutAfterEachByte) {
     }
 }
 
+// The same among characters of other scripts, so that the blocks that decode two- and three-byte
+// characters whole meet each one at every place, and at their ends after each of its bytes: the
+// edges of each length (the least and the most of two and three bytes, the last before the
+// surrogates and the first after them) as well as what no block takes.
+TEST_P(Utf8BlockEnds, CharactersAmongOtherScripts) {
+    const char* const kAround[] = {"\xD0\x96", "\xE4\xB8\xAD", "\xD0\x96\xE4\xB8\xAD", "a\xD0\x96"};
+    const char* const kCharacters[] = {
+        "\xC2\x80",     "\xDF\xBF",     "\xE0\xA0\x80",     "\xED\x9F\xBF", "\xEE\x80\x80",
+        "\xEF\xBF\xBF", "\xE0\x9F\xBF", "\xED\xA0\x80",     "\xED\xBF\xBF", "\xC1\xBF",
+        "\xC2\x41",     "\xE4\xB8\x41", "\xF0\x9F\x98\x80", "\x80",         "\xFF",
+    };
+    for (std::string around : kAround) {
+        for (std::string character : kCharacters) {
+            // A line of an odd length drifts against the blocks to every place within 32 lines.
+            std::string line;
+            for (int i = 0; i < 37; ++i) {
+                line += around;
+            }
+            line += character;
+            if (line.size() % 2 == 0) {
+                line += 'a';
+            }
+            std::string text;
+            while (text.size() < 6000) {
+                text += line;
+            }
+            Compare(Hex(character) + " among " + Hex(around), text);
+        }
+    }
+}
+
 std::vector<Pair> Utf8Pairs() {
     std::vector<Pair> pairs;
     for (const Pair& p : AllPairs()) {
