@@ -84,13 +84,12 @@ AVX2 inline uint8_t* StoreKeptLanes(uint8_t* w, __m256i lanes, unsigned keep) {
     return w + 4 * kGatherLanes.count[keepHi];
 }
 
-// Thirty-two UTF-8 bytes holding only characters of one to three bytes, each the shortest form of
-// a character that is no surrogate, decoded into units of kUnit bytes (a code point below 10000
-// is one unit in both forms). A character the block cuts off is left for the next block, so a
-// block takes 30 to 32 bytes; one that holds anything else is refused whole.
-template <int kUnit>
-AVX2 inline bool DecodeBmp32(const uint8_t*& read, uint8_t*& w) {
-    __m256i v = Load32(read);
+// Thirty-two UTF-8 bytes `v` at `read` holding only characters of one to three bytes, each the
+// shortest form of a character that is no surrogate. A character the block cuts off is left for
+// the next block, so a block takes 30 to 32 bytes; one that holds anything else is refused whole.
+// The bytes where a character starts (`starts`) and the bytes the block takes, or 0 where it
+// holds anything else.
+AVX2 inline int ReadBmp32(const uint8_t* read, __m256i v, uint32_t* starts) {
     uint32_t high = Mask32(v);
     // Two-byte leads from C2 on (signed, above C1 and below E0): C0 and C1 lead only overlong
     // forms, which are no character.
@@ -102,7 +101,7 @@ AVX2 inline bool DecodeBmp32(const uint8_t*& read, uint8_t*& w) {
     // Nothing above EF: four-byte leads and bytes that lead nothing or no character go the
     // narrower way.
     if ((conts | leads2 | leads3) != high) {
-        return false;
+        return 0;
     }
     // A sequence that does not fit in the block starts the next one: the block ends below the
     // first such lead.
@@ -114,7 +113,7 @@ AVX2 inline bool DecodeBmp32(const uint8_t*& read, uint8_t*& w) {
     // each sequence is exactly one character, decoded as the plain decoder would.
     uint32_t expected = (leads2 << 1) | (leads3 << 1) | (leads3 << 2);
     if ((conts & inside) != expected) {
-        return false;
+        return 0;
     }
     // Three-byte sequences that are no character: led by E0 with a second byte below A0
     // (overlong), or by ED with one from A0 on (a surrogate). Each lead's second byte is a
@@ -127,13 +126,25 @@ AVX2 inline bool DecodeBmp32(const uint8_t*& read, uint8_t*& w) {
             _mm256_xor_si256(_mm256_set1_epi8(static_cast<char>(0xE0)),
                              _mm256_and_si256(n1Upper, _mm256_set1_epi8(0x0D)));
         if ((Mask32(_mm256_cmpeq_epi8(v, noCharacterLead)) & leads3) != 0) {
-            return false;
+            return 0;
         }
     }
-    uint32_t starts = ~conts & inside;
+    *starts = ~conts & inside;
+    return cut != 0 ? __builtin_ctz(cut) : 32;
+}
+
+// Thirty-two UTF-8 bytes of one- to three-byte characters decoded as ReadBmp32 reads them, into
+// units of kUnit bytes (a code point below 10000 is one unit in both forms).
+template <int kUnit>
+AVX2 inline bool DecodeBmp32(const uint8_t*& read, uint8_t*& w, __m256i v) {
+    uint32_t starts;
+    int length = ReadBmp32(read, v, &starts);
+    if (length == 0) {
+        return false;
+    }
     w = StoreKeptLanes<kUnit>(w, DecodeLanes16(read), starts & 0xFFFF);
     w = StoreKeptLanes<kUnit>(w, DecodeLanes16(read + 16), starts >> 16);
-    read += cut != 0 ? __builtin_ctz(cut) : 32;
+    read += length;
     return true;
 }
 
@@ -144,7 +155,7 @@ template <int kUnit>
 AVX2 inline bool Utf8Block(const uint8_t*& read, uint8_t*& w, Replacements& counts) {
     __m256i v = Load32(read);
     if (!IsAscii(v)) {
-        if (DecodeBmp32<kUnit>(read, w)) {
+        if (DecodeBmp32<kUnit>(read, w, v)) {
             return true;
         }
         return kUnit == 2 ? DecodeUtf8<WidenTo16, 32, StoreLanesAs16>(read, w, counts)
@@ -164,6 +175,120 @@ AVX2 inline bool Utf8Block(const uint8_t*& read, uint8_t*& w, Replacements& coun
     read += 32;
     w += 32 * kUnit;
     return true;
+}
+
+// Thirty-two bytes of ASCII, copied where the page keeps ASCII (the page's flag, which the run
+// holds).
+AVX2 inline bool CopyAscii32(const uint8_t*& read, uint8_t*& w, Replacements&, bool keepsAscii) {
+    __m256i v = Load32(read);
+    if (!keepsAscii || !IsAscii(v)) {
+        return false;
+    }
+    Store32(w, v);
+    read += 32;
+    w += 32;
+    return true;
+}
+
+// The n bytes (fewer than a block) left before the limit behind a run of ASCII copies, when they
+// are ASCII: sixteen at `read`, and what is left as the last sixteen before the limit, whose first
+// bytes the run has copied already, to the same bytes. A short stretch would otherwise go a
+// character at a time, and a route whose output may grow calls its kernel every few thousand
+// bytes.
+AVX2 inline void CopyAsciiTail(const uint8_t*& read, uint32_t n, uint8_t*& w, Replacements&,
+                               bool keepsAscii) {
+    if (!keepsAscii) {
+        return;
+    }
+    if (n > 16) {
+        __m128i v = Load(read);
+        if (Mask(v) != 0) {
+            return;
+        }
+        Store(w, v);
+        read += 16;
+        w += 16;
+        n -= 16;
+    }
+    __m128i v = Load(read + n - 16);
+    if ((Mask(v) >> (16 - n)) != 0) {
+        return;
+    }
+    Store(w + n - 16, v);
+    read += n;
+    w += n;
+}
+
+// Thirty-two bytes of ASCII copied, or the first sixteen where only those are: in text of other
+// scripts the stretches of ASCII are short.
+AVX2 inline bool CopyAsciiHalves(const uint8_t*& read, uint8_t*& w, Replacements& r,
+                                 bool keepsAscii) {
+    if (CopyAscii32(read, w, r, keepsAscii)) {
+        return true;
+    }
+    __m128i v = Load(read);
+    if (!keepsAscii || Mask(v) != 0) {
+        return false;
+    }
+    Store(w, v);
+    read += 16;
+    w += 16;
+    return true;
+}
+
+inline bool SourceKeepsAscii(const uint8_t*, const uint8_t*) {
+    return sourcePage.keepsAscii;
+}
+
+// From UTF-8 to a code page: 30 to 32 bytes of one- to three-byte characters decoded whole and
+// each unit looked up in the target page's table, else 16 bytes through the SSSE3 block. At a
+// unit the platform must convert itself, the units before it are done and the block stops where
+// it starts (false): the step refuses it too, and the route asks.
+AVX2 inline bool Utf8ToCodePage32(const uint8_t*& read, uint8_t*& w, Replacements& r,
+                                  bool keepsAscii) {
+    __m256i v = Load32(read);
+    if (keepsAscii && IsAscii(v)) {
+        Store32(w, v);
+        read += 32;
+        w += 32;
+        return true;
+    }
+    uint32_t starts;
+    int length = ReadBmp32(read, v, &starts);
+    if (length == 0) {
+        return Utf8ToCodePageBlock(read, w, r, keepsAscii);
+    }
+    // Each half's store may write 16 bytes past its units.
+    alignas(32) WCHAR units[40];
+    uint8_t* end =
+        StoreKeptLanes<2>(reinterpret_cast<uint8_t*>(units), DecodeLanes16(read), starts & 0xFFFF);
+    end = StoreKeptLanes<2>(end, DecodeLanes16(read + 16), starts >> 16);
+    uint32_t count = static_cast<uint32_t>(end - reinterpret_cast<uint8_t*>(units)) / 2;
+    uint32_t i = 0;
+    for (; i < count; ++i) {
+        // Every unit here is a character read whole, so only the table's entry can make a "?"
+        // (the page lacks it) or a similar character that counts, and such an entry takes the
+        // rare path.
+        WCHAR unit = units[i];
+        uint32_t entry = targetPage.multiByte[unit];
+        if (entry < kFirstSizedEntry) [[unlikely]] {
+            if (!StoreRareTargetEntry(unit, w, r, [] { return false; })) {
+                break;
+            }
+            continue;
+        }
+        StoreUnit32(w, entry);
+        w += entry >> 24;
+    }
+    if (i == count) {
+        read += length;
+        return true;
+    }
+    for (uint32_t done = 0; done < i; ++done) {
+        starts &= starts - 1;
+    }
+    read += __builtin_ctz(starts);
+    return false;
 }
 
 // Sixteen UTF-16 units of ASCII narrowed, or eight others through the SSSE3 block.
@@ -224,16 +349,27 @@ AVX2 inline bool Utf32ToUtf8Block(const uint8_t*& read, uint8_t*& w, Replacement
     return true;
 }
 
-// A run of AVX2 blocks of kBlock bytes (block_frame.h), compiled for AVX2.
-template <ptrdiff_t kBlock, Block block>
-KERNEL_ENTRY AVX2 bool RunAvx2(const uint8_t*& read, const uint8_t* limit, uint8_t*& w,
-                               Replacements& counts) {
-    return RunOfBlocks<kBlock, block>(read, limit, w, counts);
+// A run of AVX2 blocks of kBlock bytes (block_frame.h), compiled into the kernel that runs it.
+template <ptrdiff_t kBlock, auto block, auto tail = nullptr, auto hold = nullptr>
+AVX2 inline bool RunAvx2(const uint8_t*& read, const uint8_t* limit, uint8_t*& w,
+                         Replacements& counts) {
+    return RunOfBlocks<kBlock, block, tail, 0, hold>(read, limit, w, counts);
+}
+
+// A kernel compiled for AVX2 whole, its runs and steps with it: a run called from code compiled
+// for the build's own baseline costs a call for every block it refuses, which shows where
+// the steps take most blocks.
+template <RouteKernel kernel>
+[[gnu::flatten]] KERNEL_ENTRY AVX2 const uint8_t* KernelAvx2(const uint8_t* read,
+                                                             const uint8_t* limit,
+                                                             const uint8_t* end, uint8_t** write,
+                                                             Replacements* counts) {
+    return kernel(read, limit, end, write, counts);
 }
 
 template <uint32_t kWidth, ptrdiff_t kBlock, Block block, auto step>
 constexpr RouteKernel BlocksAvx2 =
-    RunBlocks<kWidth, kBlock, RunAvx2<kBlock, block>, step, kWidth == 1>;
+    KernelAvx2<RunBlocks<kWidth, kBlock, RunAvx2<kBlock, block>, step, kWidth == 1>>;
 
 template <int kWidth>
 KERNEL_ENTRY AVX2 void SwapUnitsAvx2(uint8_t* bytes, size_t count) {
@@ -262,6 +398,16 @@ bool Avx2Runs() {
 void AddAvx2Kernels(RouteKernels& k) {
     k.utf8ToUtf16 = BlocksAvx2<1, 32, Utf8Block<2>, StepUtf8ToUtf16>;
     k.utf8ToUtf32 = BlocksAvx2<1, 32, Utf8Block<4>, StepUtf8ToUtf32>;
+    // A run of ASCII in a loop of its own, which stays tight; then a run of the blocks of any
+    // characters.
+    k.utf8ToCodePage =
+        KernelAvx2<RunBlocks<1, 32,
+                             EitherRun<RunAvx2<32, CopyAscii32, CopyAsciiTail, TargetKeepsAscii>,
+                                       RunAvx2<32, Utf8ToCodePage32, nullptr, TargetKeepsAscii>>,
+                             StepUtf8ToCodePage, true>>;
+    k.codePageToUtf8 =
+        KernelAvx2<RunBlocks<1, 32, RunAvx2<32, CopyAsciiHalves, CopyAsciiTail, SourceKeepsAscii>,
+                             StepCodePageToUtf8, true>>;
     k.utf16ToUtf8 = BlocksAvx2<2, 32, Utf16ToUtf8Block, StepUtf16ToUtf8>;
     k.utf16ToUtf32 = BlocksAvx2<2, 32, Utf16ToUtf32Block, StepUtf16ToUtf32>;
     k.utf32ToUtf8 = BlocksAvx2<4, 32, Utf32ToUtf8Block, StepUtf32ToUtf8>;
