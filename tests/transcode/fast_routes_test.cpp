@@ -376,6 +376,24 @@ TEST_P(FastRoute, LongTextOfOneScript) {
     Compare("one script", InSourceOrder(text, source));
 }
 
+// ASCII with one other character shortly before or after where the first kernel call stops (the
+// head room less the margin, over the route's gain of one, two or three bytes a byte): a kernel
+// that converts the bytes before its limit in one piece must leave that character to the steps.
+TEST_P(FastRoute, OneCharacterNearTheFirstLimit) {
+    const CodePageId source = GetParam().source;
+    if (UnitWidth(source) != 1) {
+        return;
+    }
+    const std::string character = source == kUtf8 ? "\xD0\x96" : "\xC6";
+    for (uint32_t gain : {1u, 2u, 3u}) {
+        uint32_t limit = (kHeadRoomBytes - kBulkMargin) / gain;
+        for (uint32_t at = limit - 40; at < limit + 8; ++at) {
+            Compare("at " + std::to_string(at),
+                    std::string(at, 'a') + character + std::string(5000 - at, 'b'));
+        }
+    }
+}
+
 // Texts behind a byte order mark start further from the output, and units that the mark makes
 // odd-aligned must be read as well.
 TEST_P(FastRoute, BehindAMark) {
