@@ -394,6 +394,33 @@ TEST_P(FastRoute, OneCharacterNearTheFirstLimit) {
     }
 }
 
+// From UTF-16: the units at the edges of each length in UTF-8 (one, two and three bytes, either
+// side of the surrogates) and lone surrogates, at every place of a block among units of one
+// length, so that a block meets one length alone and each other one in it.
+TEST_P(FastRoute, UnitsAmongUnitsOfOneLength) {
+    const CodePageId source = GetParam().source;
+    if (UnitWidth(source) != 2) {
+        return;
+    }
+    for (uint32_t around : {0x61u, 0x416u, 0x4E2Du}) {
+        for (uint32_t unit :
+             {0x7Fu, 0x80u, 0x7FFu, 0x800u, 0xD7FFu, 0xE000u, 0xFFFFu, 0xD800u, 0xDFFFu}) {
+            // 17 units a line drift against the blocks to every place within 16 lines.
+            std::string line;
+            for (int i = 0; i < 16; ++i) {
+                PutUnit(line, around, 2);
+            }
+            PutUnit(line, unit, 2);
+            std::string text;
+            while (text.size() < 3000) {
+                text += line;
+            }
+            Compare(std::to_string(unit) + " among " + std::to_string(around),
+                    InSourceOrder(text, source));
+        }
+    }
+}
+
 // Texts behind a byte order mark start further from the output, and units that the mark makes
 // odd-aligned must be read as well.
 TEST_P(FastRoute, BehindAMark) {

@@ -291,16 +291,84 @@ AVX2 inline bool Utf8ToCodePage32(const uint8_t*& read, uint8_t*& w, Replacement
     return false;
 }
 
-// Sixteen UTF-16 units of ASCII narrowed, or eight others through the SSSE3 block.
+// Eight units, none a surrogate, in 32-bit lanes: each lane as the one to three bytes
+// EncodeUtf8Char makes of it, gathered two lanes at a time.
+AVX2 inline uint8_t* EncodeEightUnits(uint8_t* w, __m256i units) {
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i low6 = _mm256_set1_epi32(0x3F);
+    const __m256i continuation = _mm256_set1_epi32(0x80);
+    __m256i ascii = _mm256_cmpeq_epi32(_mm256_and_si256(units, _mm256_set1_epi32(0xFF80)), zero);
+    __m256i two = _mm256_cmpeq_epi32(_mm256_and_si256(units, _mm256_set1_epi32(0xF800)), zero);
+    __m256i asTwo = _mm256_or_si256(_mm256_srli_epi32(units, 6), _mm256_set1_epi32(0xC0));
+    __m256i asThree = _mm256_or_si256(_mm256_srli_epi32(units, 12), _mm256_set1_epi32(0xE0));
+    __m256i first = _mm256_blendv_epi8(_mm256_blendv_epi8(asThree, asTwo, two), units, ascii);
+    __m256i last = _mm256_or_si256(_mm256_and_si256(units, low6), continuation);
+    __m256i middle =
+        _mm256_or_si256(_mm256_and_si256(_mm256_srli_epi32(units, 6), low6), continuation);
+    __m256i second = _mm256_blendv_epi8(middle, last, two);
+    __m256i bytes = _mm256_or_si256(_mm256_or_si256(first, _mm256_slli_epi32(second, 8)),
+                                    _mm256_slli_epi32(last, 16));
+    uint32_t keep = 0x11111111u | (~Mask32(ascii) & 0x22222222u) | (~Mask32(two) & 0x44444444u);
+    __m128i halves[2] = {_mm256_castsi256_si128(bytes), _mm256_extracti128_si256(bytes, 1)};
+    for (int h = 0; h < 2; ++h) {
+        unsigned keepLo = (keep >> (16 * h)) & 0xFF;
+        unsigned keepHi = (keep >> (16 * h + 8)) & 0xFF;
+        Store(w, _mm_shuffle_epi8(halves[h], Load(kGatherBytes.shuffle[keepLo])));
+        w += kGatherBytes.count[keepLo];
+        Store(w,
+              _mm_shuffle_epi8(_mm_srli_si128(halves[h], 8), Load(kGatherBytes.shuffle[keepHi])));
+        w += kGatherBytes.count[keepHi];
+    }
+    return w;
+}
+
+// Sixteen units below 800, each as the one or two bytes EncodeUtf8Char makes of it, gathered four
+// units at a time.
+AVX2 inline uint8_t* EncodeTwoByteUnits(uint8_t* w, __m256i v) {
+    __m256i ascii = _mm256_cmpeq_epi16(
+        _mm256_and_si256(v, _mm256_set1_epi16(static_cast<short>(0xFF80))), _mm256_setzero_si256());
+    __m256i lead = _mm256_or_si256(_mm256_srli_epi16(v, 6), _mm256_set1_epi16(0xC0));
+    __m256i first = _mm256_blendv_epi8(lead, v, ascii);
+    __m256i second =
+        _mm256_or_si256(_mm256_and_si256(v, _mm256_set1_epi16(0x3F)), _mm256_set1_epi16(0x80));
+    __m256i pairs = _mm256_or_si256(first, _mm256_slli_epi16(second, 8));
+    uint32_t keep = 0x55555555u | (~Mask32(ascii) & 0xAAAAAAAAu);
+    __m128i halves[2] = {_mm256_castsi256_si128(pairs), _mm256_extracti128_si256(pairs, 1)};
+    for (int h = 0; h < 2; ++h) {
+        unsigned keepLo = (keep >> (16 * h)) & 0xFF;
+        unsigned keepHi = (keep >> (16 * h + 8)) & 0xFF;
+        Store(w, _mm_shuffle_epi8(halves[h], Load(kGatherBytes.shuffle[keepLo])));
+        w += kGatherBytes.count[keepLo];
+        Store(w,
+              _mm_shuffle_epi8(_mm_srli_si128(halves[h], 8), Load(kGatherBytes.shuffle[keepHi])));
+        w += kGatherBytes.count[keepHi];
+    }
+    return w;
+}
+
+// Sixteen UTF-16 units of ASCII narrowed, or sixteen that are no surrogate each encoded as one to
+// three bytes, or eight through the SSSE3 block.
 AVX2 inline bool Utf16ToUtf8Block(const uint8_t*& read, uint8_t*& w, Replacements& counts) {
     __m256i v = Load32(read);
-    if (!_mm256_testz_si256(v, _mm256_set1_epi16(static_cast<short>(0xFF80)))) {
+    if (_mm256_testz_si256(v, _mm256_set1_epi16(static_cast<short>(0xFF80)))) {
+        __m128i packed =
+            _mm_packus_epi16(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(w), packed);
+        read += 32;
+        w += 16;
+        return true;
+    }
+    if (_mm256_testz_si256(v, _mm256_set1_epi16(static_cast<short>(0xF800)))) {
+        w = EncodeTwoByteUnits(w, v);
+        read += 32;
+        return true;
+    }
+    if (HasSurrogate(v)) {
         return EncodeUnits(read, w, counts);
     }
-    __m128i packed = _mm_packus_epi16(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(w), packed);
+    w = EncodeEightUnits(w, _mm256_cvtepu16_epi32(_mm256_castsi256_si128(v)));
+    w = EncodeEightUnits(w, _mm256_cvtepu16_epi32(_mm256_extracti128_si256(v, 1)));
     read += 32;
-    w += 16;
     return true;
 }
 
