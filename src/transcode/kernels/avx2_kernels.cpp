@@ -1,9 +1,11 @@
 // The AVX2 kernels, chosen at run time where the processor has AVX2 (and not the AVX-512 that
-// the widest level needs). Thirty-two input bytes are taken at once where they are ASCII or units
-// that widen and narrow plainly; a UTF-8 or UTF-16 block with other characters goes through the
-// SSSE3 blocks, here compiled for AVX2, and what those refuse character by character through the
-// steps of plain/character_steps.h. Byte code pages keep the table loops of the levels below:
-// looked up eight bytes at a time with gathers, they ran slower than those.
+// the widest level needs). Thirty-two input bytes are taken at once: ASCII, units that widen and
+// narrow plainly, UTF-8 of one- to three-byte characters decoded whole (into UTF-16, UTF-32 or a
+// code page's table lookups), and UTF-16 units that are no surrogate encoded whole. A block that
+// holds anything else goes through the SSSE3 blocks, here compiled for AVX2, and what those
+// refuse character by character through the steps of plain/character_steps.h. Byte code pages
+// keep the table loops of the levels below, but for ASCII: looked up eight bytes at a time with
+// gathers, they ran slower than those.
 #include "src/transcode/kernels/route_kernels.h"
 
 #if defined(__i386__) || defined(__x86_64__)

@@ -1,7 +1,8 @@
-// The SSSE3 blocks: UTF-8 of one- to three-byte characters decoded 16 bytes at once, and UTF-16
-// units encoded to UTF-8 eight at once, their lanes gathered with byte shuffles. The SSSE3 kernels
-// are built from them, and so are those of the wider levels, which compile them with their own
-// instructions for the blocks they have no wider version of.
+// The SSSE3 blocks: UTF-8 of one- to three-byte characters decoded 16 bytes at once (into UTF-16,
+// UTF-32, or units looked up in a code page's table), and UTF-16 units encoded to UTF-8 eight at
+// once, their lanes gathered with byte shuffles. The SSSE3 kernels are built from them, and so are
+// those of the wider levels, which compile them with their own instructions for the blocks they
+// have no wider version of, and fall back on them where a wider block refuses.
 #pragma once
 
 #if defined(__i386__) || defined(__x86_64__)
