@@ -221,21 +221,11 @@ AVX2 inline void CopyAsciiTail(const uint8_t*& read, uint32_t n, uint8_t*& w, Re
     w += n;
 }
 
-// Thirty-two bytes of ASCII copied, or the first sixteen where only those are: in text of other
-// scripts the stretches of ASCII are short.
-AVX2 inline bool CopyAsciiHalves(const uint8_t*& read, uint8_t*& w, Replacements& r,
-                                 bool keepsAscii) {
-    if (CopyAscii32(read, w, r, keepsAscii)) {
-        return true;
-    }
-    __m128i v = Load(read);
-    if (!keepsAscii || Mask(v) != 0) {
-        return false;
-    }
-    Store(w, v);
-    read += 16;
-    w += 16;
-    return true;
+// Sixteen bytes of ASCII, copied where the page keeps ASCII: from a page to UTF-8, where blocks of
+// 32 left more of the short stretches of ASCII in other scripts to the steps.
+AVX2 inline bool CopyAsciiToTarget16(const uint8_t*& read, uint8_t*& w, Replacements& r,
+                                     bool keepsAscii) {
+    return CopyAsciiToTarget(read, w, r, keepsAscii);
 }
 
 inline bool SourceKeepsAscii(const uint8_t*, const uint8_t*) {
@@ -475,9 +465,9 @@ void AddAvx2Kernels(RouteKernels& k) {
                              EitherRun<RunAvx2<32, CopyAscii32, CopyAsciiTail, TargetKeepsAscii>,
                                        RunAvx2<32, Utf8ToCodePage32, nullptr, TargetKeepsAscii>>,
                              StepUtf8ToCodePage, true>>;
-    k.codePageToUtf8 =
-        KernelAvx2<RunBlocks<1, 32, RunAvx2<32, CopyAsciiHalves, CopyAsciiTail, SourceKeepsAscii>,
-                             StepCodePageToUtf8, true>>;
+    k.codePageToUtf8 = KernelAvx2<
+        RunBlocks<1, 16, RunAvx2<16, CopyAsciiToTarget16, CopyAsciiTail, SourceKeepsAscii>,
+                  StepCodePageToUtf8, true>>;
     k.utf16ToUtf8 = BlocksAvx2<2, 32, Utf16ToUtf8Block, StepUtf16ToUtf8>;
     k.utf16ToUtf32 = BlocksAvx2<2, 32, Utf16ToUtf32Block, StepUtf16ToUtf32>;
     k.utf32ToUtf8 = BlocksAvx2<4, 32, Utf32ToUtf8Block, StepUtf32ToUtf8>;
