@@ -376,6 +376,51 @@ TEST_P(FastRoute, LongTextOfOneScript) {
     Compare("one script", InSourceOrder(text, source));
 }
 
+// ASCII with one other character shortly before or after where the first kernel call stops (the
+// head room less the margin, over the route's gain of one, two or three bytes a byte): a kernel
+// that converts the bytes before its limit in one piece must leave that character to the steps.
+TEST_P(FastRoute, OneCharacterNearTheFirstLimit) {
+    const CodePageId source = GetParam().source;
+    if (UnitWidth(source) != 1) {
+        return;
+    }
+    const std::string character = source == kUtf8 ? "\xD0\x96" : "\xC6";
+    for (uint32_t gain : {1u, 2u, 3u}) {
+        uint32_t limit = (kHeadRoomBytes - kBulkMargin) / gain;
+        for (uint32_t at = limit - 40; at < limit + 8; ++at) {
+            Compare("at " + std::to_string(at),
+                    std::string(at, 'a') + character + std::string(5000 - at, 'b'));
+        }
+    }
+}
+
+// From UTF-16: the units at the edges of each length in UTF-8 (one, two and three bytes, either
+// side of the surrogates) and lone surrogates, at every place of a block among units of one
+// length, so that a block meets one length alone and each other one in it.
+TEST_P(FastRoute, UnitsAmongUnitsOfOneLength) {
+    const CodePageId source = GetParam().source;
+    if (UnitWidth(source) != 2) {
+        return;
+    }
+    for (uint32_t around : {0x61u, 0x416u, 0x4E2Du}) {
+        for (uint32_t unit :
+             {0x7Fu, 0x80u, 0x7FFu, 0x800u, 0xD7FFu, 0xE000u, 0xFFFFu, 0xD800u, 0xDFFFu}) {
+            // 17 units a line drift against the blocks to every place within 16 lines.
+            std::string line;
+            for (int i = 0; i < 16; ++i) {
+                PutUnit(line, around, 2);
+            }
+            PutUnit(line, unit, 2);
+            std::string text;
+            while (text.size() < 3000) {
+                text += line;
+            }
+            Compare(std::to_string(unit) + " among " + std::to_string(around),
+                    InSourceOrder(text, source));
+        }
+    }
+}
+
 // Texts behind a byte order mark start further from the output, and units that the mark makes
 // odd-aligned must be read as well.
 TEST_P(FastRoute, BehindAMark) {
@@ -425,6 +470,37 @@ TEST_P(Utf8BlockEnds, CharactersCutAfterEachByte) {
                 text += line;
             }
             Compare(Hex(character) + " after " + std::to_string(before), text);
+        }
+    }
+}
+
+// The same among characters of other scripts, so that the blocks that decode two- and three-byte
+// characters whole meet each one at every place, and at their ends after each of its bytes: the
+// edges of each length (the least and the most of two and three bytes, the last before the
+// surrogates and the first after them) as well as what no block takes.
+TEST_P(Utf8BlockEnds, CharactersAmongOtherScripts) {
+    const char* const kAround[] = {"\xD0\x96", "\xE4\xB8\xAD", "\xD0\x96\xE4\xB8\xAD", "a\xD0\x96"};
+    const char* const kCharacters[] = {
+        "\xC2\x80",     "\xDF\xBF",     "\xE0\xA0\x80",     "\xED\x9F\xBF", "\xEE\x80\x80",
+        "\xEF\xBF\xBF", "\xE0\x9F\xBF", "\xED\xA0\x80",     "\xED\xBF\xBF", "\xC1\xBF",
+        "\xC2\x41",     "\xE4\xB8\x41", "\xF0\x9F\x98\x80", "\x80",         "\xFF",
+    };
+    for (std::string around : kAround) {
+        for (std::string character : kCharacters) {
+            // A line of an odd length drifts against the blocks to every place within 32 lines.
+            std::string line;
+            for (int i = 0; i < 37; ++i) {
+                line += around;
+            }
+            line += character;
+            if (line.size() % 2 == 0) {
+                line += 'a';
+            }
+            std::string text;
+            while (text.size() < 6000) {
+                text += line;
+            }
+            Compare(Hex(character) + " among " + Hex(around), text);
         }
     }
 }

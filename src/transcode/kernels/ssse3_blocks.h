@@ -1,7 +1,8 @@
-// The SSSE3 blocks: UTF-8 of one- to three-byte characters decoded 16 bytes at once, and UTF-16
-// units encoded to UTF-8 eight at once, their lanes gathered with byte shuffles. The SSSE3 kernels
-// are built from them, and so are those of the wider levels, which compile them with their own
-// instructions for the blocks they have no wider version of.
+// The SSSE3 blocks: UTF-8 of one- to three-byte characters decoded 16 bytes at once (into UTF-16,
+// UTF-32, or units looked up in a code page's table), and UTF-16 units encoded to UTF-8 eight at
+// once, their lanes gathered with byte shuffles. The SSSE3 kernels are built from them, and so are
+// those of the wider levels, which compile them with their own instructions for the blocks they
+// have no wider version of, and fall back on them where a wider block refuses.
 #pragma once
 
 #if defined(__i386__) || defined(__x86_64__)
@@ -235,6 +236,56 @@ SSSE3 inline bool EncodeUnits(const uint8_t*& read, uint8_t*& w, Replacements&) 
     w = EncodeFourUnits(w, _mm_unpackhi_epi16(v, zero));
     read += 16;
     return true;
+}
+
+// From UTF-8 to a code page: a block of ASCII copied where the target page keeps it, else a
+// block of one- to three-byte characters decoded whole and each unit looked up in the target
+// page's table. At a unit the platform must convert itself, the units before it are done and the
+// block stops where it starts (false): the step refuses it too, and the route asks.
+SSSE3 inline bool Utf8ToCodePageBlock(const uint8_t*& read, uint8_t*& w, Replacements& r,
+                                      bool keepsAscii) {
+    __m128i v = Load(read);
+    if (keepsAscii && Mask(v) == 0) {
+        Store(w, v);
+        read += 16;
+        w += 16;
+        return true;
+    }
+    BmpBlock block;
+    if (!DecodeBmpBlock(v, &block)) {
+        return false;
+    }
+    alignas(16) WCHAR units[24];
+    uint32_t countLo = kGatherLanes.count[block.keepLo];
+    uint32_t count = countLo + kGatherLanes.count[block.keepHi];
+    Store(reinterpret_cast<uint8_t*>(units), GatherLanes(block.lo, block.keepLo));
+    Store(reinterpret_cast<uint8_t*>(units + countLo), GatherLanes(block.hi, block.keepHi));
+    uint32_t i = 0;
+    for (; i < count; ++i) {
+        // Every unit here is a character read whole, so only the table's entry can make a "?"
+        // (the page lacks it) or a similar character that counts, and such an entry takes the
+        // rare path.
+        WCHAR unit = units[i];
+        uint32_t entry = targetPage.multiByte[unit];
+        if (entry < kFirstSizedEntry) [[unlikely]] {
+            if (!StoreRareTargetEntry(unit, w, r, [] { return false; })) {
+                break;
+            }
+            continue;
+        }
+        StoreUnit32(w, entry);
+        w += entry >> 24;
+    }
+    if (i == count) {
+        read += block.length;
+        return true;
+    }
+    unsigned starts = block.keepLo | (block.keepHi << 8);
+    for (uint32_t done = 0; done < i; ++done) {
+        starts &= starts - 1;
+    }
+    read += __builtin_ctz(starts);
+    return false;
 }
 
 #endif
