@@ -305,17 +305,17 @@ AVX512 inline bool Utf16ToUtf8Block(const uint8_t*& read, uint8_t*& w, Replaceme
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(w), _mm512_cvtepi16_epi8(v));
         read += 64;
         w += 32;
-        // The stores from here on fill whole lines: the first only up to a line's end.
-        uint32_t toLine = static_cast<uint32_t>(-reinterpret_cast<uintptr_t>(w) & 63);
+        // The loads from here on take whole lines (a load across two reads both): the first
+        // block only up to a line's end, in whole units.
+        uint32_t toLine = static_cast<uint32_t>(-reinterpret_cast<uintptr_t>(read) & 62);
         if (toLine != 0 && limit - read >= 128) {
             __m512i a = Load64(read);
-            __m512i b = Load64(read + 64);
-            if (_mm512_test_epi16_mask(_mm512_or_si512(a, b), Halves(0xFF80)) != 0) {
+            if (_mm512_test_epi16_mask(a, Halves(0xFF80)) != 0) {
                 return true;
             }
-            StoreFirst(w, _mm512_permutex2var_epi8(a, Index(kIndexes.even), b), toLine);
-            read += 2 * toLine;
-            w += toLine;
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(w), _mm512_cvtepi16_epi8(a));
+            read += toLine;
+            w += toLine / 2;
         }
         while (limit - read >= 128) {
             __m512i a = Load64(read);
