@@ -32,7 +32,7 @@ def memory(path):
     return rates
 
 
-place = (f"on the shared machine (other sessions compiling beside it; load average "
+place = (f"on the shared machine (load average "
          f"{meta['load_before']} before the timed runs, {meta['load_after']} after)")
 print("## Line ends\n")
 print(f"From one run of `bash bench/added_costs.sh --size {size}` on {meta['date']} (commit "

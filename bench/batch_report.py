@@ -15,10 +15,10 @@ files = int(meta["files"])
 tools = ["codeshift", "iconv", "recode", "floor"]
 print("## Many files in one command\n")
 print(f"From one run of `bash bench/batch.sh --runs {meta['runs']}` on {meta['date']} "
-      f"(commit {meta['commit']}), on the shared machine ({meta['cpu']}, {meta['cores']} cores, "
-      "other sessions compiling beside it: the load average was "
+      f"(commit {meta['commit']}), on the shared machine ({meta['cpu']}, {meta['cores']} cores; "
+      "the load average was "
       f"{meta['load_before']} before and {meta.get('load_after', '?')} after; processes busy over a second at "
-      f"the start, by share of a core: {meta['beside'].rstrip('; ')}). Peers: {meta['iconv']}; {meta['recode']}; "
+      f"the start, by share of a core: {meta['beside'].rstrip('; ') or 'none'}). Peers: {meta['iconv']}; {meta['recode']}; "
       f"{meta['hyperfine']}.\n")
 print(f"{files} files of Windows-1251 text, {int(meta['smallest'])} to {int(meta['largest'])} "
       f"bytes each ({int(meta['bytes']) / 2**20:.0f} MiB in all), converted to UTF-8 in place, "
