@@ -257,31 +257,7 @@ AVX2 inline bool Utf8ToCodePage32(const uint8_t*& read, uint8_t*& w, Replacement
         StoreKeptLanes<2>(reinterpret_cast<uint8_t*>(units), DecodeLanes16(read), starts & 0xFFFF);
     end = StoreKeptLanes<2>(end, DecodeLanes16(read + 16), starts >> 16);
     uint32_t count = static_cast<uint32_t>(end - reinterpret_cast<uint8_t*>(units)) / 2;
-    uint32_t i = 0;
-    for (; i < count; ++i) {
-        // Every unit here is a character read whole, so only the table's entry can make a "?"
-        // (the page lacks it) or a similar character that counts, and such an entry takes the
-        // rare path.
-        WCHAR unit = units[i];
-        uint32_t entry = targetPage.multiByte[unit];
-        if (entry < kFirstSizedEntry) [[unlikely]] {
-            if (!StoreRareTargetEntry(unit, w, r, [] { return false; })) {
-                break;
-            }
-            continue;
-        }
-        StoreUnit32(w, entry);
-        w += entry >> 24;
-    }
-    if (i == count) {
-        read += length;
-        return true;
-    }
-    for (uint32_t done = 0; done < i; ++done) {
-        starts &= starts - 1;
-    }
-    read += __builtin_ctz(starts);
-    return false;
+    return StoreUnitsThroughPage(units, count, starts, length, read, w, r);
 }
 
 // Eight units, none a surrogate, in 32-bit lanes: each lane as the one to three bytes
@@ -303,16 +279,8 @@ AVX2 inline uint8_t* EncodeEightUnits(uint8_t* w, __m256i units) {
                                     _mm256_slli_epi32(last, 16));
     uint32_t keep = 0x11111111u | (~Mask32(ascii) & 0x22222222u) | (~Mask32(two) & 0x44444444u);
     __m128i halves[2] = {_mm256_castsi256_si128(bytes), _mm256_extracti128_si256(bytes, 1)};
-    for (int h = 0; h < 2; ++h) {
-        unsigned keepLo = (keep >> (16 * h)) & 0xFF;
-        unsigned keepHi = (keep >> (16 * h + 8)) & 0xFF;
-        Store(w, _mm_shuffle_epi8(halves[h], Load(kGatherBytes.shuffle[keepLo])));
-        w += kGatherBytes.count[keepLo];
-        Store(w,
-              _mm_shuffle_epi8(_mm_srli_si128(halves[h], 8), Load(kGatherBytes.shuffle[keepHi])));
-        w += kGatherBytes.count[keepHi];
-    }
-    return w;
+    w = StoreKeptBytes(w, halves[0], keep & 0xFFFF);
+    return StoreKeptBytes(w, halves[1], keep >> 16);
 }
 
 // Sixteen units below 800, each as the one or two bytes EncodeUtf8Char makes of it, gathered four
@@ -327,16 +295,8 @@ AVX2 inline uint8_t* EncodeTwoByteUnits(uint8_t* w, __m256i v) {
     __m256i pairs = _mm256_or_si256(first, _mm256_slli_epi16(second, 8));
     uint32_t keep = 0x55555555u | (~Mask32(ascii) & 0xAAAAAAAAu);
     __m128i halves[2] = {_mm256_castsi256_si128(pairs), _mm256_extracti128_si256(pairs, 1)};
-    for (int h = 0; h < 2; ++h) {
-        unsigned keepLo = (keep >> (16 * h)) & 0xFF;
-        unsigned keepHi = (keep >> (16 * h + 8)) & 0xFF;
-        Store(w, _mm_shuffle_epi8(halves[h], Load(kGatherBytes.shuffle[keepLo])));
-        w += kGatherBytes.count[keepLo];
-        Store(w,
-              _mm_shuffle_epi8(_mm_srli_si128(halves[h], 8), Load(kGatherBytes.shuffle[keepHi])));
-        w += kGatherBytes.count[keepHi];
-    }
-    return w;
+    w = StoreKeptBytes(w, halves[0], keep & 0xFFFF);
+    return StoreKeptBytes(w, halves[1], keep >> 16);
 }
 
 // Sixteen UTF-16 units of ASCII narrowed, or sixteen that are no surrogate each encoded as one to

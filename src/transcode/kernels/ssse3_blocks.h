@@ -166,6 +166,17 @@ SSSE3 inline bool DecodeUtf8(const uint8_t*& read, uint8_t*& w, Replacements& co
     return true;
 }
 
+// The bytes of `bytes` that `keep` marks (a bit a byte), stored together at `w`, eight at a
+// time.
+SSSE3 inline uint8_t* StoreKeptBytes(uint8_t* w, __m128i bytes, unsigned keep) {
+    unsigned keepLo = keep & 0xFF;
+    unsigned keepHi = (keep >> 8) & 0xFF;
+    Store(w, _mm_shuffle_epi8(bytes, Load(kGatherBytes.shuffle[keepLo])));
+    w += kGatherBytes.count[keepLo];
+    Store(w, _mm_shuffle_epi8(_mm_srli_si128(bytes, 8), Load(kGatherBytes.shuffle[keepHi])));
+    return w + kGatherBytes.count[keepHi];
+}
+
 SSSE3 inline __m128i Select(__m128i choice, __m128i yes, __m128i no) {
     return _mm_or_si128(_mm_and_si128(choice, yes), _mm_andnot_si128(choice, no));
 }
@@ -189,13 +200,7 @@ SSSE3 inline uint8_t* EncodeFourUnits(uint8_t* w, __m128i units) {
     __m128i second = Select(three, middle, last);
     __m128i bytes =
         _mm_or_si128(_mm_or_si128(first, _mm_slli_epi32(second, 8)), _mm_slli_epi32(last, 16));
-    unsigned keep = 0x1111 | (~Mask(ascii) & 0x2222) | (Mask(three) & 0x4444);
-    unsigned keepLo = keep & 0xFF;
-    unsigned keepHi = keep >> 8;
-    Store(w, _mm_shuffle_epi8(bytes, Load(kGatherBytes.shuffle[keepLo])));
-    w += kGatherBytes.count[keepLo];
-    Store(w, _mm_shuffle_epi8(_mm_srli_si128(bytes, 8), Load(kGatherBytes.shuffle[keepHi])));
-    return w + kGatherBytes.count[keepHi];
+    return StoreKeptBytes(w, bytes, 0x1111 | (~Mask(ascii) & 0x2222) | (Mask(three) & 0x4444));
 }
 
 // Eight UTF-16 units to UTF-8: all ASCII, all below 0x800, or none a surrogate.
@@ -218,13 +223,7 @@ SSSE3 inline bool EncodeUnits(const uint8_t*& read, uint8_t*& w, Replacements&) 
         __m128i first = _mm_or_si128(_mm_and_si128(ascii, v), _mm_andnot_si128(ascii, lead));
         __m128i second = _mm_or_si128(_mm_and_si128(v, _mm_set1_epi16(0x3F)), _mm_set1_epi16(0x80));
         __m128i pairs = _mm_or_si128(first, _mm_slli_epi16(second, 8));
-        unsigned keep = 0x5555 | (~asciiBytes & 0xAAAA);
-        unsigned keepLo = keep & 0xFF;
-        unsigned keepHi = keep >> 8;
-        Store(w, _mm_shuffle_epi8(pairs, Load(kGatherBytes.shuffle[keepLo])));
-        w += kGatherBytes.count[keepLo];
-        Store(w, _mm_shuffle_epi8(_mm_srli_si128(pairs, 8), Load(kGatherBytes.shuffle[keepHi])));
-        w += kGatherBytes.count[keepHi];
+        w = StoreKeptBytes(w, pairs, 0x5555 | (~asciiBytes & 0xAAAA));
         read += 16;
         return true;
     }
@@ -236,6 +235,40 @@ SSSE3 inline bool EncodeUnits(const uint8_t*& read, uint8_t*& w, Replacements&) 
     w = EncodeFourUnits(w, _mm_unpackhi_epi16(v, zero));
     read += 16;
     return true;
+}
+
+// The `count` units of a decoded block, each looked up in the target page's table; `starts` marks
+// the byte where each unit's character begins and `length` the bytes the block takes. At a unit
+// the platform must convert itself, the units before it are done and the block stops where that
+// character starts (false).
+inline bool StoreUnitsThroughPage(const WCHAR* units, uint32_t count, unsigned starts,
+                                  uint32_t length, const uint8_t*& read, uint8_t*& w,
+                                  Replacements& r) {
+    uint32_t i = 0;
+    for (; i < count; ++i) {
+        // Every unit here is a character read whole, so only the table's entry can make a "?"
+        // (the page lacks it) or a similar character that counts, and such an entry takes the
+        // rare path.
+        WCHAR unit = units[i];
+        uint32_t entry = targetPage.multiByte[unit];
+        if (entry < kFirstSizedEntry) [[unlikely]] {
+            if (!StoreRareTargetEntry(unit, w, r, [] { return false; })) {
+                break;
+            }
+            continue;
+        }
+        StoreUnit32(w, entry);
+        w += entry >> 24;
+    }
+    if (i == count) {
+        read += length;
+        return true;
+    }
+    for (uint32_t done = 0; done < i; ++done) {
+        starts &= starts - 1;
+    }
+    read += __builtin_ctz(starts);
+    return false;
 }
 
 // From UTF-8 to a code page: a block of ASCII copied where the target page keeps it, else a
@@ -260,32 +293,8 @@ SSSE3 inline bool Utf8ToCodePageBlock(const uint8_t*& read, uint8_t*& w, Replace
     uint32_t count = countLo + kGatherLanes.count[block.keepHi];
     Store(reinterpret_cast<uint8_t*>(units), GatherLanes(block.lo, block.keepLo));
     Store(reinterpret_cast<uint8_t*>(units + countLo), GatherLanes(block.hi, block.keepHi));
-    uint32_t i = 0;
-    for (; i < count; ++i) {
-        // Every unit here is a character read whole, so only the table's entry can make a "?"
-        // (the page lacks it) or a similar character that counts, and such an entry takes the
-        // rare path.
-        WCHAR unit = units[i];
-        uint32_t entry = targetPage.multiByte[unit];
-        if (entry < kFirstSizedEntry) [[unlikely]] {
-            if (!StoreRareTargetEntry(unit, w, r, [] { return false; })) {
-                break;
-            }
-            continue;
-        }
-        StoreUnit32(w, entry);
-        w += entry >> 24;
-    }
-    if (i == count) {
-        read += block.length;
-        return true;
-    }
-    unsigned starts = block.keepLo | (block.keepHi << 8);
-    for (uint32_t done = 0; done < i; ++done) {
-        starts &= starts - 1;
-    }
-    read += __builtin_ctz(starts);
-    return false;
+    return StoreUnitsThroughPage(units, count, block.keepLo | (block.keepHi << 8), block.length,
+                                 read, w, r);
 }
 
 #endif
