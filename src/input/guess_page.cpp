@@ -88,10 +88,6 @@ constexpr Model ReadModel() {
 
 constexpr Model kModel = ReadModel();
 
-const Model& TheModel() {
-    return kModel;
-}
-
 // Inlined: a guess of a short text calls it some twenty thousand times, most of its time.
 [[gnu::always_inline]] inline double PairBits(const Language& language, uint8_t first,
                                               uint8_t second) {
@@ -359,7 +355,7 @@ double PageBits(const Model& model, const Page& page, const double* asciiBits,
 }
 
 void GuessEightBit(const Evidence& evidence, PageGuess& guess) {
-    const Model& model = TheModel();
+    const Model& model = kModel;
     double asciiBits[kMaxLanguages] = {};
     for (size_t i = 0; i < evidence.seenPairs.size(); ++i) {
         uint16_t pair = evidence.seenPairs[i];
@@ -527,7 +523,7 @@ PageGuess GuessPage(const uint8_t* data, size_t count) {
 }
 
 uint16_t GuessedPageUnit(CodePageId id, uint8_t byte) {
-    const Model& model = TheModel();
+    const Model& model = kModel;
     for (int p = 0; p < model.pageCount; ++p) {
         if (model.pages[p].id == id && byte >= 0x80) {
             const uint8_t* unit = model.pages[p].units + 2 * (byte - 0x80);
