@@ -2,7 +2,8 @@
 // system needs from the operating system beyond the Windows calls themselves. Each service is
 // written once per platform, in a file of the same name under src/platform/win32 and
 // src/platform/posix, or once for all programs directly in src/platform:
-//   replace_file.cpp     CreateReplacementFile, CommitReplacementFile, DiscardReplacementFile
+//   replace_file.cpp     CreateReplacementFile, CommitReplacementFile, DiscardReplacementFile,
+//                        BeginReplacementGroup, FlushReplacementGroup, EndReplacementGroup
 //   file_identity.cpp    ReadFileIdentity
 //   stream_target.cpp    OpenStreamTarget, OpenStandardStream
 //   busy_file.cpp        FileBusyForNow
@@ -97,6 +98,21 @@ ReplaceResult CommitReplacementFile(LPCWSTR tempName, LPCWSTR targetName,
 // Removes a temporary that will not be committed, from the folder it was made in even when a
 // folder on its path has been moved since.
 BOOL DiscardReplacementFile(LPCWSTR tempName);
+
+// Many replacements as one group, so that the disk is waited for once a group instead of twice a
+// file. Between BeginReplacementGroup and EndReplacementGroup a temporary is not flushed as it
+// is closed; FlushReplacementGroup puts the text of every temporary made since and not yet
+// committed on the disk, all before any of them replaces its target; a commit then renames
+// without flushing its folder, and EndReplacementGroup flushes each folder renamed into, once.
+// After a crash each target is its old text or its new one. A temporary that the group flush
+// could not vouch for is flushed by its own commit, as outside a group. A signal removes every
+// temporary of the group still waiting. The Windows programs replace one file at a time, and
+// there the calls do nothing.
+void BeginReplacementGroup();
+void FlushReplacementGroup();
+void EndReplacementGroup();
+// The most temporaries a group may hold waiting for their commits.
+constexpr int kReplacementGroupFiles = 64;
 
 // Whether `name` leads to the open `file` itself, whatever way it is spelled: through a
 // symbolic link, another hard link, "./" or another case. False when it names nothing.

@@ -122,6 +122,10 @@ struct RunState {
     // Set by the run sequence when this run is one file of several; read by the closing message,
     // which then names the file on every line.
     bool oneOfMany = false;
+    // Set by the run sequence for a file of a group that is committed together: the output step
+    // then leaves the finished temporary (outputTempName) to CommitLeftOutput, which the
+    // sequence calls once the group's temporaries are all on the disk.
+    bool commitLater = false;
     // Written by the recognition when 8-bit text was left to the guess: the pages its letters
     // point to, likeliest first, how many, and whether the first is sure; and the bytes that
     // were no UTF-8 in a text otherwise read as UTF-8. Read by the closing message.

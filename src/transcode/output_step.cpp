@@ -155,11 +155,24 @@ RunStatus WriteOutputFile() {
             DiscardReplacementFile(runState.outputTempName.c_str());
         }
     }
+    bool left = !failed && !runState.outputInPlace && runState.commitLater;
     // A replaced target that keeps its old content got nothing of this run.
-    if (failed || (!runState.outputInPlace && !Commit())) {
+    if (failed || (!runState.outputInPlace && !left && !Commit())) {
         runState.outputByteCount = 0;
     }
-    runState.outputTempName.clear();
+    if (!left) {
+        runState.outputTempName.clear();
+    }
     ReleaseWorkBuffer();
+    return runState.status;
+}
+
+RunStatus CommitLeftOutput() {
+    if (!runState.outputTempName.empty()) {
+        if (!Commit()) {
+            runState.outputByteCount = 0;
+        }
+        runState.outputTempName.clear();
+    }
     return runState.status;
 }

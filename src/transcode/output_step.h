@@ -6,3 +6,8 @@
 // converts and flushes the text, replaces the target and releases the WorkBuffer. Stores 0 or
 // kStatusOutputFailed in runState.status and returns it.
 RunStatus WriteOutputFile();
+
+// Commits the temporary that WriteOutputFile left for later (runState.commitLater), if it left
+// one: the target is replaced, or the run ends as the failed commit says and the temporary is
+// taken back. Returns runState.status.
+RunStatus CommitLeftOutput();

@@ -27,7 +27,8 @@ void PrintTo(const FlushCase& c, std::ostream* out) {
     *out << c.name;
 }
 
-// "text" for an fsync of the temporary, "rename", "folder" for an fsync of a folder.
+// "text" for an fsync of the temporary, "rename", "folder" for an fsync of a folder, "disk" for a
+// flush of a whole file system.
 std::string Events(const std::string& trace) {
     std::map<std::string, std::string> opened;  // descriptor -> what it is
     std::istringstream lines(trace);
@@ -44,6 +45,8 @@ std::string Events(const std::string& trace) {
         } else if (line.starts_with("fsync(") || line.starts_with("fdatasync(")) {
             std::string fd = line.substr(line.find('(') + 1, line.find(')') - line.find('(') - 1);
             add(opened.count(fd) != 0 ? opened[fd] : "other");
+        } else if (line.starts_with("syncfs(")) {
+            add("disk");
         } else if (line.starts_with("rename")) {
             add("rename");
         }
@@ -71,14 +74,15 @@ TEST_P(Durability, ReplacementsReachTheDiskInOrder) {
     if (c.outputExists) {
         WriteBytes(folder + "/out.txt", "old");
     }
-    std::vector<std::string> arguments = {"-qq",
-                                          "-e",
-                                          "trace=openat,fsync,fdatasync,rename,renameat,renameat2",
-                                          "-e",
-                                          "signal=none",
-                                          "-o",
-                                          folder + "/trace",
-                                          std::getenv("CODESHIFT_PROGRAM")};
+    std::vector<std::string> arguments = {
+        "-qq",
+        "-e",
+        "trace=openat,fsync,fdatasync,syncfs,rename,renameat,renameat2",
+        "-e",
+        "signal=none",
+        "-o",
+        folder + "/trace",
+        std::getenv("CODESHIFT_PROGRAM")};
     arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
     ASSERT_EQ(RunProgramAt(strace, arguments, folder), 0);
     std::string trace = ReadBytes(folder + "/trace");
@@ -97,7 +101,13 @@ INSTANTIATE_TEST_SUITE_P(
                   {"-u8", "-u8-", "in.txt", "out.txt"},
                   true,
                   "text,rename,folder"},
-        FlushCase{"NewOutput", {"-u8", "-u16", "in.txt", "out.txt"}, false, "rename"}),
+        FlushCase{"NewOutput", {"-u8", "-u16", "in.txt", "out.txt"}, false, "rename"},
+        // Many files wait for the disk once: every text is on it before the first rename, and
+        // the folder they share is flushed once, after the last.
+        FlushCase{"ReplacedGroup",
+                  {"-u8", "-u16", "-r", "in.txt", "out.txt"},
+                  true,
+                  "disk,rename,rename,folder"}),
     [](const ::testing::TestParamInfo<FlushCase>& info) { return info.param.name; });
 
 }  // namespace

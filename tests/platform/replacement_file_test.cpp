@@ -148,6 +148,68 @@ TEST_F(ReplacementFile, ALinkChangedBeforeTheCommitIsNotFollowedElsewhere) {
     DeleteFileW(WideFromBytes(temp).c_str());
 }
 
+// The process's open descriptors: a group must give back every one it held.
+int OpenDescriptors() {
+    int count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        (void)entry;
+        ++count;
+    }
+    return count;
+}
+
+// A group of replacements: the temporaries wait, their targets untouched, until the group's flush;
+// then each is committed or discarded on its own, in two folders, and the group's end leaves
+// neither a temporary nor a descriptor behind. Outside the group, a replacement goes on as usual.
+TEST_F(ReplacementFile, AGroupCommitsEachOfItsTemporariesOnItsOwn) {
+    std::string sub = folder + "/sub";
+    ASSERT_EQ(mkdir(sub.c_str(), 0755), 0);
+    const std::string targets[] = {folder + "/a.txt", sub + "/b.txt", folder + "/c.txt",
+                                   sub + "/d.txt"};
+    for (const std::string& target : targets) {
+        WriteBytes(target, "old");
+    }
+    int descriptors = OpenDescriptors();
+    BeginReplacementGroup();
+    std::string temps[4];
+    for (int i = 0; i < 4; ++i) {
+        temps[i] = Prepare(targets[i], "new " + std::to_string(i));
+        ASSERT_FALSE(temps[i].empty()) << targets[i];
+    }
+    for (const std::string& target : targets) {
+        EXPECT_EQ(ReadBytes(target), "old") << "nothing is replaced before the group's flush";
+    }
+    FlushReplacementGroup();
+    for (int i = 0; i < 4; ++i) {
+        if (i == 2) {
+            EXPECT_TRUE(DiscardReplacementFile(WideFromBytes(temps[i]).c_str()));
+            continue;
+        }
+        EXPECT_EQ(CommitReplacementFile(WideFromBytes(temps[i]).c_str(),
+                                        WideFromBytes(targets[i]).c_str(), nullptr)
+                      .problem,
+                  kReplaceDone)
+            << targets[i];
+    }
+    EndReplacementGroup();
+    EXPECT_EQ(OpenDescriptors(), descriptors);
+    EXPECT_EQ(ReadBytes(targets[0]), "new 0");
+    EXPECT_EQ(ReadBytes(targets[1]), "new 1");
+    EXPECT_EQ(ReadBytes(targets[2]), "old");
+    EXPECT_EQ(ReadBytes(targets[3]), "new 3");
+    for (const std::string& temp : temps) {
+        EXPECT_FALSE(FileExists(temp)) << temp;
+    }
+    std::string after = Prepare(targets[2], "later");
+    ASSERT_FALSE(after.empty());
+    EXPECT_EQ(CommitReplacementFile(WideFromBytes(after).c_str(), WideFromBytes(targets[2]).c_str(),
+                                    nullptr)
+                  .problem,
+              kReplaceDone);
+    EXPECT_EQ(ReadBytes(targets[2]), "later");
+    EXPECT_EQ(OpenDescriptors(), descriptors);
+}
+
 struct RefusedTarget {
     const char* name;
     void (*make)(const std::string& folder);  // makes folder/target

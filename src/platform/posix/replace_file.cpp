@@ -9,11 +9,13 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "src/platform/platform.h"
 #include "src/platform/posix/files.h"
@@ -37,15 +39,17 @@ constexpr int kCarriedFlags = FS_SECRM_FL | FS_UNRM_FL | FS_COMPR_FL | FS_SYNC_F
 // there; and which folder that is. A process left without a descriptor to spare for the folder
 // (ulimit -n) still converts, through the paths (AT_FDCWD and the temporary's whole name).
 // It also holds what the commit need not ask again: whether the folder may be flushed through
-// its descriptor, whether the text was flushed as the temporary was closed, and whether the
-// target had no file capabilities (to be trusted only while the target's change time stays).
+// its descriptor, whether the text is on the disk already (flushed as the temporary was closed,
+// or by its group's flush), and whether the target had no file capabilities (to be trusted only
+// while the target's change time stays); and the signal slot that removes it on an interruption.
 struct KeptTemporary {
     int folder;
     std::string leaf;
     dev_t folderDevice;
     ino_t folderInode;
     bool folderReadable;
-    bool flushedAtClose;
+    bool flushed;
+    int slot;
     bool noCapabilities;
     dev_t targetDevice;
     ino_t targetInode;
@@ -53,15 +57,44 @@ struct KeptTemporary {
 };
 static std::map<std::string, KeptTemporary> keptTemporaries;
 
+// A group of replacements under way, and the folders its commits renamed into, each once: held
+// open for reading where the commit's own descriptor could be kept, else by their paths.
+struct RenamedFolder {
+    dev_t device;
+    ino_t inode;
+    int fd;
+    std::string path;
+};
+static bool grouping = false;
+static std::vector<RenamedFolder> renamedFolders;
+
 static void ForgetReplacement(const std::string& temp) {
     auto kept = keptTemporaries.find(temp);
     if (kept != keptTemporaries.end()) {
+        ForgetTemporary(kept->second.slot);
         if (kept->second.folder != AT_FDCWD) {
             close(kept->second.folder);
         }
         keptTemporaries.erase(kept);
     }
-    ForgetTemporary(kOutputTemporary);
+}
+
+// The signal slot for a new temporary: the first one outside a group, which holds one temporary
+// at a time; in a group, the first that no waiting temporary holds, -1 when they all are.
+static int FreeSlot() {
+    if (!grouping) {
+        return kOutputTemporary;
+    }
+    bool taken[kTemporarySlots] = {};
+    for (const auto& kept : keptTemporaries) {
+        taken[kept.second.slot] = true;
+    }
+    for (int slot = kOutputTemporary; slot < kTemporarySlots; ++slot) {
+        if (!taken[slot]) {
+            return slot;
+        }
+    }
+    return -1;
 }
 
 // libattr asks which of the target's attributes to copy: first those that carry access rules
@@ -215,6 +248,7 @@ static ReplaceResult FindTarget(LPCWSTR targetName, TargetProbe* target) {
 // The temporary as it is being made: the folder held for it (AT_FDCWD when the process has no
 // descriptor to spare, the paths then whole), its name and its descriptor.
 struct MadeTemporary {
+    int slot = kOutputTemporary;
     int folder = AT_FDCWD;
     bool folderReadable = false;  // open for reading, so that it can be flushed through it
     struct stat folderInfo {};
@@ -282,10 +316,14 @@ static ReplaceResult MakeTemporary(TargetProbe* target, MadeTemporary* made) {
     std::string folder = FolderOf(target->path);
     // The temporary's name must fit where the target's did, on file systems with short limits too.
     std::string base = LeafOf(target->path).substr(0, kTempBaseBytes);
+    made->slot = FreeSlot();
+    if (made->slot < 0) {
+        return Refused(ERROR_TOO_MANY_OPEN_FILES);
+    }
     for (int attempt = 0; attempt < 16; ++attempt) {
         made->path = folder + "/." + base + "." + RandomSuffix() + ".tmp";
         made->leaf = made->folder == AT_FDCWD ? made->path : LeafOf(made->path);
-        made->fd = CreateTemporary(kOutputTemporary, made->folder, made->leaf.c_str(),
+        made->fd = CreateTemporary(made->slot, made->folder, made->leaf.c_str(),
                                    O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (made->fd >= 0) {
             return Done();
@@ -327,7 +365,7 @@ static void Abandon(MadeTemporary* made) {
     if (made->fd >= 0) {
         close(made->fd);
         unlinkat(made->folder, made->leaf.c_str(), 0);
-        ForgetTemporary(kOutputTemporary);
+        ForgetTemporary(made->slot);
     }
     if (made->folder != AT_FDCWD) {
         close(made->folder);
@@ -360,14 +398,22 @@ ReplaceResult CreateReplacementFile(LPCWSTR targetName, HANDLE* file, WideString
         Abandon(&made);
         return result;
     }
-    keptTemporaries[made.path] = KeptTemporary{
-        made.folder,         made.leaf,          made.folderInfo.st_dev, made.folderInfo.st_ino,
-        made.folderReadable, target.exists,      !names.capabilities,    target.info.st_dev,
-        target.info.st_ino,  target.info.st_ctim};
-    *tempName = WideFromBytes(made.path);
     // The text of a file that replaces another must be on the disk before the rename: it is
-    // flushed as it is closed, through the descriptor that wrote it.
-    *file = target.exists ? FlushedFileHandle(made.fd) : RegularFileHandle(made.fd);
+    // flushed as it is closed, through the descriptor that wrote it; in a group, with the others.
+    bool flushAtClose = target.exists && !grouping;
+    keptTemporaries[made.path] = KeptTemporary{made.folder,
+                                               made.leaf,
+                                               made.folderInfo.st_dev,
+                                               made.folderInfo.st_ino,
+                                               made.folderReadable,
+                                               flushAtClose,
+                                               made.slot,
+                                               !names.capabilities,
+                                               target.info.st_dev,
+                                               target.info.st_ino,
+                                               target.info.st_ctim};
+    *tempName = WideFromBytes(made.path);
+    *file = flushAtClose ? FlushedFileHandle(made.fd) : RegularFileHandle(made.fd);
     return result;
 }
 
@@ -409,11 +455,11 @@ static bool StillWithoutCapabilities(const KeptTemporary& kept, const struct sta
 // Readies the temporary to take the place of `target`, which `info` describes: its lost rights
 // back, and its data on the disk. A file that is replaced must survive a power cut as the old
 // text or the new one: many file systems may otherwise carry out the rename before the data and
-// leave an empty file under the name. A temporary flushed as it was closed, with no rights to
-// give back, needs nothing more: `*touched` says whether anything was done.
+// leave an empty file under the name. A temporary on the disk already, with no rights to give
+// back, needs nothing more: `*touched` says whether anything was done.
 static ReplaceResult ReadyToReplace(const KeptTemporary& kept, const std::string& target,
                                     const struct stat& info, bool* touched) {
-    *touched = !kept.flushedAtClose || (info.st_mode & (S_ISUID | S_ISGID)) != 0 ||
+    *touched = !kept.flushed || (info.st_mode & (S_ISUID | S_ISGID)) != 0 ||
                !StillWithoutCapabilities(kept, info);
     if (!*touched) {
         return Done();
@@ -430,6 +476,24 @@ static ReplaceResult ReadyToReplace(const KeptTemporary& kept, const std::string
     }
     close(fd);
     return result;
+}
+
+// Keeps the folder a group's commit renamed into for the group's end, unless it is kept already:
+// through the temporary's own descriptor where that may be flushed (the temporary then lets it
+// go), else by its path.
+static void NoteRenamedFolder(KeptTemporary* kept, const std::string& target) {
+    for (const RenamedFolder& folder : renamedFolders) {
+        if (folder.device == kept->folderDevice && folder.inode == kept->folderInode) {
+            return;
+        }
+    }
+    int fd = -1;
+    if (kept->folderReadable) {
+        fd = kept->folder;
+        kept->folder = AT_FDCWD;
+    }
+    renamedFolders.push_back(
+        RenamedFolder{kept->folderDevice, kept->folderInode, fd, FolderOf(target)});
 }
 
 ReplaceResult CommitReplacementFile(LPCWSTR tempName, LPCWSTR targetName,
@@ -476,10 +540,13 @@ ReplaceResult CommitReplacementFile(LPCWSTR tempName, LPCWSTR targetName,
             replaces && FolderRefused(error) ? kReplaceFolderRefused : kReplaceRefused,
             ErrorFromErrno(error)};
     }
-    ForgetTemporary(kOutputTemporary);
+    ForgetTemporary(kept.slot);
     // The rename itself lasts once the folder is on the disk. The text is in place already
-    // whatever this says, so the run's result does not hang on it.
-    if (replaces && kept.folderReadable) {
+    // whatever this says, so the run's result does not hang on it. A group flushes its folders
+    // once, at its end.
+    if (replaces && grouping) {
+        NoteRenamedFolder(&found->second, target);
+    } else if (replaces && kept.folderReadable) {
         fsync(kept.folder);
     } else if (replaces) {
         int folder = kept.folder == AT_FDCWD
@@ -504,4 +571,50 @@ BOOL DiscardReplacementFile(LPCWSTR tempName) {
     SetLastError(removed ? ERROR_SUCCESS : ErrorFromErrno(errno));
     ForgetReplacement(temp);
     return removed ? TRUE : FALSE;
+}
+
+void BeginReplacementGroup() {
+    grouping = true;
+}
+
+// One flush of each file system that holds a waiting temporary (a descriptor on it is all the
+// call needs: the temporary's folder, or the folder opened by its path). A flush that failed
+// vouches for none of its temporaries, and each is then flushed by its commit.
+void FlushReplacementGroup() {
+    std::vector<dev_t> flushed;
+    std::vector<dev_t> failed;
+    for (auto& entry : keptTemporaries) {
+        KeptTemporary& kept = entry.second;
+        if (kept.flushed ||
+            std::find(failed.begin(), failed.end(), kept.folderDevice) != failed.end()) {
+            continue;
+        }
+        if (std::find(flushed.begin(), flushed.end(), kept.folderDevice) == flushed.end()) {
+            int fd = kept.folder != AT_FDCWD
+                         ? kept.folder
+                         : open(FolderOf(entry.first).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+            bool done = fd >= 0 && syncfs(fd) == 0;
+            if (fd >= 0 && fd != kept.folder) {
+                close(fd);
+            }
+            (done ? flushed : failed).push_back(kept.folderDevice);
+            if (!done) {
+                continue;
+            }
+        }
+        kept.flushed = true;
+    }
+}
+
+void EndReplacementGroup() {
+    for (const RenamedFolder& folder : renamedFolders) {
+        int fd = folder.fd >= 0 ? folder.fd
+                                : open(folder.path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd >= 0) {
+            fsync(fd);
+            close(fd);
+        }
+    }
+    renamedFolders.clear();
+    grouping = false;
 }

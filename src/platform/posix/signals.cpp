@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <new>
 
 namespace {
 
@@ -19,10 +20,11 @@ const int kEndingSignals[] = {SIGHUP,    SIGINT,  SIGQUIT,   SIGILL,  SIGTRAP, S
                               SIGSTKFLT, SIGXCPU, SIGVTALRM, SIGPROF, SIGIO,   SIGPWR,  SIGSYS};
 
 // Written only while the slot is not armed, read by the handler only while it is: the handler
-// never sees half a name. A name too long for the buffer is not kept (no such temporary can be
-// made on the usual file systems anyway).
+// never sees half a name. A slot's buffer is made the first time it is armed, so a run of one
+// file holds one. A name too long for the buffer is not kept (no such temporary can be made on
+// the usual file systems anyway).
 constexpr size_t kPathBytes = 8192;
-char keptPaths[kTemporarySlots][kPathBytes];
+char* keptPaths[kTemporarySlots];
 int keptFolders[kTemporarySlots];
 volatile sig_atomic_t armed[kTemporarySlots];
 
@@ -77,7 +79,7 @@ void SetUpProcessSignals() {
     }
 }
 
-int CreateTemporary(TemporarySlot slot, int folder, const char* path, int flags, mode_t mode) {
+int CreateTemporary(int slot, int folder, const char* path, int flags, mode_t mode) {
     sigset_t ending = EndingSignals();
     sigset_t before;
     pthread_sigmask(SIG_BLOCK, &ending, &before);
@@ -85,7 +87,10 @@ int CreateTemporary(TemporarySlot slot, int folder, const char* path, int flags,
     int fd = openat(folder, path, flags, mode);
     int error = errno;
     size_t length = std::strlen(path);
-    if (fd >= 0 && length < kPathBytes) {
+    if (fd >= 0 && keptPaths[slot] == nullptr) {
+        keptPaths[slot] = new (std::nothrow) char[kPathBytes];
+    }
+    if (fd >= 0 && length < kPathBytes && keptPaths[slot] != nullptr) {
         std::memcpy(keptPaths[slot], path, length + 1);
         keptFolders[slot] = folder;
         armed[slot] = 1;
@@ -95,7 +100,7 @@ int CreateTemporary(TemporarySlot slot, int folder, const char* path, int flags,
     return fd;
 }
 
-void ForgetTemporary(TemporarySlot slot) {
+void ForgetTemporary(int slot) {
     armed[slot] = 0;
 }
 

@@ -241,3 +241,8 @@ BOOL DiscardReplacementFile(LPCWSTR tempName) {
     SetFileAttributesW(tempName, FILE_ATTRIBUTE_NORMAL);
     return DeleteFileW(tempName);
 }
+
+// Each file is replaced and flushed on its own: a group changes nothing here.
+void BeginReplacementGroup() {}
+void FlushReplacementGroup() {}
+void EndReplacementGroup() {}
