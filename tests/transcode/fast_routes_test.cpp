@@ -394,6 +394,32 @@ TEST_P(FastRoute, OneCharacterNearTheFirstLimit) {
     }
 }
 
+// From a byte code page: one byte that is no ASCII among ASCII, on lines one byte longer than a
+// block of 32, so that it cuts a run of ASCII at every place of a block (and of a block of 64):
+// a letter, a byte the page leaves undefined, one the other pages lack, and the page's own "?".
+// The texts end a little behind a cut, after every length of ASCII in front of it, so that the
+// last bytes before a kernel's limit, fewer than a block, hold one at every place too.
+TEST_P(FastRoute, OneByteCuttingAscii) {
+    const CodePageId source = GetParam().source;
+    if (source == kUtf8 || UnitWidth(source) != 1) {
+        return;
+    }
+    for (char cut : {'\xC6', '\x98', '\xA9', '\xFF', '?'}) {
+        for (size_t ascii : {32u, 64u}) {
+            std::string line = std::string(ascii, 'a') + cut;
+            std::string text;
+            while (text.size() < 3000) {
+                text += line;
+            }
+            for (size_t end = 0; end <= ascii; ++end) {
+                Compare(Hex(std::string(1, cut)) + " after " + std::to_string(ascii) + ", ending " +
+                            std::to_string(end),
+                        text + line.substr(0, end) + cut + "z");
+            }
+        }
+    }
+}
+
 // From UTF-16: the units at the edges of each length in UTF-8 (one, two and three bytes, either
 // side of the surrogates) and lone surrogates, at every place of a block among units of one
 // length, so that a block meets one length alone and each other one in it.

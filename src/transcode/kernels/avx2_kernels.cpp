@@ -233,6 +233,25 @@ inline bool SourceKeepsAscii(const uint8_t*, const uint8_t*) {
     return sourcePage.keepsAscii;
 }
 
+// What a run between two code pages holds: whether ASCII passes through unchanged, as it does
+// where both pages keep it.
+inline bool PagesKeepAscii(const uint8_t*, const uint8_t*) {
+    return sourcePage.keepsAscii && targetPage.keepsAscii;
+}
+
+// Between two code pages: thirty-two bytes through the table, two rounds of the portable loop's,
+// but for a block of ASCII where both pages keep it, which is left to the run of copies.
+AVX2 inline bool PageToPage32(const uint8_t*& read, uint8_t*& w, Replacements& r, bool keepsAscii) {
+    if (keepsAscii && IsAscii(Load32(read))) {
+        return false;
+    }
+    TargetBytesRound(read, w, r);
+    TargetBytesRound(read + 16, w + 16, r);
+    read += 32;
+    w += 32;
+    return true;
+}
+
 // From UTF-8 to a code page: 30 to 32 bytes of one- to three-byte characters decoded whole and
 // each unit looked up in the target page's table, else 16 bytes through the SSSE3 block. At a
 // unit the platform must convert itself, the units before it are done and the block stops where
@@ -474,6 +493,12 @@ void AddAvx2Kernels(RouteKernels& k) {
     k.codePageToUtf8 = KernelAvx2<
         RunBlocks<1, 16, RunAvx2<16, CopyAsciiToTarget16, CopyAsciiTail, SourceKeepsAscii>,
                   StepCodePageToUtf8, true>>;
+    // Runs of ASCII copied in a loop of their own, and a run of the table's blocks between them.
+    k.codePageToCodePage =
+        KernelAvx2<RunBlocks<1, 32,
+                             EitherRun<RunAvx2<32, CopyAscii32, CopyAsciiTail, PagesKeepAscii>,
+                                       RunAvx2<32, PageToPage32, nullptr, PagesKeepAscii>>,
+                             StepCodePageToCodePage, false>>;
     k.utf16ToUtf8 = BlocksAvx2<2, 32, Utf16ToUtf8Block, StepUtf16ToUtf8>;
     k.utf16ToUtf32 = BlocksAvx2<2, 32, Utf16ToUtf32Block, StepUtf16ToUtf32>;
     k.utf32ToUtf8 = BlocksAvx2<4, 32, Utf32ToUtf8Block, StepUtf32ToUtf8>;
