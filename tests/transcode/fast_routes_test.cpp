@@ -543,14 +543,15 @@ std::vector<Pair> Utf8Pairs() {
 
 INSTANTIATE_TEST_SUITE_P(Pairs, Utf8BlockEnds, ::testing::ValuesIn(Utf8Pairs()), PairName);
 
-// From UTF-16 only: each kind of unit a block of 32 units may meet, on lines one or two units
-// longer than a block, so that it falls at every place of a block over the text: a pair cut
-// after its first unit, surrogates alone, both sides of the step from two UTF-8 bytes to three.
+// From UTF-16 and UTF-32: each kind of unit a block of 32 or 16 units may meet, on lines one or
+// two units longer than 32, so that it falls at every place of a block over the text: a pair cut
+// after its first unit (of UTF-32, two surrogates alone), surrogates alone, both sides of the
+// step from two UTF-8 bytes to three.
 // The rest of each line is of one kind, so that the blocks around it take each of the ways a
 // block of units is encoded: ASCII, all below 0x800, any other.
-class Utf16BlockEnds : public FastRoute {};
+class UnitBlockEnds : public FastRoute {};
 
-TEST_P(Utf16BlockEnds, UnitsAtEveryPlaceOfABlock) {
+TEST_P(UnitBlockEnds, UnitsAtEveryPlaceOfABlock) {
     const std::vector<uint32_t> kUnits[] = {{0xD83D, 0xDE00}, {0xD800}, {0xDFFF},     {0x7FF},
                                             {0x800},          {0x80},   {0x7F, 0x800}};
     const CodePageId source = GetParam().source;
@@ -558,10 +559,10 @@ TEST_P(Utf16BlockEnds, UnitsAtEveryPlaceOfABlock) {
         for (uint32_t filler : {0x61u, 0x416u, 0x7FFu, 0x4E2Du}) {
             std::string line;
             for (uint32_t unit : units) {
-                PutUnit(line, unit, 2);
+                PutUnit(line, unit, UnitWidth(source));
             }
             for (int i = 0; i < 32; ++i) {
-                PutUnit(line, filler, 2);
+                PutUnit(line, filler, UnitWidth(source));
             }
             std::string text;
             while (text.size() < 20000) {
@@ -573,17 +574,17 @@ TEST_P(Utf16BlockEnds, UnitsAtEveryPlaceOfABlock) {
     }
 }
 
-std::vector<Pair> Utf16Pairs() {
+std::vector<Pair> UnitPairs() {
     std::vector<Pair> pairs;
     for (const Pair& p : AllPairs()) {
-        if (UnitWidth(p.source) == 2) {
+        if (UnitWidth(p.source) > 1) {
             pairs.push_back(p);
         }
     }
     return pairs;
 }
 
-INSTANTIATE_TEST_SUITE_P(Pairs, Utf16BlockEnds, ::testing::ValuesIn(Utf16Pairs()), PairName);
+INSTANTIATE_TEST_SUITE_P(Pairs, UnitBlockEnds, ::testing::ValuesIn(UnitPairs()), PairName);
 
 // The bulk tables hold what the single calls answer, for every byte and every unit.
 TEST(CodePageTables, MatchTheSingleCalls) {
