@@ -394,6 +394,32 @@ TEST_P(FastRoute, OneCharacterNearTheFirstLimit) {
     }
 }
 
+// From a byte code page: one byte that is no ASCII among ASCII, on lines one byte longer than a
+// block of 32, so that it cuts a run of ASCII at every place of a block (and of a block of 64):
+// a letter, a byte the page leaves undefined, one the other pages lack, and the page's own "?".
+// The texts end a little behind a cut, after every length of ASCII in front of it, so that the
+// last bytes before a kernel's limit, fewer than a block, hold one at every place too.
+TEST_P(FastRoute, OneByteCuttingAscii) {
+    const CodePageId source = GetParam().source;
+    if (source == kUtf8 || UnitWidth(source) != 1) {
+        return;
+    }
+    for (char cut : {'\xC6', '\x98', '\xA9', '\xFF', '?'}) {
+        for (size_t ascii : {32u, 64u}) {
+            std::string line = std::string(ascii, 'a') + cut;
+            std::string text;
+            while (text.size() < 3000) {
+                text += line;
+            }
+            for (size_t end = 0; end <= ascii; ++end) {
+                Compare(Hex(std::string(1, cut)) + " after " + std::to_string(ascii) + ", ending " +
+                            std::to_string(end),
+                        text + line.substr(0, end) + cut + "z");
+            }
+        }
+    }
+}
+
 // From UTF-16: the units at the edges of each length in UTF-8 (one, two and three bytes, either
 // side of the surrogates) and lone surrogates, at every place of a block among units of one
 // length, so that a block meets one length alone and each other one in it.
@@ -517,14 +543,15 @@ std::vector<Pair> Utf8Pairs() {
 
 INSTANTIATE_TEST_SUITE_P(Pairs, Utf8BlockEnds, ::testing::ValuesIn(Utf8Pairs()), PairName);
 
-// From UTF-16 only: each kind of unit a block of 32 units may meet, on lines one or two units
-// longer than a block, so that it falls at every place of a block over the text: a pair cut
-// after its first unit, surrogates alone, both sides of the step from two UTF-8 bytes to three.
+// From UTF-16 and UTF-32: each kind of unit a block of 32 or 16 units may meet, on lines one or
+// two units longer than 32, so that it falls at every place of a block over the text: a pair cut
+// after its first unit (of UTF-32, two surrogates alone), surrogates alone, both sides of the
+// step from two UTF-8 bytes to three.
 // The rest of each line is of one kind, so that the blocks around it take each of the ways a
 // block of units is encoded: ASCII, all below 0x800, any other.
-class Utf16BlockEnds : public FastRoute {};
+class UnitBlockEnds : public FastRoute {};
 
-TEST_P(Utf16BlockEnds, UnitsAtEveryPlaceOfABlock) {
+TEST_P(UnitBlockEnds, UnitsAtEveryPlaceOfABlock) {
     const std::vector<uint32_t> kUnits[] = {{0xD83D, 0xDE00}, {0xD800}, {0xDFFF},     {0x7FF},
                                             {0x800},          {0x80},   {0x7F, 0x800}};
     const CodePageId source = GetParam().source;
@@ -532,10 +559,10 @@ TEST_P(Utf16BlockEnds, UnitsAtEveryPlaceOfABlock) {
         for (uint32_t filler : {0x61u, 0x416u, 0x7FFu, 0x4E2Du}) {
             std::string line;
             for (uint32_t unit : units) {
-                PutUnit(line, unit, 2);
+                PutUnit(line, unit, UnitWidth(source));
             }
             for (int i = 0; i < 32; ++i) {
-                PutUnit(line, filler, 2);
+                PutUnit(line, filler, UnitWidth(source));
             }
             std::string text;
             while (text.size() < 20000) {
@@ -547,17 +574,17 @@ TEST_P(Utf16BlockEnds, UnitsAtEveryPlaceOfABlock) {
     }
 }
 
-std::vector<Pair> Utf16Pairs() {
+std::vector<Pair> UnitPairs() {
     std::vector<Pair> pairs;
     for (const Pair& p : AllPairs()) {
-        if (UnitWidth(p.source) == 2) {
+        if (UnitWidth(p.source) > 1) {
             pairs.push_back(p);
         }
     }
     return pairs;
 }
 
-INSTANTIATE_TEST_SUITE_P(Pairs, Utf16BlockEnds, ::testing::ValuesIn(Utf16Pairs()), PairName);
+INSTANTIATE_TEST_SUITE_P(Pairs, UnitBlockEnds, ::testing::ValuesIn(UnitPairs()), PairName);
 
 // The bulk tables hold what the single calls answer, for every byte and every unit.
 TEST(CodePageTables, MatchTheSingleCalls) {

@@ -103,6 +103,21 @@ constexpr uint16_t kSingleSimilar = 2u << 8;
 extern SourcePageTable sourcePage;
 extern TargetPageTable targetPage;
 
+// kFlagsSummed bytes of the source page into the target page's bytes through `targetBytes`, their
+// entries added up and their flags tested once: the tightest loop there is, where one more
+// instruction per byte would show.
+inline void TargetBytesRound(const uint8_t* read, uint8_t* w, Replacements& counts) {
+    uint32_t sum = 0;
+    for (int i = 0; i < kFlagsSummed; ++i) {
+        uint32_t entry = sourcePage.targetBytes[read[i]];
+        w[i] = static_cast<uint8_t>(entry);
+        sum += entry;
+    }
+    if (sum >= kFirstFlag) [[unlikely]] {
+        AddTargetFlags(counts, sum);
+    }
+}
+
 // Called once per conversion, before any lookup: the target page first, when there is one, and
 // then the source page, whose `targetBytes` go through the target page when `throughTarget`.
 void LoadTargetPage(UINT target);

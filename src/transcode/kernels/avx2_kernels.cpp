@@ -4,8 +4,9 @@
 // code page's table lookups), and UTF-16 units that are no surrogate encoded whole. A block that
 // holds anything else goes through the SSSE3 blocks, here compiled for AVX2, and what those
 // refuse character by character through the steps of plain/character_steps.h. Byte code pages
-// keep the table loops of the levels below, but for ASCII: looked up eight bytes at a time with
-// gathers, they ran slower than those.
+// keep the table loops of the levels below (looked up eight bytes at a time with gathers, they ran
+// slower than those), but for runs of ASCII, copied, widened or narrowed whole on every route
+// to or from a page.
 #include "src/transcode/kernels/route_kernels.h"
 
 #if defined(__i386__) || defined(__x86_64__)
@@ -231,6 +232,73 @@ AVX2 inline bool CopyAsciiToTarget16(const uint8_t*& read, uint8_t*& w, Replacem
 
 inline bool SourceKeepsAscii(const uint8_t*, const uint8_t*) {
     return sourcePage.keepsAscii;
+}
+
+// From a code page to UTF-16 or UTF-32 (units of kUnit bytes): kBytes bytes of ASCII (16 or 32)
+// widened where the source page keeps ASCII.
+template <int kUnit, int kBytes>
+AVX2 inline bool WidenPageAscii(const uint8_t*& read, uint8_t*& w, Replacements&, bool keepsAscii) {
+    __m128i v[2] = {Load(read), kBytes == 32 ? Load(read + 16) : _mm_setzero_si128()};
+    if (!keepsAscii || Mask(_mm_or_si128(v[0], v[1])) != 0) {
+        return false;
+    }
+    for (int i = 0; i < kBytes / 16; ++i) {
+        if (kUnit == 2) {
+            Store32(w + 32 * i, _mm256_cvtepu8_epi16(v[i]));
+        } else {
+            Store32(w + 64 * i, _mm256_cvtepu8_epi32(v[i]));
+            Store32(w + 64 * i + 32, _mm256_cvtepu8_epi32(_mm_srli_si128(v[i], 8)));
+        }
+    }
+    read += kBytes;
+    w += kBytes * kUnit;
+    return true;
+}
+
+// From UTF-16 or UTF-32 (units of kUnit bytes) to a code page: sixteen ASCII units narrowed where
+// the target page keeps ASCII (of UTF-32, sixteen rather than eight: the steps of another script
+// then test a block half as often).
+template <int kUnit>
+AVX2 inline bool NarrowAsciiToPage(const uint8_t*& read, uint8_t*& w, Replacements&,
+                                   bool keepsAscii) {
+    if (!keepsAscii) {
+        return false;
+    }
+    __m256i units = Load32(read);
+    if (kUnit == 4) {
+        __m256i more = Load32(read + 32);
+        if (!_mm256_testz_si256(_mm256_or_si256(units, more),
+                                _mm256_set1_epi32(static_cast<int>(0xFFFFFF80u)))) {
+            return false;
+        }
+        // packus works within each 128-bit half; the quarters are then put back in order.
+        units = _mm256_permute4x64_epi64(_mm256_packus_epi32(units, more), 0xD8);
+    } else if (!_mm256_testz_si256(units, _mm256_set1_epi16(static_cast<short>(0xFF80)))) {
+        return false;
+    }
+    Store(w, _mm_packus_epi16(_mm256_castsi256_si128(units), _mm256_extracti128_si256(units, 1)));
+    read += 16 * kUnit;
+    w += 16;
+    return true;
+}
+
+// What a run between two code pages holds: whether ASCII passes through unchanged, as it does
+// where both pages keep it.
+inline bool PagesKeepAscii(const uint8_t*, const uint8_t*) {
+    return sourcePage.keepsAscii && targetPage.keepsAscii;
+}
+
+// Between two code pages: thirty-two bytes through the table, two rounds of the portable loop's,
+// but for a block of ASCII where both pages keep it, which is left to the run of copies.
+AVX2 inline bool PageToPage32(const uint8_t*& read, uint8_t*& w, Replacements& r, bool keepsAscii) {
+    if (keepsAscii && IsAscii(Load32(read))) {
+        return false;
+    }
+    TargetBytesRound(read, w, r);
+    TargetBytesRound(read + 16, w + 16, r);
+    read += 32;
+    w += 32;
+    return true;
 }
 
 // From UTF-8 to a code page: 30 to 32 bytes of one- to three-byte characters decoded whole and
@@ -474,6 +542,26 @@ void AddAvx2Kernels(RouteKernels& k) {
     k.codePageToUtf8 = KernelAvx2<
         RunBlocks<1, 16, RunAvx2<16, CopyAsciiToTarget16, CopyAsciiTail, SourceKeepsAscii>,
                   StepCodePageToUtf8, true>>;
+    // ASCII alone: the blocks another script refuses go whole to the steps, which test no block
+    // inside them (into UTF-32, blocks of 32 bytes, whose steps then test half as often).
+    k.codePageToUtf16 =
+        KernelAvx2<RunBlocks<1, 16, RunAvx2<16, WidenPageAscii<2, 16>, nullptr, SourceKeepsAscii>,
+                             StepCodePageToUtf16, true>>;
+    k.codePageToUtf32 =
+        KernelAvx2<RunBlocks<1, 32, RunAvx2<32, WidenPageAscii<4, 32>, nullptr, SourceKeepsAscii>,
+                             StepCodePageToUtf32, true>>;
+    k.utf16ToCodePage =
+        KernelAvx2<RunBlocks<2, 32, RunAvx2<32, NarrowAsciiToPage<2>, nullptr, TargetKeepsAscii>,
+                             StepUtf16ToCodePage, true>>;
+    k.utf32ToCodePage =
+        KernelAvx2<RunBlocks<4, 64, RunAvx2<64, NarrowAsciiToPage<4>, nullptr, TargetKeepsAscii>,
+                             StepUtf32ToCodePage, true>>;
+    // Runs of ASCII copied in a loop of their own, and a run of the table's blocks between them.
+    k.codePageToCodePage =
+        KernelAvx2<RunBlocks<1, 32,
+                             EitherRun<RunAvx2<32, CopyAscii32, CopyAsciiTail, PagesKeepAscii>,
+                                       RunAvx2<32, PageToPage32, nullptr, PagesKeepAscii>>,
+                             StepCodePageToCodePage, false>>;
     k.utf16ToUtf8 = BlocksAvx2<2, 32, Utf16ToUtf8Block, StepUtf16ToUtf8>;
     k.utf16ToUtf32 = BlocksAvx2<2, 32, Utf16ToUtf32Block, StepUtf16ToUtf32>;
     k.utf32ToUtf8 = BlocksAvx2<4, 32, Utf32ToUtf8Block, StepUtf32ToUtf8>;

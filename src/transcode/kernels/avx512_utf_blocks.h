@@ -275,23 +275,46 @@ AVX512 inline __m512i MarkFields(__m512i fields, __m512i keep, __m512i mark) {
 
 // Sixteen values up to FFFF, none a surrogate, in 32-bit lanes, of which `beyondAscii` are from
 // 0x80 on and `threeBytes` from 0x800 on: each as the one to three bytes EncodeUtf8Char makes of
-// it. A lane's bytes beyond the character are zero and every byte but an ASCII one has its high
-// bit set, so the bytes to keep are each lane's first and those with their high bit set.
-AVX512 inline uint8_t* EncodeLanes(uint8_t* w, __m512i u, __mmask16 beyondAscii,
-                                   __mmask16 threeBytes) {
+// it, at the start of its lane. A lane's bytes beyond the character are zero and every byte but
+// an ASCII one has its high bit set.
+AVX512 inline __m512i LaneBytes(__m512i u, __mmask16 beyondAscii, __mmask16 threeBytes) {
     __m512i two = MarkFields(PickFields(kTwoByteFields, u), Words(0x3F1F), Words(0x80C0));
     __m512i three = MarkFields(PickFields(kThreeByteFields, u), Words(0x3F3F0F), Words(0x8080E0));
     __m512i bytes = _mm512_mask_blend_epi32(threeBytes, two, three);
-    bytes = _mm512_mask_mov_epi32(u, beyondAscii, bytes);
-    return StoreKept(w, bytes, _mm512_movepi8_mask(bytes) | 0x1111111111111111ull);
+    return _mm512_mask_mov_epi32(u, beyondAscii, bytes);
+}
+
+// The bytes of `units` (lanes of `kLane` bytes made as above) that are the characters': each
+// lane's first and those with their high bit set. The high bit is set into each lane's first byte
+// and the mask taken of the vector, which stays in the mask registers; an OR of a constant mask
+// into it would take it through a general register and back, which cost this block a tenth.
+template <int kLane>
+AVX512 inline __mmask64 CharacterBytes(__m512i units) {
+    __m512i first = kLane == 2 ? Halves(0x80) : Words(0x80);
+    return _mm512_movepi8_mask(_mm512_or_si512(units, first));
+}
+
+// Stores the bytes of `v` that `keep` marks, one after the other, as a whole register, which needs
+// no mask made from their count: for a caller whose scratch behind them stays within the kernel's
+// overshoot (it keeps at least half the register, or its next store covers the rest).
+AVX512 inline uint8_t* StoreKeptWhole(uint8_t* w, __m512i v, __mmask64 keep) {
+    Store64(w, _mm512_maskz_compress_epi8(keep, v));
+    return w + CountBits(keep);
+}
+
+AVX512 inline uint8_t* EncodeLanes(uint8_t* w, __m512i u, __mmask16 beyondAscii,
+                                   __mmask16 threeBytes) {
+    __m512i bytes = LaneBytes(u, beyondAscii, threeBytes);
+    return StoreKept(w, bytes, CharacterBytes<4>(bytes));
 }
 
 // Thirty-two units below 0x800 in their own 16-bit lanes, of which `beyondAscii` are from 0x80 on:
 // each as the byte pair EncodeUtf8Char makes of it, of which an ASCII unit keeps only the first.
+// Each unit keeps at least one byte of its two, so the store may be whole.
 AVX512 inline uint8_t* EncodePairs(uint8_t* w, __m512i units, __mmask32 beyondAscii) {
     __m512i pairs = MarkFields(PickFields(kPairFields, units), Halves(0x3F1F), Halves(0x80C0));
     pairs = _mm512_mask_mov_epi16(units, beyondAscii, pairs);
-    return StoreKept(w, pairs, _mm512_movepi8_mask(pairs) | 0x5555555555555555ull);
+    return StoreKeptWhole(w, pairs, CharacterBytes<2>(pairs));
 }
 
 // Thirty-two UTF-16 units at a time: ASCII narrowed, a block below 0x800 (Latin, Greek, Cyrillic,
@@ -338,10 +361,14 @@ AVX512 inline bool Utf16ToUtf8Block(const uint8_t*& read, uint8_t*& w, Replaceme
     if (Surrogates(v) != 0) {
         return false;
     }
-    w = EncodeLanes(w, WidenHalf(v, 0), static_cast<__mmask16>(beyondAscii),
-                    static_cast<__mmask16>(threeBytes));
-    w = EncodeLanes(w, WidenHalf(v, 1), static_cast<__mmask16>(beyondAscii >> 16),
-                    static_cast<__mmask16>(threeBytes >> 16));
+    // Each half's sixteen characters make at least sixteen bytes, so the first half's store may
+    // be whole: the second's covers what it stored behind its bytes, but for at most 32 bytes.
+    __m512i first = LaneBytes(WidenHalf(v, 0), static_cast<__mmask16>(beyondAscii),
+                              static_cast<__mmask16>(threeBytes));
+    __m512i second = LaneBytes(WidenHalf(v, 1), static_cast<__mmask16>(beyondAscii >> 16),
+                               static_cast<__mmask16>(threeBytes >> 16));
+    w = StoreKeptWhole(w, first, CharacterBytes<4>(first));
+    w = StoreKept(w, second, CharacterBytes<4>(second));
     read += 64;
     return true;
 }
