@@ -164,6 +164,9 @@ struct RunState {
     // Set by the flush writer when the last unit it was handed is a CR, whose line end the next
     // unit settles.
     bool lineEndAfterCr = false;
+    // Rewritten output the flush writer holds until it has a whole piece to write, or the output
+    // ends.
+    uint32_t lineEndHeldBytes = 0;
     // Written by the loader; read by the recognition, the routes and the flush writer; given back
     // by the loader on a failure, otherwise by the recognition-only run or the output step.
     WorkBuffer workBuffer = {nullptr, nullptr, nullptr, nullptr};

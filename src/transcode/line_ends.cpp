@@ -72,7 +72,7 @@ void RewriteLineEnds(uint8_t* bytes, uint32_t count, void (*write)(uint8_t*, uin
     const uint8_t* read = bytes;
     // A partial unit at the very end of a copied text is written as it stands.
     const uint8_t* end = bytes + (count - count % run.width);
-    uint8_t* w = piece;
+    uint8_t* w = piece + runState.lineEndHeldBytes;
     // The whole chunks, the piece handed on each time the kernel finds it full.
     for (;;) {
         read = kernels.lineEnds(read, end, &w, pieceEnd, &run);
@@ -90,18 +90,23 @@ void RewriteLineEnds(uint8_t* bytes, uint32_t count, void (*write)(uint8_t*, uin
     uint32_t partial = count % run.width;
     std::memcpy(w, end, partial);
     w += partial;
-    MakeRoom(&w, kLineEndPieceBytes, write);
+    runState.lineEndHeldBytes = static_cast<uint32_t>(w - piece);
     runState.lineEndAfterCr = run.afterCr;
     runState.lineEndsChanged += run.changed;
 }
 
 void FinishLineEnds(void (*write)(uint8_t*, uint32_t)) {
-    if (runState.lineEnds == kLineEndsKept || !runState.lineEndAfterCr) {
+    if (runState.lineEnds == kLineEndsKept) {
         return;
     }
-    runState.lineEndAfterCr = false;
-    uint8_t* w = piece;
-    PutUnit(kLf, UnitBytes(), &w);
-    runState.lineEndsChanged += 1;
-    write(piece, static_cast<uint32_t>(w - piece));
+    uint8_t* w = piece + runState.lineEndHeldBytes;
+    runState.lineEndHeldBytes = 0;
+    if (runState.lineEndAfterCr) {
+        runState.lineEndAfterCr = false;
+        uint32_t width = UnitBytes();
+        MakeRoom(&w, width, write);
+        PutUnit(kLf, width, &w);
+        runState.lineEndsChanged += 1;
+    }
+    MakeRoom(&w, kLineEndPieceBytes, write);
 }

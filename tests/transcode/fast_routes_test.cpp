@@ -29,6 +29,9 @@ struct Outcome {
     uint32_t outputByteCount;
     Replacements replacements;
     bool outsideUntouched;  // the unused bytes, the zero bytes and the slack as they were
+    uint64_t lineEndsChanged;
+    // The input from four hand-overs on as it was read: no output reached it.
+    bool farInputUntouched;
 };
 
 std::vector<std::string>* watched = nullptr;
@@ -37,11 +40,14 @@ void Watch(const uint8_t* bytes, DWORD count) {
     watched->emplace_back(reinterpret_cast<const char*>(bytes), count);
 }
 
+std::string InSourceOrder(std::string text, CodePageId source);
+
 Outcome Transcode(CodePageId source, CodePageId target, const std::string& file,
-                  uint32_t markLength, bool plain) {
+                  uint32_t markLength, bool plain, LineEnds lineEnds = kLineEndsKept) {
     runState = RunState{};
     runState.sourceCp = source;
     runState.targetCp = target;
+    runState.lineEnds = lineEnds;
     LayOutInput(file, markLength, kPoison);
     // Nothing reaches a file: the pieces are watched as they are handed over.
     runState.outputWriteFailed = true;
@@ -50,10 +56,18 @@ Outcome Transcode(CodePageId source, CodePageId target, const std::string& file,
     flushObserver = Watch;
     usePlainRoutes = plain;
     TranscodeBuffer();
+    FinishOutput();
     usePlainRoutes = false;
     flushObserver = nullptr;
     outcome.outputByteCount = runState.outputByteCount;
     outcome.replacements = runState.replacements;
+    outcome.lineEndsChanged = runState.lineEndsChanged;
+    // No output gains more than three bytes a byte read; a big-endian input is turned as read.
+    size_t far = 4 * size_t{kHandOverBytes};
+    std::string loaded = InSourceOrder(file.substr(markLength), source);
+    outcome.farInputUntouched =
+        loaded.size() <= far || std::memcmp(runState.workBuffer.readCursor + far,
+                                            loaded.data() + far, loaded.size() - far) == 0;
 
     const uint8_t* block = runState.workBuffer.block;
     const uint8_t* end = runState.workBuffer.readEnd;
@@ -471,6 +485,111 @@ TEST_P(FastRoute, TrailingPartialUnits) {
         for (Mix mix : {kAsciiRuns, kTwoByteRuns, kThreeByteRuns, kEverything}) {
             Compare("extra " + std::to_string(extra),
                     Text(source, mix, 12000 + extra, static_cast<uint32_t>(extra + mix)));
+        }
+    }
+}
+
+// `bytes` in units of `width` bytes, little- or big-endian, with every line end written as `mode`
+// asks, as one rewrite of the whole output makes it; a partial unit at the end stays. Adds the
+// line ends written otherwise to *changed.
+std::string RewrittenAtOnce(const std::string& bytes, int width, bool bigEndian, LineEnds mode,
+                            uint64_t* changed) {
+    size_t w = static_cast<size_t>(width);
+    auto unitAt = [&](size_t i) {
+        uint32_t unit = 0;
+        for (size_t b = 0; b < w; ++b) {
+            unit |= static_cast<uint32_t>(static_cast<uint8_t>(bytes[i * w + b]))
+                    << (8 * (bigEndian ? w - 1 - b : b));
+        }
+        return unit;
+    };
+    auto put = [&](std::string& out, uint32_t unit) {
+        for (size_t b = 0; b < w; ++b) {
+            out.push_back(static_cast<char>(unit >> (8 * (bigEndian ? w - 1 - b : b))));
+        }
+    };
+    std::string out;
+    size_t units = bytes.size() / w;
+    for (size_t i = 0; i < units; ++i) {
+        uint32_t unit = unitAt(i);
+        if (unit != '\r' && unit != '\n') {
+            put(out, unit);
+            continue;
+        }
+        bool pair = unit == '\r' && i + 1 < units && unitAt(i + 1) == '\n';
+        *changed += pair ? mode == kLineEndsLf : unit == '\r' || mode == kLineEndsCrLf;
+        if (mode == kLineEndsCrLf) {
+            put(out, '\r');
+        }
+        put(out, '\n');
+        i += pair ? 1 : 0;
+    }
+    return out + bytes.substr(units * w);
+}
+
+// With line ends rewritten, the routes hand their output over every kHandOverBytes of input. The
+// plain route and every level give the bytes and counts of the output kept and rewritten at once,
+// and none lets its output run further into the block than four hand-overs' worth: for every
+// family and target width, with line ends throughout and, at the hand-overs, a CR LF across one
+// (the CR the last unit handed over), a CR alone at the end of one, and a pair either side.
+TEST_P(FastRoute, LineEndsRewrittenAsAtOnceAcrossHandOvers) {
+    const Pair& p = GetParam();
+    int width = UnitWidth(p.source);
+    bool bigEndian = p.source == CP_UTF16BE || p.source == CP_UTF32BE;
+    std::mt19937 random(31);
+    std::string text = Text(p.source, kAsciiRuns, 4 * kHandOverBytes + 9000, 5);
+    auto putUnit = [&](size_t at, uint32_t unit) {
+        for (int b = 0; b < width; ++b) {
+            text[at + static_cast<size_t>(b)] =
+                static_cast<char>(unit >> (8 * (bigEndian ? width - 1 - b : b)));
+        }
+    };
+    for (size_t at = 0; at + 4 <= text.size(); at += (random() % 90 + 1) * 4) {
+        putUnit(at, random() % 2 == 0 ? '\r' : '\n');
+    }
+    const char* const atHandOvers[] = {"\r|\n", "\r|a", "\r\n|", "|\r\n"};
+    for (size_t k = 1; k <= 4; ++k) {
+        const char* pattern = atHandOvers[k - 1];
+        size_t at = k * kHandOverBytes - std::strcspn(pattern, "|") * static_cast<size_t>(width);
+        for (const char* c = pattern; *c != '\0'; ++c) {
+            if (*c != '|') {
+                putUnit(at, static_cast<uint8_t>(*c));
+                at += static_cast<size_t>(width);
+            }
+        }
+    }
+    Outcome kept = Transcode(p.source, p.target, text, 0, true);
+    std::string keptOutput;
+    for (const std::string& piece : kept.pieces) {
+        keptOutput += piece;
+    }
+    bool copy = p.source == p.target || (width > 1 && width == UnitWidth(p.target));
+    int targetWidth = UnitWidth(p.target);
+    bool targetBigEndian = p.target == CP_UTF16BE || p.target == CP_UTF32BE;
+    for (LineEnds mode : {kLineEndsLf, kLineEndsCrLf}) {
+        uint64_t changed = 0;
+        std::string expected =
+            RewrittenAtOnce(keptOutput, targetWidth, targetBigEndian, mode, &changed);
+        for (int level = -1; level < kKernelLevels; ++level) {
+            if (level >= 0 && !KernelLevelRuns(static_cast<KernelLevel>(level))) {
+                continue;
+            }
+            UseKernelLevel(level < 0 ? kKernelPortable : static_cast<KernelLevel>(level));
+            Outcome run = Transcode(p.source, p.target, text, 0, level < 0, mode);
+            std::string joined;
+            for (const std::string& piece : run.pieces) {
+                joined += piece;
+            }
+            SCOPED_TRACE(testing::Message() << (level < 0 ? "plain" : kKernelLevelTable[level].name)
+                                            << ", mode " << static_cast<int>(mode));
+            ASSERT_EQ(joined.size(), expected.size());
+            EXPECT_TRUE(joined == expected);
+            EXPECT_EQ(run.outputByteCount, expected.size());
+            EXPECT_EQ(run.lineEndsChanged, changed);
+            EXPECT_TRUE(SameCounts(run.replacements, kept.replacements));
+            EXPECT_TRUE(run.outsideUntouched);
+            // A copy's output is its input, wherever it lies.
+            EXPECT_TRUE(run.farInputUntouched || copy);
         }
     }
 }

@@ -83,18 +83,63 @@ TEST(LineEnds, LongOutputLeavesInBoundedPieces) {
     std::string input = Units(std::string(100000, '\n'), 2);
     written.clear();
     static uint32_t largest = 0;
+    auto capture = [](uint8_t* bytes, uint32_t count) {
+        largest = std::max(largest, count);
+        Capture(bytes, count);
+    };
     RewriteLineEnds(reinterpret_cast<uint8_t*>(input.data()), static_cast<uint32_t>(input.size()),
-                    [](uint8_t* bytes, uint32_t count) {
-                        largest = std::max(largest, count);
-                        Capture(bytes, count);
-                    });
+                    capture);
+    FinishLineEnds(capture);
     std::string expected;
     for (int i = 0; i < 100000; ++i) {
         expected += "\r\n";
     }
-    EXPECT_EQ(written, Units(expected, 2));
+    EXPECT_TRUE(written == Units(expected, 2));
     EXPECT_LE(largest, kLineEndPieceBytes);
     EXPECT_EQ(runState.lineEndsChanged, 100000u);
+}
+
+// Output handed over in many small flushes leaves as it does when flushed at once, and in as few
+// pieces: each but the last full to within the two chunks a kernel keeps free.
+TEST(LineEnds, SmallFlushesLeaveInFullPieces) {
+    std::string text;
+    for (int line = 0; line < 3000; ++line) {
+        text.append(static_cast<size_t>(line % 97), 'x');
+        text += line % 3 == 0 ? "\r\n" : line % 3 == 1 ? "\n" : "\r";
+    }
+    static std::vector<uint32_t> pieces;
+    auto capture = [](uint8_t* bytes, uint32_t count) {
+        pieces.push_back(count);
+        Capture(bytes, count);
+    };
+    for (int width : {1, 2, 4}) {
+        for (LineEnds mode : {kLineEndsLf, kLineEndsCrLf}) {
+            std::string input = Units(text, width);
+            std::string outputs[2];
+            for (size_t step : {input.size(), size_t{1000}}) {
+                runState = RunState{};
+                runState.targetCp = width == 1 ? CP_UTF8 : width == 2 ? CP_UTF16LE : CP_UTF32LE;
+                runState.lineEnds = mode;
+                written.clear();
+                pieces.clear();
+                for (size_t at = 0; at < input.size(); at += step) {
+                    std::string part = input.substr(at, step);
+                    RewriteLineEnds(reinterpret_cast<uint8_t*>(part.data()),
+                                    static_cast<uint32_t>(part.size()), capture);
+                }
+                FinishLineEnds(capture);
+                outputs[step == input.size() ? 0 : 1] = written;
+                SCOPED_TRACE(testing::Message()
+                             << "width " << width << ", mode " << mode << ", flushes of " << step);
+                ASSERT_GT(pieces.size(), 1u);
+                for (size_t i = 0; i + 1 < pieces.size(); ++i) {
+                    EXPECT_GE(pieces[i], kLineEndPieceBytes - 2 * kLineEndChunkBytes) << i;
+                    EXPECT_LE(pieces[i], kLineEndPieceBytes) << i;
+                }
+            }
+            EXPECT_TRUE(outputs[0] == outputs[1]) << "width " << width << ", mode " << mode;
+        }
+    }
 }
 
 // The bytes of a text in UTF-16LE or UTF-32LE.

@@ -9,7 +9,8 @@
 // while the positions are `gap` bytes apart, every character that starts within
 // (gap - kBulkMargin) / gain bytes still finds them at least kBulkMargin apart: no test there
 // can fire, and the kernel may skip them all. Where a test might fire, the character goes the
-// plain way, test first. The flushes therefore come exactly where the plain routes make them.
+// plain way, test first. The flushes therefore come exactly where the plain routes make them; so
+// do the hand-overs of rewritten line ends (flush_output.h), since no kernel runs past the next.
 #pragma once
 
 #include <cstddef>
@@ -25,17 +26,21 @@
 constexpr size_t kMinBulk = 64;
 
 // Converts the whole text from readCursor to readEnd with `kernel` and, where it may not run,
-// `character`; writes it from writeBase on, flushes at its end and adds what it replaced to
-// runState.replacements. The route's output gains at most kGainNum / kGainDen bytes per byte read.
+// `character`; writes it from writeBase on, flushes (and hands over) where the plain route does and
+// at its end, and adds what it replaced to runState.replacements. The route's output gains at most
+// kGainNum / kGainDen bytes per byte read.
 template <RouteCharacter character, size_t kGainNum, size_t kGainDen>
 void RunFastRoute(RouteKernel kernel) {
     const uint8_t* read = runState.workBuffer.readCursor;
     const uint8_t* end = runState.workBuffer.readEnd;
     uint8_t* write = runState.workBuffer.writeBase;
     Replacements counts{};
+    const uint8_t* handOver = NextHandOver(read, end);
     while (read != end) {
+        write = KeepHandOver(read, write, &handOver, end);
         size_t gap = static_cast<size_t>(read - write);
-        size_t left = static_cast<size_t>(end - read);
+        // A kernel stops at the next hand-over, so that it falls where the plain route makes it.
+        size_t left = static_cast<size_t>(handOver - read);
         if (gap >= kBulkMargin) {
             size_t room = kGainNum == 0 ? left : (gap - kBulkMargin) / kGainNum * kGainDen;
             if (room >= kMinBulk || room >= left) {

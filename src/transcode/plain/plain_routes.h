@@ -11,14 +11,17 @@
 #include "src/transcode/plain/character_steps.h"
 
 // Converts the whole text from readCursor to readEnd, writes it from writeBase on under the
-// flush rule, flushes at its end and adds what it replaced to runState.replacements.
+// flush rule (and hands it over as flush_output.h says when line ends are rewritten), flushes at
+// its end and adds what it replaced to runState.replacements.
 template <RouteCharacter character>
 void RunPlainRoute() {
     const uint8_t* read = runState.workBuffer.readCursor;
     const uint8_t* end = runState.workBuffer.readEnd;
     uint8_t* write = runState.workBuffer.writeBase;
     Replacements counts{};
+    const uint8_t* handOver = NextHandOver(read, end);
     while (read != end) {
+        write = KeepHandOver(read, write, &handOver, end);
         write = KeepFlushMargin(read, write);
         character(read, end, write, counts);
     }
