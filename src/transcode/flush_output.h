@@ -31,8 +31,10 @@ inline uint8_t* KeepFlushMargin(const uint8_t* readPos, uint8_t* writePos) {
 // With line ends rewritten, the output is also handed on every kHandOverBytes of input, so that
 // the rewrite reads it while it is still in the cache and the block's output region stays small.
 // Like the flush rule, this is tested before each character, and the routes do it at the same
-// characters. With line ends kept no hand-over falls before the end of the input.
-constexpr uint32_t kHandOverBytes = kLineEndPieceBytes;
+// characters. With line ends kept no hand-over falls before the end of the input. It is a quarter
+// of the rewrite's piece: the output of a hand-over, its rewrite and the piece then all fit in the
+// second-level cache, while the piece is large enough that its writes cost little.
+constexpr uint32_t kHandOverBytes = kLineEndPieceBytes / 4;
 
 // Where the next hand-over falls for a route reading at `readPos`: kHandOverBytes on, or at the
 // end of the input when that comes first or the line ends are kept.

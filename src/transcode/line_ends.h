@@ -20,4 +20,4 @@ void RewriteLineEnds(uint8_t* bytes, uint32_t count, void (*write)(uint8_t*, uin
 // Hands on what is held, with the line end a CR at the very end of the output still owes.
 void FinishLineEnds(void (*write)(uint8_t*, uint32_t));
 
-constexpr uint32_t kLineEndPieceBytes = 1u << 16;
+constexpr uint32_t kLineEndPieceBytes = 1u << 18;

@@ -103,7 +103,7 @@ TEST(LineEnds, LongOutputLeavesInBoundedPieces) {
 // pieces: each but the last full to within the two chunks a kernel keeps free.
 TEST(LineEnds, SmallFlushesLeaveInFullPieces) {
     std::string text;
-    for (int line = 0; line < 3000; ++line) {
+    for (int line = 0; text.size() < 2 * size_t{kLineEndPieceBytes} + 16000; ++line) {
         text.append(static_cast<size_t>(line % 97), 'x');
         text += line % 3 == 0 ? "\r\n" : line % 3 == 1 ? "\n" : "\r";
     }
@@ -188,7 +188,8 @@ TEST(LineEnds, LongTextsAsAUnitByUnitRewrite) {
     std::string text;
     const char* ends[] = {"\n", "\r\n", "\r", "\n\r", "\r\r\n"};
     for (int line = 0; line < 400; ++line) {
-        size_t length = line == 200 ? 70000 : static_cast<size_t>(line * 37 % 600);
+        size_t length =
+            line == 200 ? kLineEndPieceBytes + 4464 : static_cast<size_t>(line * 37 % 600);
         text.append(length, static_cast<char>('a' + line % 26));
         text += ends[line % 5];
     }
