@@ -181,6 +181,29 @@ AVX2 inline bool Utf8Block(const uint8_t*& read, uint8_t*& w, Replacements& coun
     return true;
 }
 
+// Thirty-two bytes of UTF-8 that are ASCII, widened to UTF-16 or UTF-32 units of kUnit bytes.
+template <int kUnit>
+AVX2 inline bool WidenUtf8Ascii(const uint8_t*& read, uint8_t*& w, Replacements&) {
+    __m256i v = Load32(read);
+    if (!IsAscii(v)) {
+        return false;
+    }
+    __m128i low = _mm256_castsi256_si128(v);
+    __m128i high = _mm256_extracti128_si256(v, 1);
+    if (kUnit == 2) {
+        Store32(w, _mm256_cvtepu8_epi16(low));
+        Store32(w + 32, _mm256_cvtepu8_epi16(high));
+    } else {
+        Store32(w, _mm256_cvtepu8_epi32(low));
+        Store32(w + 32, _mm256_cvtepu8_epi32(_mm_srli_si128(low, 8)));
+        Store32(w + 64, _mm256_cvtepu8_epi32(high));
+        Store32(w + 96, _mm256_cvtepu8_epi32(_mm_srli_si128(high, 8)));
+    }
+    read += 32;
+    w += 32 * kUnit;
+    return true;
+}
+
 // Thirty-two bytes of ASCII, copied where the page keeps ASCII (the page's flag, which the run
 // holds).
 AVX2 inline bool CopyAscii32(const uint8_t*& read, uint8_t*& w, Replacements&, bool keepsAscii) {
@@ -530,8 +553,14 @@ bool Avx2Runs() {
 }
 
 void AddAvx2Kernels(RouteKernels& k) {
-    k.utf8ToUtf16 = BlocksAvx2<1, 32, Utf8Block<2>, StepUtf8ToUtf16>;
-    k.utf8ToUtf32 = BlocksAvx2<1, 32, Utf8Block<4>, StepUtf8ToUtf32>;
+    // A run of ASCII in a loop of its own, which stays tight; then a run of the blocks of any
+    // characters.
+    k.utf8ToUtf16 = KernelAvx2<
+        RunBlocks<1, 32, EitherRun<RunAvx2<32, WidenUtf8Ascii<2>>, RunAvx2<32, Utf8Block<2>>>,
+                  StepUtf8ToUtf16, true>>;
+    k.utf8ToUtf32 = KernelAvx2<
+        RunBlocks<1, 32, EitherRun<RunAvx2<32, WidenUtf8Ascii<4>>, RunAvx2<32, Utf8Block<4>>>,
+                  StepUtf8ToUtf32, true>>;
     // A run of ASCII in a loop of its own, which stays tight; then a run of the blocks of any
     // characters.
     k.utf8ToCodePage =
