@@ -102,6 +102,10 @@ TEST_P(ManyFilesFaults, LeaveEveryFileWholeAndTellTheTruth) {
     if (!FlavorMatches("native") || access("/usr/bin/strace", X_OK) != 0) {
         GTEST_SKIP() << "the fault is brought by strace, to the Linux program";
     }
+#if defined(__SANITIZE_ADDRESS__)
+    // LeakSanitizer ends a traced program with an error of its own, whatever the run did.
+    GTEST_SKIP() << "the sanitizer build's runs cannot be traced";
+#endif
     std::string folder = MakeTempDir();
     const char* names[] = {"a.txt", "b.txt", "c.txt"};
     for (const char* name : names) {
