@@ -152,35 +152,6 @@ AVX2 inline bool DecodeBmp32(const uint8_t*& read, uint8_t*& w, __m256i v) {
     return true;
 }
 
-// From UTF-8: 32 bytes of ASCII widened into units of kUnit bytes, or 30 to 32 bytes of one- to
-// three-byte characters decoded whole; else 16 bytes through the SSSE3 block, which may take the
-// characters in front of what the wider one refused.
-template <int kUnit>
-AVX2 inline bool Utf8Block(const uint8_t*& read, uint8_t*& w, Replacements& counts) {
-    __m256i v = Load32(read);
-    if (!IsAscii(v)) {
-        if (DecodeBmp32<kUnit>(read, w, v)) {
-            return true;
-        }
-        return kUnit == 2 ? DecodeUtf8<WidenTo16, 32, StoreLanesAs16>(read, w, counts)
-                          : DecodeUtf8<WidenTo32, 64, StoreLanesAs32>(read, w, counts);
-    }
-    __m128i low = _mm256_castsi256_si128(v);
-    __m128i high = _mm256_extracti128_si256(v, 1);
-    if (kUnit == 2) {
-        Store32(w, _mm256_cvtepu8_epi16(low));
-        Store32(w + 32, _mm256_cvtepu8_epi16(high));
-    } else {
-        Store32(w, _mm256_cvtepu8_epi32(low));
-        Store32(w + 32, _mm256_cvtepu8_epi32(_mm_srli_si128(low, 8)));
-        Store32(w + 64, _mm256_cvtepu8_epi32(high));
-        Store32(w + 96, _mm256_cvtepu8_epi32(_mm_srli_si128(high, 8)));
-    }
-    read += 32;
-    w += 32 * kUnit;
-    return true;
-}
-
 // Thirty-two bytes of UTF-8 that are ASCII, widened to UTF-16 or UTF-32 units of kUnit bytes.
 template <int kUnit>
 AVX2 inline bool WidenUtf8Ascii(const uint8_t*& read, uint8_t*& w, Replacements&) {
@@ -202,6 +173,22 @@ AVX2 inline bool WidenUtf8Ascii(const uint8_t*& read, uint8_t*& w, Replacements&
     read += 32;
     w += 32 * kUnit;
     return true;
+}
+
+// From UTF-8: 32 bytes of ASCII widened into units of kUnit bytes, or 30 to 32 bytes of one- to
+// three-byte characters decoded whole; else 16 bytes through the SSSE3 block, which may take the
+// characters in front of what the wider one refused.
+template <int kUnit>
+AVX2 inline bool Utf8Block(const uint8_t*& read, uint8_t*& w, Replacements& counts) {
+    __m256i v = Load32(read);
+    if (!IsAscii(v)) {
+        if (DecodeBmp32<kUnit>(read, w, v)) {
+            return true;
+        }
+        return kUnit == 2 ? DecodeUtf8<WidenTo16, 32, StoreLanesAs16>(read, w, counts)
+                          : DecodeUtf8<WidenTo32, 64, StoreLanesAs32>(read, w, counts);
+    }
+    return WidenUtf8Ascii<kUnit>(read, w, counts);
 }
 
 // Thirty-two bytes of ASCII, copied where the page keeps ASCII (the page's flag, which the run
