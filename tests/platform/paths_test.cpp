@@ -185,4 +185,22 @@ INSTANTIATE_TEST_SUITE_P(
                  false}),
     [](const ::testing::TestParamInfo<WalkCase>& info) { return info.param.name; });
 
+// The walk kept for a target's next check serves that name alone, and only once.
+TEST(PlainWalk, ServesItsOwnNameOnce) {
+    WalkSight sight{};
+    sight.seen = true;
+    sight.info.st_ino = 7;
+    KeepPlainWalk("dir/a.txt", "dir/a.txt", sight);
+    std::string path;
+    WalkSight got{};
+    EXPECT_FALSE(PeekPlainWalk("dir/b.txt", &path, &got));
+    EXPECT_FALSE(TakePlainWalk("dir/b.txt", &path, &got));
+    KeepPlainWalk("dir/a.txt", "dir/a.txt", sight);
+    ASSERT_TRUE(PeekPlainWalk("dir/a.txt", &path, &got));
+    EXPECT_TRUE(TakePlainWalk("dir/a.txt", &path, &got));
+    EXPECT_EQ(path, "dir/a.txt");
+    EXPECT_EQ(got.info.st_ino, 7u);
+    EXPECT_FALSE(TakePlainWalk("dir/a.txt", &path, &got));
+}
+
 }  // namespace

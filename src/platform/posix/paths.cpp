@@ -125,3 +125,36 @@ static LinkVerdict MayFollow(const std::string& link, const struct stat& linkInf
 bool FinalPath(const std::string& name, std::string* path, WalkSight* sight) {
     return WalkLinks(name, MayFollow, path, sight) == kWalkDone;
 }
+
+static struct {
+    bool kept;
+    std::string name;
+    std::string path;
+    WalkSight sight;
+} plainWalk;
+
+void KeepPlainWalk(const std::string& name, const std::string& path, const WalkSight& sight) {
+    plainWalk.kept = true;
+    plainWalk.name = name;
+    plainWalk.path = path;
+    plainWalk.sight = sight;
+}
+
+bool PeekPlainWalk(const std::string& name, std::string* path, WalkSight* sight) {
+    if (!plainWalk.kept || plainWalk.name != name) {
+        return false;
+    }
+    *path = plainWalk.path;
+    *sight = plainWalk.sight;
+    return true;
+}
+
+bool TakePlainWalk(const std::string& name, std::string* path, WalkSight* sight) {
+    bool kept = PeekPlainWalk(name, path, sight);
+    ForgetPlainWalk();
+    return kept;
+}
+
+void ForgetPlainWalk() {
+    plainWalk.kept = false;
+}

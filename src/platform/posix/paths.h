@@ -50,3 +50,13 @@ WalkEnd WalkLinks(const std::string& name, LinkJudge judge, std::string* path,
 // could aim the run at any file the running user may write. The kernel refuses the same links
 // when fs.protected_symlinks is on; following links by hand must not get round that.
 bool FinalPath(const std::string& name, std::string* path, WalkSight* sight = nullptr);
+
+// A walk that met no link, kept for the next look at the same name: the checks of one output
+// target (a device or FIFO? other names? where is it?) follow one another with nothing between
+// them, and walking every part of a deep path again costs as many calls to the system. Keeping
+// one replaces the one kept before; a name that met a link is walked again each time.
+void KeepPlainWalk(const std::string& name, const std::string& path, const WalkSight& sight);
+// The walk kept for `name`, if the last one kept was of that very name. Taking it lets it go.
+bool PeekPlainWalk(const std::string& name, std::string* path, WalkSight* sight);
+bool TakePlainWalk(const std::string& name, std::string* path, WalkSight* sight);
+void ForgetPlainWalk();

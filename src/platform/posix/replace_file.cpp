@@ -231,7 +231,8 @@ static ReplaceResult FindTarget(LPCWSTR targetName, TargetProbe* target) {
     WalkSight sight{};
     target->flags = 0;
     target->fd = -1;
-    if (!FinalPath(BytesFromWide(targetName), &target->path, &sight)) {
+    std::string name = BytesFromWide(targetName);
+    if (!TakePlainWalk(name, &target->path, &sight) && !FinalPath(name, &target->path, &sight)) {
         return Refused(ERROR_ACCESS_DENIED);
     }
     target->info = sight.info;

@@ -4,6 +4,7 @@
 
 #include "src/platform/platform.h"
 #include "src/platform/posix/files.h"
+#include "src/platform/posix/paths.h"
 #include "src/platform/posix/wide_text.h"
 
 static bool SameFile(const struct stat& a, const struct stat& b) {
@@ -25,6 +26,12 @@ bool NamesOpenFile(LPCWSTR name, HANDLE file) {
 }
 
 bool HasOtherNames(LPCWSTR name) {
+    std::string bytes = BytesFromWide(name);
+    std::string path;
+    WalkSight sight{};
+    if (PeekPlainWalk(bytes, &path, &sight) && sight.seen) {
+        return sight.info.st_nlink > 1;
+    }
     struct stat info {};
-    return stat(BytesFromWide(name).c_str(), &info) == 0 && info.st_nlink > 1;
+    return stat(bytes.c_str(), &info) == 0 && info.st_nlink > 1;
 }

@@ -96,6 +96,7 @@ BOOL OpenStreamTarget(LPCWSTR targetName, HANDLE* stream) {
     std::string path;
     WalkSight sight{};
     bool plain = false;
+    ForgetPlainWalk();
     int number = DescriptorNamed(name, &path, &sight, &plain);
     if (number >= 0) {
         *stream = StreamHandle(CopyOfDescriptor(number, O_WRONLY));
@@ -109,6 +110,10 @@ BOOL OpenStreamTarget(LPCWSTR targetName, HANDLE* stream) {
     struct stat info = sight.info;
     if ((!sight.seen && stat(path.c_str(), &info) != 0) ||
         !(S_ISCHR(info.st_mode) || S_ISFIFO(info.st_mode))) {
+        // Not a stream: a file to be replaced, whose next checks can take this walk.
+        if (plain) {
+            KeepPlainWalk(name, path, sight);
+        }
         return FALSE;
     }
     // A FIFO waits here for its reader, as any writer of it would.
