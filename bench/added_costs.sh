@@ -15,7 +15,7 @@ cd "$(dirname "$0")/.."
 root="$PWD"
 size=64M
 # The system's part of a 64 MiB run in memory moves by some 6% from run to run, more than a
-# line end rewrite costs: 30 runs a row keep the medians steady enough to tell them apart.
+# line end rewrite costs: 30 runs a row narrow the medians' spread, though not below that cost.
 runs=30
 dir=/dev/shm/codeshift-costs
 build=1
