@@ -540,16 +540,14 @@ bool Avx2Runs() {
 }
 
 void AddAvx2Kernels(RouteKernels& k) {
-    // A run of ASCII in a loop of its own, which stays tight; then a run of the blocks of any
-    // characters.
+    // From UTF-8, to Unicode and to a page alike: a run of ASCII in a loop of its own, which stays
+    // tight; then a run of the blocks of any characters.
     k.utf8ToUtf16 = KernelAvx2<
         RunBlocks<1, 32, EitherRun<RunAvx2<32, WidenUtf8Ascii<2>>, RunAvx2<32, Utf8Block<2>>>,
                   StepUtf8ToUtf16, true>>;
     k.utf8ToUtf32 = KernelAvx2<
         RunBlocks<1, 32, EitherRun<RunAvx2<32, WidenUtf8Ascii<4>>, RunAvx2<32, Utf8Block<4>>>,
                   StepUtf8ToUtf32, true>>;
-    // A run of ASCII in a loop of its own, which stays tight; then a run of the blocks of any
-    // characters.
     k.utf8ToCodePage =
         KernelAvx2<RunBlocks<1, 32,
                              EitherRun<RunAvx2<32, CopyAscii32, CopyAsciiTail, TargetKeepsAscii>,
