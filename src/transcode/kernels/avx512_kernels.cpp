@@ -7,6 +7,8 @@
 
 #if defined(__i386__) || defined(__x86_64__)
 
+#include <cstring>
+
 #include "src/transcode/kernels/avx512_page_planes.h"
 #include "src/transcode/kernels/avx512_utf_blocks.h"
 #include "src/transcode/kernels/avx512_vectors.h"
@@ -28,14 +30,11 @@ AVX512 inline ChunkUnits MatchChunk64(const uint8_t* at) {
     }
 }
 
-AVX512 inline void CopyChunk64(const uint8_t* at, uint8_t* w) {
-    Store64(w, Load64(at));
-}
-
-// LF lines are this level's own, in place of the common frame: it moves a chunk's units past the
-// units left out all at once (compress), so that a chunk costs the same however many line ends it
-// holds. (Putting units in the same way, with expand and the places worked out by bit deposit and
-// extract, ran at half the common frame's speed here; CR LF lines stay with the frame.)
+// Line ends are this level's own, in place of the common frame: LF lines move a chunk's units past
+// the units left out all at once (compress), so that a chunk costs the same however many line ends
+// it holds; CR LF lines spread a chunk around the one unit it gains (expand). (Spreading around
+// any number of units, the places worked out by bit deposit and extract, ran at half the frame's
+// speed here: only the chunk with one CR to put in goes that way, and that is nearly every chunk.)
 
 template <uint32_t kWidth>
 AVX512 inline __m512i UnitsOf(int value) {
@@ -72,6 +71,63 @@ AVX512 inline __m512i KeepUnits(uint64_t mask, __m512i v) {
     }
 }
 
+// `v` spread over a whole chunk, a unit of `fill` at each unit `mask` leaves out.
+template <uint32_t kWidth>
+AVX512 inline __m512i SpreadUnits(__m512i fill, uint64_t mask, __m512i v) {
+    if constexpr (kWidth == 1) {
+        return _mm512_mask_expand_epi8(fill, mask, v);
+    } else if constexpr (kWidth == 2) {
+        return _mm512_mask_expand_epi16(fill, static_cast<__mmask32>(mask), v);
+    } else {
+        return _mm512_mask_expand_epi32(fill, static_cast<__mmask16>(mask), v);
+    }
+}
+
+// CR LF lines: a CR goes in before each LF that follows no CR, an LF after each CR that no LF
+// follows. A chunk with no unit to put in, or one CR, is stored once, spread around the CR, and
+// its last unit, pushed out, stored behind. Any other chunk is stored whole and again behind each
+// unit put in, from the input, as the frame does.
+template <uint32_t kWidth>
+AVX512 inline const uint8_t* CrLfChunks(const uint8_t* read, const uint8_t* end, uint8_t** write,
+                                        const uint8_t* writeEnd, LineEndRun* run) {
+    constexpr uint32_t kUnits = 64 / kWidth;
+    const uint8_t* const readFrom = read;
+    uint8_t* w = *write;
+    uint8_t* const writeFrom = w;
+    uint64_t afterCr = run->afterCr ? 1 : 0;
+    while (end - read >= 128 && writeEnd - w >= 128) {
+        __builtin_prefetch(read + kLineEndReadAhead, 0, 3);
+        ChunkUnits units = MatchChunk64<kWidth>(read);
+        uint64_t inserts = (units.lf ^ ((units.cr << 1) | afterCr)) & LowBits(kUnits);
+        afterCr = units.cr >> (kUnits - 1);
+        if ((inserts & ((inserts - 1) | ~units.lf)) == 0) {
+            Store64(w, SpreadUnits<kWidth>(UnitsOf<kWidth>(0x0D), ~inserts & LowBits(kUnits),
+                                           Load64(read)));
+            std::memcpy(w + 64, read + 64 - kWidth, kWidth);
+            w += 64 + (inserts != 0 ? kWidth : 0);
+        } else {
+            Store64(w, Load64(read));
+            uint32_t done = 0;
+            for (; inserts != 0; inserts &= inserts - 1) {
+                uint32_t unit = LowestBit(inserts);
+                uint32_t at = unit * kWidth;
+                w += at - done;
+                PutLineEndUnit<kWidth>(w, ((units.lf >> unit) & 1) != 0 ? 0x0D : 0x0A);
+                w += kWidth;
+                Store64(w, Load64(read + at));
+                done = at;
+            }
+            w += 64 - done;
+        }
+        read += 64;
+    }
+    // Every unit written is one read or one put in.
+    run->changed += static_cast<uint64_t>((w - writeFrom) - (read - readFrom)) / kWidth;
+    run->afterCr = afterCr != 0;
+    *write = w;
+    return read;
+}
+
 // LF lines: every CR becomes an LF, and an LF right behind a CR is left out. A CR that ends a
 // chunk waits: its LF goes in front of the next chunk unless that starts with one.
 template <uint32_t kWidth>
@@ -106,8 +162,14 @@ KERNEL_ENTRY AVX512 const uint8_t* LineEndsAvx512(const uint8_t* read, const uin
                                                   uint8_t** write, const uint8_t* writeEnd,
                                                   LineEndRun* run) {
     if (run->crLf) {
-        return LineEndChunks<64, CopyChunk64, MatchChunk64<1>, MatchChunk64<2>, MatchChunk64<4>>(
-            read, end, write, writeEnd, run);
+        switch (run->width) {
+            case 1:
+                return CrLfChunks<1>(read, end, write, writeEnd, run);
+            case 2:
+                return CrLfChunks<2>(read, end, write, writeEnd, run);
+            default:
+                return CrLfChunks<4>(read, end, write, writeEnd, run);
+        }
     }
     switch (run->width) {
         case 1:

@@ -1,5 +1,5 @@
 // The one frame the levels rewrite line ends in (the lineEnds entry of route_kernels.h), but for
-// the LF lines of AVX-512, which compresses each chunk whole (avx512_kernels.cpp). A level
+// AVX-512, which compresses or spreads each chunk whole (avx512_kernels.cpp). A level
 // brings what is its own, written with its instructions: `copy(at, w)`, which stores the kChunk
 // bytes at `at` to `w`, and for each unit width `match(at)`, which says which units of that chunk
 // are CRs and which are LFs. The frame copies a chunk whole, finds the units that are line ends
