@@ -95,31 +95,36 @@ AVX512 inline const uint8_t* CrLfChunks(const uint8_t* read, const uint8_t* end,
     uint8_t* w = *write;
     uint8_t* const writeFrom = w;
     uint64_t afterCr = run->afterCr ? 1 : 0;
-    while (end - read >= 128 && writeEnd - w >= 128) {
-        __builtin_prefetch(read + kLineEndReadAhead, 0, 3);
-        ChunkUnits units = MatchChunk64<kWidth>(read);
-        uint64_t inserts = (units.lf ^ ((units.cr << 1) | afterCr)) & LowBits(kUnits);
-        afterCr = units.cr >> (kUnits - 1);
-        if ((inserts & ((inserts - 1) | ~units.lf)) == 0) {
-            Store64(w, SpreadUnits<kWidth>(UnitsOf<kWidth>(0x0D), ~inserts & LowBits(kUnits),
-                                           Load64(read)));
-            std::memcpy(w + 64, read + 64 - kWidth, kWidth);
-            w += 64 + (inserts != 0 ? kWidth : 0);
-        } else {
-            Store64(w, Load64(read));
-            uint32_t done = 0;
-            for (; inserts != 0; inserts &= inserts - 1) {
-                uint32_t unit = LowestBit(inserts);
-                uint32_t at = unit * kWidth;
-                w += at - done;
-                PutLineEndUnit<kWidth>(w, ((units.lf >> unit) & 1) != 0 ? 0x0D : 0x0A);
-                w += kWidth;
-                Store64(w, Load64(read + at));
-                done = at;
-            }
-            w += 64 - done;
+    for (;;) {
+        ptrdiff_t chunks = ChunksThatFit<64>(read, end, w, writeEnd);
+        if (chunks <= 0) {
+            break;
         }
-        read += 64;
+        for (const uint8_t* stop = read + chunks * 64; read != stop; read += 64) {
+            __builtin_prefetch(read + kLineEndReadAhead, 0, 3);
+            ChunkUnits units = MatchChunk64<kWidth>(read);
+            uint64_t inserts = (units.lf ^ ((units.cr << 1) | afterCr)) & LowBits(kUnits);
+            afterCr = units.cr >> (kUnits - 1);
+            if ((inserts & ((inserts - 1) | ~units.lf)) == 0) {
+                Store64(w, SpreadUnits<kWidth>(UnitsOf<kWidth>(0x0D), ~inserts & LowBits(kUnits),
+                                               Load64(read)));
+                std::memcpy(w + 64, read + 64 - kWidth, kWidth);
+                w += 64 + (inserts != 0 ? kWidth : 0);
+            } else {
+                Store64(w, Load64(read));
+                uint32_t done = 0;
+                for (; inserts != 0; inserts &= inserts - 1) {
+                    uint32_t unit = LowestBit(inserts);
+                    uint32_t at = unit * kWidth;
+                    w += at - done;
+                    PutLineEndUnit<kWidth>(w, ((units.lf >> unit) & 1) != 0 ? 0x0D : 0x0A);
+                    w += kWidth;
+                    Store64(w, Load64(read + at));
+                    done = at;
+                }
+                w += 64 - done;
+            }
+        }
     }
     // Every unit written is one read or one put in.
     run->changed += static_cast<uint64_t>((w - writeFrom) - (read - readFrom)) / kWidth;
@@ -138,19 +143,20 @@ AVX512 inline const uint8_t* LfChunks(const uint8_t* read, const uint8_t* end, u
     uint8_t* w = *write;
     uint64_t waiting = run->afterCr ? 1 : 0;
     uint64_t changed = 0;
-    while (end - read >= 128 && writeEnd - w >= 128) {
-        // A copy's output is the input, read from memory: asked for ahead, as the frame does.
-        __builtin_prefetch(read + kLineEndReadAhead, 0, 3);
-        ChunkUnits units = MatchChunk64<kWidth>(read);
-        __m512i v = SetUnits<kWidth>(Load64(read), units.cr, UnitsOf<kWidth>(0x0A));
-        PutLineEndUnit<kWidth>(w, 0x0A);
-        w += (waiting & ~units.lf & 1) * kWidth;
-        uint64_t keep = ~((units.lf & (units.cr << 1)) | (units.cr & kLast)) & LowBits(kUnits);
-        Store64(w, KeepUnits<kWidth>(keep, v));
-        w += static_cast<uint32_t>(__builtin_popcountll(keep)) * kWidth;
-        changed += waiting + static_cast<uint64_t>(__builtin_popcountll(units.cr & ~kLast));
-        waiting = units.cr >> (kUnits - 1);
-        read += 64;
+    for (ptrdiff_t chunks; (chunks = ChunksThatFit<64>(read, end, w, writeEnd)) > 0;) {
+        for (const uint8_t* stop = read + chunks * 64; read != stop; read += 64) {
+            // A copy's output is the input, read from memory: asked for ahead, as the frame does.
+            __builtin_prefetch(read + kLineEndReadAhead, 0, 3);
+            ChunkUnits units = MatchChunk64<kWidth>(read);
+            __m512i v = SetUnits<kWidth>(Load64(read), units.cr, UnitsOf<kWidth>(0x0A));
+            PutLineEndUnit<kWidth>(w, 0x0A);
+            w += (waiting & ~units.lf & 1) * kWidth;
+            uint64_t keep = ~((units.lf & (units.cr << 1)) | (units.cr & kLast)) & LowBits(kUnits);
+            Store64(w, KeepUnits<kWidth>(keep, v));
+            w += static_cast<uint32_t>(__builtin_popcountll(keep)) * kWidth;
+            changed += waiting + static_cast<uint64_t>(__builtin_popcountll(units.cr & ~kLast));
+            waiting = units.cr >> (kUnits - 1);
+        }
     }
     run->afterCr = waiting != 0;
     run->changed += changed;

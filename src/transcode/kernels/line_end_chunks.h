@@ -45,6 +45,17 @@ template <uint32_t kWidth>
 // far ahead. (The hint never faults, wherever its address lies.)
 constexpr uintptr_t kLineEndReadAhead = 4096;
 
+// How many whole chunks a kernel takes before it looks at the room again: all but the last of
+// the input's (the rest of a chunk stored again may reach into the next), and as many as surely
+// fit in the room left (a chunk of LFs doubles).
+template <uint32_t kChunk>
+[[gnu::always_inline]] inline ptrdiff_t ChunksThatFit(const uint8_t* read, const uint8_t* end,
+                                                      const uint8_t* w, const uint8_t* writeEnd) {
+    ptrdiff_t chunks = (end - read) / static_cast<ptrdiff_t>(kChunk) - 1;
+    ptrdiff_t fit = (writeEnd - w) / static_cast<ptrdiff_t>(2 * kChunk);
+    return chunks < fit ? chunks : fit;
+}
+
 // Rewrites whole chunks, units of kWidth bytes, as line_ends.h says for LF (kCrLf false) or CR LF
 // lines, while two chunks of input are left (the rest of a chunk stored again may reach into the
 // next) and two chunks' room of output (a chunk of LFs doubles). Lines are longer than a chunk
@@ -67,9 +78,7 @@ template <uint32_t kChunk, uint32_t kWidth, bool kCrLf, auto copy, auto match>
     uint64_t changed = 0;
     for (;;) {
         // As many chunks as surely fit, then as many as fit in what room is left, and so on.
-        ptrdiff_t chunks = (end - read) / static_cast<ptrdiff_t>(kChunk) - 1;
-        ptrdiff_t fit = (writeEnd - w) / static_cast<ptrdiff_t>(2 * kChunk);
-        chunks = chunks < fit ? chunks : fit;
+        ptrdiff_t chunks = ChunksThatFit<kChunk>(read, end, w, writeEnd);
         if (chunks <= 0) {
             break;
         }
