@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# What two options add to a run, each beside the same run without it, in one hyperfine run:
+# What two options add to a run, each beside the same run without it:
 #  - line ends: CP1251 -> UTF-8 and UTF-8 -> UTF-16LE on large ASCII and Cyrillic text, every
 #    line end rewritten (-CRLF over LF lines, -LF over CR LF lines) beside the same text with
 #    its line ends kept;
@@ -14,8 +14,10 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$PWD"
 size=64M
-# The system's part of a 64 MiB run in memory moves by some 6% from run to run, more than a
-# line end rewrite costs: 30 runs a row narrow the medians' spread, though not below that cost.
+# The system's part of a 64 MiB run in memory moves by some 6% from run to run, and the whole
+# run by 10% or more from one sitting to the next: the four runs of a row take turns, a round at
+# a time with the order moving every round, so that a change of sitting falls on all of them, and
+# 30 rounds narrow the medians' spread.
 runs=30
 dir=/dev/shm/codeshift-costs
 build=1
@@ -54,13 +56,20 @@ for kind in ascii cyrillic; do
   for route in "cp1251|-A1251 -U8-" "utf8|-UTF8 -U16-"; do
     IFS='|' read -r form opts <<< "$route"
     echo "-- line ends, $kind, $opts" >&2
-    # shellcheck disable=SC2086
-    hyperfine -N --style none -w 2 -r "$runs" --prepare "rm -f o" \
-      --export-json "$data/lineends.$kind.$form.json" \
-      -n "lf kept" "$prog $opts $kind-$size.$form o" \
-      -n "lf to crlf" "$prog $opts -CRLF $kind-$size.$form o" \
-      -n "crlf kept" "$prog $opts $kind-$size.crlf.$form o" \
-      -n "crlf to lf" "$prog $opts -LF $kind-$size.crlf.$form o" > /dev/null
+    names=("lf kept" "lf to crlf" "crlf kept" "crlf to lf")
+    commands=("$prog $opts $kind-$size.$form o" "$prog $opts -CRLF $kind-$size.$form o"
+      "$prog $opts $kind-$size.crlf.$form o" "$prog $opts -LF $kind-$size.crlf.$form o")
+    for round in $(seq 1 "$runs"); do
+      args=()
+      for i in 0 1 2 3; do
+        j=$(( (i + round) % 4 ))
+        args+=(-n "${names[$j]}" "${commands[$j]}")
+      done
+      warm=0
+      if [ "$round" = 1 ]; then warm=2; fi
+      hyperfine -N --style none -w "$warm" -r 1 --prepare "rm -f o" \
+        --export-json "$data/lineends.$kind.$form.round$round.json" "${args[@]}" > /dev/null
+    done
   done
 done
 echo "-- guess, 1 KiB" >&2

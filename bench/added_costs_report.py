@@ -4,6 +4,7 @@ a 1 KiB run, the guesser's speed on large texts and the size of its model.
 
     python3 bench/added_costs_report.py DATA_DIR SIZE
 """
+import glob
 import json
 import statistics
 import sys
@@ -14,13 +15,29 @@ ROUTES = (("cp1251", "CP1251 → UTF-8"), ("utf8", "UTF-8 → UTF-16LE"))
 KINDS = (("ascii", "English (ASCII)"), ("cyrillic", "Cyrillic and English"))
 
 
-def medians(path):
-    return {r["command"]: statistics.median(r["times"]) for r in json.load(open(path))["results"]}
+def rounds(base):
+    """Each command's runs from the rounds that took turns: times on the clock, and user and
+    system time together (what the process itself spent, which a crowded machine disturbs less
+    than the time on the clock)."""
+    runs = {}
+    for path in sorted(glob.glob(base + ".round*.json")):
+        for r in json.load(open(path))["results"]:
+            got = runs.setdefault(r["command"], {"times": [], "cpu": []})
+            got["times"] += r["times"]
+            got["cpu"].append(r["user"] + r["system"])
+    return runs
 
 
-def cpu(path):
-    """Mean user and system time of each command: what the process itself spent, which a
-    crowded machine disturbs less than the time on the clock."""
+def medians(base):
+    return {c: statistics.median(r["times"]) for c, r in rounds(base).items()}
+
+
+def cpu(base):
+    return {c: statistics.mean(r["cpu"]) for c, r in rounds(base).items()}
+
+
+def run_cpu(path):
+    """Mean user and system time of each command of one hyperfine run."""
     return {r["command"]: r["user"] + r["system"] for r in json.load(open(path))["results"]}
 
 
@@ -38,7 +55,9 @@ print("## Line ends\n")
 print(f"From one run of `bash bench/added_costs.sh --size {size}` on {meta['date']} (commit "
       f"{meta['commit']}), {place}. Each route on a {size}iB seeded text in memory (/dev/shm), "
       "with its LF lines and with the same lines ended CR LF; each rewrite beside the same text "
-      "with its line ends kept, in one hyperfine run (median). In memory: "
+      f"with its line ends kept, the four runs of a route and text taking turns for "
+      f"{len(rounds(f'{data}/lineends.ascii.cp1251')['lf kept']['times'])} rounds, one run each "
+      "per round with the order moving every round (median of the rounds). In memory: "
       "`codeshift_route_bench --benchmark_filter=^lineends/`, the conversion alone at the level "
       "the program uses, GB/s per CPU second, median of 5 repetitions taken in turns.\n")
 print("| Route | Text | LF kept | → CR LF | cost | CPU cost | CR LF kept | → LF | cost | CPU cost "
@@ -51,8 +70,8 @@ worst_mem = 0.0
 route_ids = {"cp1251": "cp1251-utf8", "utf8": "utf8-utf16le"}
 for form, route in ROUTES:
     for kind, text in KINDS:
-        m = medians(f"{data}/lineends.{kind}.{form}.json")
-        c = cpu(f"{data}/lineends.{kind}.{form}.json")
+        m = medians(f"{data}/lineends.{kind}.{form}")
+        c = cpu(f"{data}/lineends.{kind}.{form}")
         to_crlf = m["lf to crlf"] / m["lf kept"] - 1
         to_lf = m["crlf to lf"] / m["crlf kept"] - 1
         cpu_crlf = c["lf to crlf"] / c["lf kept"] - 1
@@ -77,7 +96,7 @@ print("## Page guess: cost, speed and size\n")
 g = json.load(open(f"{data}/guess.json"))["results"]
 times = {r["command"]: r["times"] for r in g}
 named, guessed = statistics.median(times["named"]), statistics.median(times["guessed"])
-gc = cpu(f"{data}/guess.json")
+gc = run_cpu(f"{data}/guess.json")
 print(f"From the same run. A 1 KiB Windows-1251 file (the seeded Cyrillic text) converted to "
       f"UTF-8 with its source named (`-A1251 -U8-`) and guessed (`-T -U8-`), in one hyperfine "
       f"run of {len(times['named'])} runs each (median; both read the file alike): named "
