@@ -9,16 +9,17 @@
 # codeshift_guess_bench (the guesser on large texts), and the size of the guesser's model in the
 # program. Prints Markdown for bench/results.md.
 #
-#   bash bench/added_costs.sh [--size 64M] [--runs 30] [--dir DIR] [--no-build]
+#   bash bench/added_costs.sh [--size 64M] [--runs 100] [--dir DIR] [--no-build]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$PWD"
 size=64M
-# The system's part of a 64 MiB run in memory moves by some 6% from run to run, and the whole
-# run by 10% or more from one sitting to the next: the four runs of a row take turns, a round at
-# a time with the order moving every round, so that a change of sitting falls on all of them, and
-# 30 rounds narrow the medians' spread.
-runs=30
+# The system's part of a 64 MiB run in memory moves by some 6% from run to run, and this machine
+# has a slow mode in which the same run takes a third longer, for stretches of a few runs: the
+# four runs of a row take turns, a round at a time with the order moving every round, so that a
+# change of sitting falls on all of them. With 30 rounds a row's cost still moved between -21% and
+# +35% from one run of the script to the next; with 100, between -3% and +11%.
+runs=100
 dir=/dev/shm/codeshift-costs
 build=1
 while [ $# -gt 0 ]; do
