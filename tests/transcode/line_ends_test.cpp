@@ -344,7 +344,8 @@ TEST_F(LineEndLevels, EveryLevelPutsEachLineEndAsUnitByUnit) {
     }
 }
 
-// Each kernel level rewrites text dense with line ends of every kind, long enough to fill
+// Each kernel level rewrites text with line ends of every kind, dense (a third of the units) and
+// as sparse as prose (most of them LFs, a chunk holding none, one or two), long enough to fill
 // several pieces, as the unit-by-unit rule does, shifted unit by unit against the chunks so that
 // the pieces fill at every place of a chunk (a CR LF across a piece's edge among them), and in
 // pieces no longer than a piece.
@@ -355,15 +356,21 @@ TEST_F(LineEndLevels, EveryLevelFillsPiecesAsUnitByUnit) {
             continue;
         }
         UseKernelLevel(static_cast<KernelLevel>(level));
-        for (int width : {1, 2, 4}) {
+        // One unit in `oneIn` is a CR, `lfs` in `oneIn` are LFs.
+        const struct {
+            int width;
+            uint32_t oneIn;
+            uint32_t lfs;
+        } texts[] = {{1, 6, 1}, {2, 6, 1}, {4, 6, 1}, {1, 240, 3}, {2, 120, 3}};
+        for (auto [width, oneIn, lfs] : texts) {
             std::vector<uint32_t> fillers = Fillers(width);
             std::vector<uint32_t> units;
             for (size_t i = 0; i < (2 * kLineEndPieceBytes + 1000) / static_cast<size_t>(width);
                  ++i) {
-                uint32_t pick = random() % 6;
-                units.push_back(pick == 0   ? '\r'
-                                : pick == 1 ? '\n'
-                                            : fillers[pick % fillers.size()]);
+                uint32_t pick = random() % oneIn;
+                units.push_back(pick == 0     ? '\r'
+                                : pick <= lfs ? '\n'
+                                              : fillers[pick % fillers.size()]);
             }
             for (size_t shift = 0; shift < 16 / static_cast<size_t>(width); ++shift) {
                 units.insert(units.begin(), 'a');
@@ -373,7 +380,8 @@ TEST_F(LineEndLevels, EveryLevelFillsPiecesAsUnitByUnit) {
                     uint32_t largest = 0;
                     SCOPED_TRACE(testing::Message()
                                  << kKernelLevelTable[level].name << ", width " << width
-                                 << ", mode " << static_cast<int>(mode) << ", shift " << shift);
+                                 << ", one in " << oneIn << ", mode " << static_cast<int>(mode)
+                                 << ", shift " << shift);
                     EXPECT_TRUE(Rewrite(units, width, mode, units.size() / 2, &largest) == wanted);
                     EXPECT_EQ(runState.lineEndsChanged, changed);
                     EXPECT_LE(largest, kLineEndPieceBytes);
