@@ -95,11 +95,7 @@ AVX512 inline const uint8_t* CrLfChunks(const uint8_t* read, const uint8_t* end,
     uint8_t* w = *write;
     uint8_t* const writeFrom = w;
     uint64_t afterCr = run->afterCr ? 1 : 0;
-    for (;;) {
-        ptrdiff_t chunks = ChunksThatFit<64>(read, end, w, writeEnd);
-        if (chunks <= 0) {
-            break;
-        }
+    for (ptrdiff_t chunks; (chunks = ChunksThatFit<64>(read, end, w, writeEnd)) > 0;) {
         for (const uint8_t* stop = read + chunks * 64; read != stop; read += 64) {
             __builtin_prefetch(read + kLineEndReadAhead, 0, 3);
             ChunkUnits units = MatchChunk64<kWidth>(read);
