@@ -159,8 +159,9 @@ struct CodePageUnit {
 void ReadCodePageBytes(UINT codePage, CodePageByte* table);  // 256 entries, byte 00 first
 void ReadCodePageUnits(UINT codePage, WCHAR first, int count, CodePageUnit* table);
 
-// A hint that `bytes` from `block` are about to be filled and worked through once, front to
-// back: the platform may back them with large pages. Nothing changes in what the block holds.
+// A hint that `bytes` from `block` are about to be filled and worked through, the input's block
+// once front to back, the line end rewrite's piece again and again: the platform may back them
+// with large pages. Nothing changes in what the block holds.
 void PrepareLargeBlock(void* block, size_t bytes);
 
 // Text that leaves exactly as it came (a byte order mark added or taken away, or nothing changed)

@@ -9,9 +9,20 @@
 constexpr uint32_t kCr = 0x0D;
 constexpr uint32_t kLf = 0x0A;
 
-// Where the rewritten text is gathered, with room behind it for a kernel's scratch.
-static uint8_t piece[kLineEndPieceBytes + kLineEndChunkBytes];
+// Where the rewritten text is gathered, with room behind it for a kernel's scratch: the start of
+// the one whole huge page the room holds wherever it lies. A small page at a time, a piece costs
+// a fault on each of its pages the first time round, and the pages' misses in the address cache
+// after every write; an output of many pieces has its piece backed by one huge page instead.
+// Only the pages a run touches are ever backed, so the room costs a small run nothing.
+constexpr uintptr_t kHugePageBytes = 2u << 20;
+constexpr uint32_t kHugePieceInputBytes = static_cast<uint32_t>(4 * kHugePageBytes);
+static_assert(kLineEndPieceBytes + kLineEndChunkBytes <= kHugePageBytes);
+static uint8_t pieceRoom[2 * kHugePageBytes];
+static uint8_t* const piece =
+    pieceRoom + (kHugePageBytes - reinterpret_cast<uintptr_t>(pieceRoom) % kHugePageBytes) %
+                    kHugePageBytes;
 static const uint8_t* const pieceEnd = piece + kLineEndPieceBytes;
+static bool pieceHuge = false;
 
 static uint32_t UnitBytes() {
     CodePageId target = OutputCp(runState);
@@ -67,6 +78,10 @@ static void RewriteUnit(uint32_t unit, uint8_t** w, LineEndRun* run) {
 }
 
 void RewriteLineEnds(uint8_t* bytes, uint32_t count, void (*write)(uint8_t*, uint32_t)) {
+    if (!pieceHuge && runState.inputSize >= kHugePieceInputBytes) {
+        pieceHuge = true;
+        PrepareLargeBlock(pieceRoom, sizeof pieceRoom);
+    }
     const RouteKernels& kernels = usePlainRoutes ? kPortableKernels : ActiveKernels();
     LineEndRun run{UnitBytes(), runState.lineEnds == kLineEndsCrLf, runState.lineEndAfterCr, 0};
     const uint8_t* read = bytes;

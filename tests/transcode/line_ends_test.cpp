@@ -75,11 +75,13 @@ TEST(LineEnds, EveryLineEndWrittenOneWayAcrossEveryCut) {
     }
 }
 
-// A text that doubles its line ends leaves in pieces that each fit the writer's buffer.
+// A text that doubles its line ends leaves in pieces that each fit the writer's buffer, also
+// from a run as large as one whose pieces are gathered in a huge page.
 TEST(LineEnds, LongOutputLeavesInBoundedPieces) {
     runState = RunState{};
     runState.targetCp = CP_UTF16LE;
     runState.lineEnds = kLineEndsCrLf;
+    runState.inputSize = 64u << 20;
     std::string input = Units(std::string(100000, '\n'), 2);
     written.clear();
     static uint32_t largest = 0;
