@@ -16,7 +16,7 @@ root="$PWD"
 size=64M
 # The system's part of a 64 MiB run in memory moves by some 6% from run to run, and this machine
 # has a slow mode in which the same run takes a third longer, for stretches of a few runs: the
-# four runs of a row take turns, a round at a time with the order moving every round, so that a
+# four runs of a row take turns, a round at a time in an order drawn for each round, so that a
 # change of sitting falls on all of them. With 30 rounds a row's cost still moved between -21% and
 # +35% from one run of the script to the next; with 100, between -3% and +11%.
 runs=100
@@ -50,6 +50,24 @@ for kind in ascii cyrillic; do
 done
 "$bin/codeshift_corpus" cyrillic 1K . cp1251
 
+# The order in which round $1 takes its $2 commands (0 to $2 - 1), drawn afresh each round from a
+# seed of its own. On this machine a slow run and a fast one often take turns: with an order that
+# only moved by one each round, the slow runs fell on every other command for a stretch of
+# rounds, and a row's cost came out between -9% and +31%.
+turns() {
+  local -a order
+  local i j t
+  for ((i = 0; i < $2; i++)); do order[i]=$i; done
+  RANDOM=$1
+  for ((i = $2 - 1; i > 0; i--)); do
+    j=$((RANDOM % (i + 1)))
+    t=${order[i]}
+    order[i]=${order[j]}
+    order[j]=$t
+  done
+  echo "${order[@]}"
+}
+
 echo "date=$(date -u '+%Y-%m-%d %H:%M UTC')" > "$data/meta.txt"
 echo "commit=$(git -C "$root" rev-parse --short HEAD)" >> "$data/meta.txt"
 echo "load_before=$(cut -d' ' -f1-3 /proc/loadavg)" >> "$data/meta.txt"
@@ -62,8 +80,7 @@ for kind in ascii cyrillic; do
       "$prog $opts $kind-$size.crlf.$form o" "$prog $opts -LF $kind-$size.crlf.$form o")
     for round in $(seq 1 "$runs"); do
       args=()
-      for i in 0 1 2 3; do
-        j=$(( (i + round) % 4 ))
+      for j in $(turns "$round" 4); do
         args+=(-n "${names[$j]}" "${commands[$j]}")
       done
       warm=0
@@ -79,8 +96,8 @@ echo "-- guess, 1 KiB" >&2
 guess=("named|$prog -A1251 -U8- cyrillic-1K.cp1251 o" "guessed|$prog -T -U8- cyrillic-1K.cp1251 o")
 for round in $(seq 1 "$runs"); do
   args=()
-  for i in 0 1; do
-    IFS='|' read -r name command <<< "${guess[$(( (i + round) % 2 ))]}"
+  for j in $(turns "$round" 2); do
+    IFS='|' read -r name command <<< "${guess[$j]}"
     args+=(-n "$name" "$command")
   done
   warm=0

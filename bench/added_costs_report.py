@@ -53,7 +53,7 @@ print(f"From one run of `bash bench/added_costs.sh --size {size}` on {meta['date
       "with its LF lines and with the same lines ended CR LF; each rewrite beside the same text "
       f"with its line ends kept, the four runs of a route and text taking turns for "
       f"{len(rounds(f'{data}/lineends.ascii.cp1251')['lf kept']['times'])} rounds, one run each "
-      "per round with the order moving every round (median of the rounds). In memory: "
+      "per round in an order drawn for each round (median of the rounds). In memory: "
       "`codeshift_route_bench --benchmark_filter=^lineends/`, the conversion alone at the level "
       "the program uses, GB/s per CPU second, median of 5 repetitions taken in turns.\n")
 print("| Route | Text | LF kept | → CR LF | cost | CPU cost | CR LF kept | → LF | cost | CPU cost "
@@ -97,7 +97,7 @@ gc = cpu(f"{data}/guess")
 print(f"From the same run. A 1 KiB Windows-1251 file (the seeded Cyrillic text) converted to "
       f"UTF-8 with its source named (`-A1251 -U8-`) and guessed (`-T -U8-`), taking turns for "
       f"{len(g['named']['cpu'])} rounds of {len(g['named']['times']) // len(g['named']['cpu'])} "
-      f"runs each, the order moving every round (median of the runs; both read the file alike): "
+      f"runs each, in an order drawn for each round (median of the runs; both read the file alike): "
       f"named {named * 1000:.2f} ms, guessed {guessed * 1000:.2f} ms, "
       f"{(guessed / named - 1) * 100:+.1f}% (target under 5%: "
       f"{'met' if guessed / named < 1.05 else 'missed'}); in CPU time (user and system, median "
