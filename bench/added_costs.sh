@@ -18,7 +18,8 @@ size=64M
 # has a slow mode in which the same run takes a third longer, for stretches of a few runs: the
 # four runs of a row take turns, a round at a time in an order drawn for each round, so that a
 # change of sitting falls on all of them. With 30 rounds a row's cost still moved between -21% and
-# +35% from one run of the script to the next; with 100, between -3% and +11%.
+# +35% from one run of the script to the next. With 100 rounds in an order drawn for each round,
+# two runs put every row between -4% and +5%.
 runs=100
 dir=/dev/shm/codeshift-costs
 build=1
