@@ -19,8 +19,8 @@ constexpr uint32_t kHugePieceInputBytes = static_cast<uint32_t>(4 * kHugePageByt
 static_assert(kLineEndPieceBytes + kLineEndChunkBytes <= kHugePageBytes);
 static uint8_t pieceRoom[2 * kHugePageBytes];
 static uint8_t* const piece =
-    pieceRoom + (kHugePageBytes - reinterpret_cast<uintptr_t>(pieceRoom) % kHugePageBytes) %
-                    kHugePageBytes;
+    pieceRoom +
+    (kHugePageBytes - reinterpret_cast<uintptr_t>(pieceRoom) % kHugePageBytes) % kHugePageBytes;
 static const uint8_t* const pieceEnd = piece + kLineEndPieceBytes;
 static bool pieceHuge = false;
 
