@@ -69,6 +69,25 @@ turns() {
   echo "${order[@]}"
 }
 
+# Runs the commands given as name and command pairs for $runs rounds, each round in an order of
+# its own (turns): `each` runs of every command a round, after `warm` runs of each in the first.
+# Each round's times go to PREFIX.roundN.json.
+take_turns() {
+  local prefix=$1 warm=$2 each=$3
+  shift 3
+  local -a pairs=("$@") args
+  local round j
+  for round in $(seq 1 "$runs"); do
+    args=()
+    for j in $(turns "$round" $(($# / 2))); do
+      args+=(-n "${pairs[2 * j]}" "${pairs[2 * j + 1]}")
+    done
+    hyperfine -N --style none -w "$warm" -r "$each" --prepare "rm -f o" \
+      --export-json "$prefix.round$round.json" "${args[@]}" > /dev/null
+    warm=0
+  done
+}
+
 echo "date=$(date -u '+%Y-%m-%d %H:%M UTC')" > "$data/meta.txt"
 echo "commit=$(git -C "$root" rev-parse --short HEAD)" >> "$data/meta.txt"
 echo "load_before=$(cut -d' ' -f1-3 /proc/loadavg)" >> "$data/meta.txt"
@@ -76,36 +95,19 @@ for kind in ascii cyrillic; do
   for route in "cp1251|-A1251 -U8-" "utf8|-UTF8 -U16-"; do
     IFS='|' read -r form opts <<< "$route"
     echo "-- line ends, $kind, $opts" >&2
-    names=("lf kept" "lf to crlf" "crlf kept" "crlf to lf")
-    commands=("$prog $opts $kind-$size.$form o" "$prog $opts -CRLF $kind-$size.$form o"
-      "$prog $opts $kind-$size.crlf.$form o" "$prog $opts -LF $kind-$size.crlf.$form o")
-    for round in $(seq 1 "$runs"); do
-      args=()
-      for j in $(turns "$round" 4); do
-        args+=(-n "${names[$j]}" "${commands[$j]}")
-      done
-      warm=0
-      if [ "$round" = 1 ]; then warm=2; fi
-      hyperfine -N --style none -w "$warm" -r 1 --prepare "rm -f o" \
-        --export-json "$data/lineends.$kind.$form.round$round.json" "${args[@]}" > /dev/null
-    done
+    take_turns "$data/lineends.$kind.$form" 2 1 \
+      "lf kept" "$prog $opts $kind-$size.$form o" \
+      "lf to crlf" "$prog $opts -CRLF $kind-$size.$form o" \
+      "crlf kept" "$prog $opts $kind-$size.crlf.$form o" \
+      "crlf to lf" "$prog $opts -LF $kind-$size.crlf.$form o"
   done
 done
 echo "-- guess, 1 KiB" >&2
 # A 1 KiB run takes a few milliseconds: 300 of one command, then 300 of the other, fell on
 # different sittings often enough to move the cost by ten points. They take turns as well.
-guess=("named|$prog -A1251 -U8- cyrillic-1K.cp1251 o" "guessed|$prog -T -U8- cyrillic-1K.cp1251 o")
-for round in $(seq 1 "$runs"); do
-  args=()
-  for j in $(turns "$round" 2); do
-    IFS='|' read -r name command <<< "${guess[$j]}"
-    args+=(-n "$name" "$command")
-  done
-  warm=0
-  if [ "$round" = 1 ]; then warm=20; fi
-  hyperfine -N --style none -w "$warm" -r 3 --prepare "rm -f o" \
-    --export-json "$data/guess.round$round.json" "${args[@]}" > /dev/null
-done
+take_turns "$data/guess" 20 3 \
+  named "$prog -A1251 -U8- cyrillic-1K.cp1251 o" \
+  guessed "$prog -T -U8- cyrillic-1K.cp1251 o"
 "$prog" -A1251 -U8- cyrillic-1K.cp1251 o1 2> /dev/null
 "$prog" -T -U8- cyrillic-1K.cp1251 o2 2> /dev/null
 cmp -s o1 o2 || { echo "the guessed source read the file otherwise" >&2; exit 1; }
